@@ -1,0 +1,45 @@
+// Folders and files. Paths keep the device's form: "\" is the music root and
+// folders are separated by backslashes ("\Albums\Blue\song.mp3"). Only the
+// platform turns them into real paths under the music root.
+#pragma once
+
+#include "platform/base.h"
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwOID;
+  WCHAR cFileName[MAX_PATH];
+};
+
+// Enumerates the entries of one folder that match the last component of the
+// pattern ("*.*" every entry, "*.mp3" any letter case, or a plain name). Never
+// yields "." or "..", treats a link to a folder as a folder, and yields an
+// unchanged folder in the same order on every pass.
+HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
+BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
+BOOL FindClose(HANDLE find);
+
+// The program's own executable as a device-form path is meaningless, so this
+// gives its real location as the device would: the full path with its
+// separators turned into backslashes. 0 on failure.
+DWORD GetModuleFileNameW(HINSTANCE module, WCHAR* buffer, DWORD size);
+
+// Where "\" lies: $VESK_MUSIC_DIR, else the XDG music folder when it exists,
+// else the demo folder beside the program. Decided once, on first use.
+// Returns the real path in UTF-8 (for the README's messages and tests).
+const char* MusicRootPath();

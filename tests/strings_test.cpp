@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "platform/internal.h"
+#include "platform/strings.h"
+
+TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
+  const std::string names[] = {"plain.mp3", "Blåbær – “Ψ”.mp3", "emoji 🎵.mp3",
+                               std::string("latin1 \xe9t\xe9.mp3"), "back\\slash",
+                               std::string("\xc0\xaf overlong"), std::string("cut \xe2\x82")};
+  for (const std::string& bytes : names) {
+    std::u16string wide = plat::NameFromBytes(bytes);
+    EXPECT_EQ(plat::NameToBytes(wide), bytes) << bytes;
+    EXPECT_EQ(wide.find(u'\\'), std::u16string::npos) << "a backslash would split the path";
+  }
+}
+
+TEST(NameMapping, UndecodableBytesBecomeLowSurrogatesAndBackslashAPrivateCharacter) {
+  EXPECT_EQ(plat::NameFromBytes("a\xff"), std::u16string(u"a\xdcff"));
+  EXPECT_EQ(plat::NameFromBytes("a\\b"), std::u16string(u"a\xf05c" u"b"));
+}
+
+TEST(NameMapping, DevicePathsBecomeRealPathsAndBack) {
+  EXPECT_EQ(plat::DevicePathToReal(u"\\Albums\\Blue\\"), "/Albums/Blue/");
+  std::string real = "/music/odd\\name/\xff.mp3";
+  EXPECT_EQ(plat::DevicePathToReal(plat::RealPathToDevice(real)), real);
+}
+
+TEST(Utf8Text, LoneSurrogatesAndBadBytesBecomeReplacementCharacters) {
+  EXPECT_EQ(plat::ToUtf8(u"a\xd800z"), "a\xef\xbf\xbdz");
+  EXPECT_EQ(plat::FromUtf8("a\xffz"), std::u16string(u"a\xfffdz"));
+}
+
+TEST(BoundedStrings, CopyAndAppendCutAndTerminateAtTheBufferSize) {
+  WCHAR buffer[6];
+  EXPECT_TRUE(StringCchCopyW(buffer, 6, u"Vesk"));
+  EXPECT_FALSE(StringCchCatW(buffer, 6, u"Player"));
+  EXPECT_EQ(std::u16string(buffer), u"VeskP");
+  EXPECT_FALSE(StringCchCopyW(buffer, 6, u"Much too long"));
+  EXPECT_EQ(lstrlenW(buffer), 5);
+}
+
+TEST(BoundedStrings, CaseInsensitiveOrderFoldsLatinGreekAndCyrillic) {
+  EXPECT_LT(lstrcmpiW(u"apple", u"Banana"), 0);
+  EXPECT_EQ(lstrcmpiW(u"ÉTÉ", u"été"), 0);
+  EXPECT_EQ(lstrcmpiW(u"ŁÓDŹ", u"łódź"), 0);
+  EXPECT_EQ(lstrcmpiW(u"ΑΘΗΝΑ", u"αθηνα"), 0);
+  EXPECT_EQ(lstrcmpiW(u"МОСКВА Ёж", u"москва ёж"), 0);
+  EXPECT_EQ(StrCmpNIW(u"Browse\t>", u"BROWSE", 6), 0);
+  EXPECT_NE(lstrcmpiW(u"a", u"ab"), 0);
+}
+
+TEST(BoundedStrings, FormatsNumbersAndTextWithinTheBuffer) {
+  WCHAR buffer[32];
+  StringCchPrintfW(buffer, 32, u"%d of %d", 3, 12);
+  EXPECT_EQ(std::u16string(buffer), u"3 of 12");
+  StringCchPrintfW(buffer, 32, u"%d:%02d %s 100%%", -1, 7, u"left");
+  EXPECT_EQ(std::u16string(buffer), u"-1:07 left 100%");
+  WCHAR small[4];
+  EXPECT_FALSE(StringCchPrintfW(small, 4, u"%d", 123456));
+  EXPECT_EQ(std::u16string(small), u"123");
+}
