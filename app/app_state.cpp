@@ -10,4 +10,6 @@ static AppState InitialState() {
 
 AppState app = InitialState();
 
-void ResetAppState() { app = InitialState(); }
+void ResetAppState() {
+  app = InitialState();
+}

@@ -13,7 +13,9 @@ BOOL SetRect(RECT* rc, int left, int top, int right, int bottom) {
   return TRUE;
 }
 
-BOOL IsRectEmpty(const RECT* rc) { return !rc || rc->right <= rc->left || rc->bottom <= rc->top; }
+BOOL IsRectEmpty(const RECT* rc) {
+  return !rc || rc->right <= rc->left || rc->bottom <= rc->top;
+}
 
 BOOL IntersectRect(RECT* dst, const RECT* a, const RECT* b) {
   RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
@@ -29,8 +31,8 @@ BOOL UnionRect(RECT* dst, const RECT* a, const RECT* b) {
   } else if (IsRectEmpty(b)) {
     *dst = *a;
   } else {
-    *dst = RECT{std::min(a->left, b->left), std::min(a->top, b->top),
-                std::max(a->right, b->right), std::max(a->bottom, b->bottom)};
+    *dst = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+                std::max(a->bottom, b->bottom)};
   }
   return !IsRectEmpty(dst);
 }

@@ -58,6 +58,9 @@ BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, 
 
 // Resources compiled into the program, found by the names of its resource list.
 HBITMAP LoadBitmapW(HINSTANCE instance, const WCHAR* name);
+// The largest image of an icon resource; it becomes the desktop window's icon
+// when given as the main window class's icon.
+HICON LoadIconW(HINSTANCE instance, const WCHAR* name);
 
 // Shows what was drawn since the last call. The message loop and Sleep call it
 // themselves; animations call it once per frame.

@@ -30,6 +30,8 @@ std::u16string_view View(const WCHAR* text);     // empty for null
 // slashes ("\work\build\Tolo.ttf" -> "/work/build/Tolo.ttf").
 std::string DevicePathToReal(std::u16string_view path);
 std::u16string RealPathToDevice(std::string_view path);
+// Makes MusicRootPath look at the environment again on its next call.
+void ResetMusicRootForTests();
 
 // ---- Screen ----------------------------------------------------------------
 
@@ -72,8 +74,8 @@ struct FontData;  // text.cpp
 struct BitmapData {
   int width = 0;
   int height = 0;
-  int bitsPerPixel = 0;  // of the resource as stored
-  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+  int bitsPerPixel = 0;          // of the resource as stored
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first (icons: alpha in the top byte)
 };
 
 struct Dc {
@@ -100,10 +102,10 @@ inline bool CanDraw(const Dc& dc, int sx, int sy) {
 // Mixes the colour into a screen pixel with coverage 0..255.
 void BlendPixel(int sx, int sy, uint32_t color, int coverage);
 
-std::shared_ptr<FontData> FontOf(HGDIOBJ font);   // null if not a font
+std::shared_ptr<FontData> FontOf(HGDIOBJ font);      // null if not a font
 HFONT RegisterFont(std::shared_ptr<FontData> font);  // a new handle for it
-const BitmapData* BitmapOf(HGDIOBJ bitmap);       // null if not a bitmap
-bool BrushColor(HGDIOBJ brush, COLORREF* color);  // false for the null brush
+const BitmapData* BitmapOf(HGDIOBJ bitmap);          // null if not a bitmap
+bool BrushColor(HGDIOBJ brush, COLORREF* color);     // false for the null brush
 void ResetGdiForTests();
 void ResetTextForTests();
 
@@ -119,6 +121,7 @@ extern const EmbeddedResource kEmbeddedResources[];  // generated from resources
 extern const size_t kEmbeddedResourceCount;
 const EmbeddedResource* FindEmbeddedResource(std::u16string_view name, const char* type);
 bool DecodeBmp(const unsigned char* data, size_t size, BitmapData* out);
+bool DecodeIco(const unsigned char* data, size_t size, BitmapData* out);  // the largest image
 
 // ---- The display backend ---------------------------------------------------
 

@@ -77,7 +77,9 @@ int StrCmpNIW(const WCHAR* a, const WCHAR* b, int count) {
   return 0;
 }
 
-int lstrcmpiW(const WCHAR* a, const WCHAR* b) { return StrCmpNIW(a, b, 0x7FFFFFFF); }
+int lstrcmpiW(const WCHAR* a, const WCHAR* b) {
+  return StrCmpNIW(a, b, 0x7FFFFFFF);
+}
 
 bool StringCchPrintfW(WCHAR* dst, size_t size, const WCHAR* format, ...) {
   if (!dst || size == 0) return false;

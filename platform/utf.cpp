@@ -6,7 +6,7 @@
 namespace plat {
 namespace {
 
-constexpr char16_t kEscapeBase = 0xDC00;      // U+DC80..U+DCFF hold undecodable bytes
+constexpr char16_t kEscapeBase = 0xDC00;        // U+DC80..U+DCFF hold undecodable bytes
 constexpr char16_t kBackslashStandIn = 0xF05C;  // a '\' inside a Linux name
 
 // Decodes one UTF-8 sequence at s[i]; returns its length, or 0 if it is not

@@ -4,9 +4,13 @@
 #include "platform/strings.h"
 
 TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
-  const std::string names[] = {"plain.mp3", "Blåbær – “Ψ”.mp3", "emoji 🎵.mp3",
-                               std::string("latin1 \xe9t\xe9.mp3"), "back\\slash",
-                               std::string("\xc0\xaf overlong"), std::string("cut \xe2\x82")};
+  const std::string names[] = {"plain.mp3",
+                               "Blåbær – “Ψ”.mp3",
+                               "emoji 🎵.mp3",
+                               std::string("latin1 \xe9t\xe9.mp3"),
+                               "back\\slash",
+                               std::string("\xc0\xaf overlong"),
+                               std::string("cut \xe2\x82")};
   for (const std::string& bytes : names) {
     std::u16string wide = plat::NameFromBytes(bytes);
     EXPECT_EQ(plat::NameToBytes(wide), bytes) << bytes;
@@ -16,7 +20,8 @@ TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
 
 TEST(NameMapping, UndecodableBytesBecomeLowSurrogatesAndBackslashAPrivateCharacter) {
   EXPECT_EQ(plat::NameFromBytes("a\xff"), std::u16string(u"a\xdcff"));
-  EXPECT_EQ(plat::NameFromBytes("a\\b"), std::u16string(u"a\xf05c" u"b"));
+  EXPECT_EQ(plat::NameFromBytes("a\\b"), std::u16string(u"a\xf05c"
+                                                        u"b"));
 }
 
 TEST(NameMapping, DevicePathsBecomeRealPathsAndBack) {

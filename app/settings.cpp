@@ -1,0 +1,90 @@
+#include "app/settings.h"
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "platform/registry.h"
+#include "platform/strings.h"
+
+static const WCHAR kSettingsKey[] = u"Software\\Mireva\\Vesk";
+static const WCHAR kVolumeValue[] = u"Volume";
+static const WCHAR kShuffleValue[] = u"Shuffle";
+static const WCHAR kRepeatValue[] = u"Repeat";
+static const WCHAR kClickerValue[] = u"Clicker";
+static const WCHAR kBackLightValue[] = u"BackLight";
+static const WCHAR kShellValue[] = u"Shell";
+static const WCHAR kLastPldValue[] = u"LastPld";
+
+constexpr int32_t kDefaultVolume = 50;
+constexpr int32_t kDefaultClicker = 1;
+
+bool AccessSetting(int direction, const WCHAR* name, DWORD* type, BYTE* data, DWORD* size) {
+  HKEY key;
+  DWORD disposition;
+  WCHAR noClass[] = u"";
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, noClass, 0, 0, nullptr, &key,
+                      &disposition) != ERROR_SUCCESS)
+    return false;
+  LONG result = ERROR_INVALID_PARAMETER;
+  if (direction == kWriteSetting) {
+    result = RegSetValueExW(key, name, 0, *type, data, *size);
+  } else if (direction == kReadSetting) {
+    result = RegQueryValueExW(key, name, nullptr, type, data, size);
+  }
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+// The stored type is not looked at, but a value of any size other than 4
+// bytes is no integer: it would leave part of the field unset.
+static int32_t ReadInteger(const WCHAR* name, int32_t fallback) {
+  BYTE bytes[4];
+  DWORD type = REG_DWORD;
+  DWORD size = sizeof bytes;
+  if (!AccessSetting(kReadSetting, name, &type, bytes, &size) || size != sizeof bytes)
+    return fallback;
+  return static_cast<int32_t>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
+                              (DWORD{bytes[3]} << 24));
+}
+
+static void WriteInteger(const WCHAR* name, int32_t value) {
+  DWORD v = static_cast<DWORD>(value);
+  BYTE bytes[4] = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+                   static_cast<BYTE>(v >> 24)};
+  DWORD type = REG_DWORD;
+  DWORD size = sizeof bytes;
+  AccessSetting(kWriteSetting, name, &type, bytes, &size);
+}
+
+void LoadSettings() {
+  app.volume = ReadInteger(kVolumeValue, kDefaultVolume);
+  app.shuffle = ReadInteger(kShuffleValue, 0);
+  app.repeatMode = static_cast<RepeatMode>(ReadInteger(kRepeatValue, 0));
+  app.clicker = ReadInteger(kClickerValue, kDefaultClicker);
+  app.backlight = ReadInteger(kBackLightValue, 0);
+  app.shell = static_cast<Shell>(ReadInteger(kShellValue, 0));
+
+  app.lastPlayedFolder[0] = 0;
+  DWORD type = REG_SZ;
+  DWORD size = sizeof app.lastPlayedFolder;
+  if (AccessSetting(kReadSetting, kLastPldValue, &type,
+                    reinterpret_cast<BYTE*>(app.lastPlayedFolder), &size)) {
+    // The stored text need not end in a zero (or may end in half a character):
+    // end it after the last whole character, within the field.
+    app.lastPlayedFolder[std::min<DWORD>(size / sizeof(WCHAR), kPathChars - 1)] = 0;
+  }
+}
+
+void SaveSettings() {
+  WriteInteger(kVolumeValue, app.volume);
+  WriteInteger(kShuffleValue, app.shuffle);
+  WriteInteger(kRepeatValue, static_cast<int32_t>(app.repeatMode));
+  WriteInteger(kClickerValue, app.clicker);
+  WriteInteger(kBackLightValue, app.backlight);
+  WriteInteger(kShellValue, static_cast<int32_t>(app.shell));
+
+  DWORD type = REG_SZ;
+  DWORD size = static_cast<DWORD>((lstrlenW(app.lastPlayedFolder) + 1) * sizeof(WCHAR));
+  AccessSetting(kWriteSetting, kLastPldValue, &type,
+                reinterpret_cast<BYTE*>(app.lastPlayedFolder), &size);
+}

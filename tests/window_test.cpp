@@ -1,0 +1,219 @@
+#include <thread>
+#include <vector>
+
+#include "platform/device.h"
+#include "platform/gdi.h"
+#include "tests/headless.h"
+
+namespace {
+
+struct Seen {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<Seen> seen;
+
+LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  bool bookkeeping =
+      msg == WM_CREATE || msg == WM_SHOWWINDOW || msg == WM_SETFOCUS || msg == WM_KILLFOCUS;
+  if (!bookkeeping) seen.push_back(Seen{hwnd, msg, wParam, lParam});
+  if (msg == WM_ERASEBKGND) return 1;
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+std::vector<UINT> Messages(HWND hwnd) {
+  std::vector<UINT> out;
+  for (const Seen& s : seen) {
+    if (s.hwnd == hwnd) out.push_back(s.message);
+  }
+  return out;
+}
+
+class Windows : public Headless {
+ protected:
+  void SetUp() override {
+    Headless::SetUp();
+    seen.clear();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = u"Test";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    main = CreateWindowExW(0, u"Test", u"Main", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                           nullptr, nullptr);
+    left = Child(1, 20, 20, 100, 100, WS_VISIBLE);
+    right = Child(2, 120, 20, 100, 100, WS_VISIBLE);
+    PumpMessages();
+    seen.clear();
+  }
+
+  HWND Child(int id, int x, int y, int w, int h, DWORD style) {
+    return CreateWindowExW(0, u"Test", u"", WS_CHILD | style, x, y, w, h, main,
+                           reinterpret_cast<void*>(static_cast<intptr_t>(id)), nullptr, nullptr);
+  }
+
+  HWND main = nullptr, left = nullptr, right = nullptr;
+};
+
+TEST_F(Windows, PostedMessagesComeBeforeInputPaintAndTimers) {
+  SetTimer(main, 1, 10, nullptr);
+  AdvanceManualClock(10);
+  InvalidateRect(left, nullptr, FALSE);
+  InjectKey(VK_UP);
+  PostMessageW(main, WM_USER, 0, 0);
+  PumpMessages();
+  std::vector<UINT> order;
+  for (const Seen& s : seen) {
+    if (s.message != WM_ERASEBKGND) order.push_back(s.message);
+  }
+  EXPECT_EQ(order, (std::vector<UINT>{WM_USER, WM_KEYDOWN, WM_PAINT, WM_TIMER}));
+}
+
+TEST_F(Windows, ATimerIsDueAFullPeriodAfterItWasSetAndNeverPilesUp) {
+  SetManualClock(0xFFFFFF00);  // across the wrap of the tick counter
+  SetTimer(main, 1, 1000, nullptr);
+  AdvanceManualClock(999);
+  EXPECT_EQ(PumpMessages(), 0);
+  AdvanceManualClock(1);
+  EXPECT_EQ(PumpMessages(), 1);
+  AdvanceManualClock(5000);  // five periods late: still one tick
+  EXPECT_EQ(PumpMessages(), 1);
+  SetTimer(main, 1, 1000, nullptr);  // setting it again restarts the period
+  AdvanceManualClock(999);
+  EXPECT_EQ(PumpMessages(), 0);
+  KillTimer(main, 1);
+  AdvanceManualClock(5000);
+  EXPECT_EQ(PumpMessages(), 0);
+}
+
+TEST_F(Windows, TheLoopEndsAfterTheMessagesPostedBeforeTheQuit) {
+  PostMessageW(main, WM_USER, 0, 0);
+  PostQuitMessage(3);
+  PostMessageW(main, WM_USER + 1, 0, 0);
+  MSG msg;
+  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 1);
+  EXPECT_EQ(msg.message, WM_USER);
+  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(Windows, APostFromAnotherThreadWakesABlockedLoop) {
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    PostMessageW(main, WM_USER + 7, 1, 2);
+  });
+  MSG msg;
+  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 1);  // nothing due: blocks until the post
+  poster.join();
+  EXPECT_EQ(msg.message, WM_USER + 7);
+}
+
+TEST_F(Windows, HidingAChildRepaintsWhatItCoveredAndShowingItRepaintsIt) {
+  HWND over = Child(3, 20, 20, 100, 100, 0);  // same place as left, hidden
+  ShowWindow(left, SW_HIDE);
+  ShowWindow(over, SW_SHOW);
+  RECT rc;
+  EXPECT_TRUE(GetUpdateRect(main, &rc, FALSE));
+  EXPECT_EQ(rc.left, 20);
+  EXPECT_EQ(rc.bottom, 120);
+  PumpMessages();
+  std::vector<UINT> overSeen = Messages(over);
+  ASSERT_GE(overSeen.size(), 2u);
+  auto paint = std::find(overSeen.begin(), overSeen.end(), WM_PAINT);
+  ASSERT_NE(paint, overSeen.end());
+  EXPECT_EQ(*(paint + 1), WM_ERASEBKGND) << "BeginPaint erases first";
+  EXPECT_TRUE(Messages(left).empty()) << "a hidden window is not painted";
+  EXPECT_FALSE(GetUpdateRect(over, &rc, FALSE));
+}
+
+TEST_F(Windows, ContextsDrawOnlyWhatOfTheirWindowShows) {
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{-10, -10, 300, 400};
+  HDC parent = GetDC(main);
+  FillRect(parent, &all, red);
+  ReleaseDC(main, parent);
+  EXPECT_EQ(ScreenPixel(5, 5), RGB(255, 0, 0));
+  EXPECT_NE(ScreenPixel(50, 50), RGB(255, 0, 0)) << "a parent never paints over its children";
+
+  ShowWindow(right, SW_HIDE);
+  HDC hidden = GetDC(right);
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(hidden, &all, blue);
+  EXPECT_EQ(GetPixel(hidden, 10, 10), CLR_INVALID);
+  ReleaseDC(right, hidden);
+  EXPECT_NE(ScreenPixel(150, 50), RGB(0, 0, 255));
+  DeleteObject(red);
+  DeleteObject(blue);
+}
+
+TEST_F(Windows, TheStylusGoesToTheTopmostWindowUnderItInClientPixels) {
+  InjectStylus(WM_MOUSEMOVE, 50, 50);  // no touch yet: no movement
+  InjectStylus(WM_LBUTTONDOWN, 130, 30);
+  InjectStylus(WM_MOUSEMOVE, 131, 31);
+  InjectStylus(WM_MOUSEMOVE, 135, 35);  // only the newest move is kept
+  InjectStylus(WM_LBUTTONUP, 5, 300);
+  PumpMessages();
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].hwnd, right);
+  EXPECT_EQ(seen[0].message, WM_LBUTTONDOWN);
+  EXPECT_EQ(LOWORD(seen[0].lParam), 10);
+  EXPECT_EQ(HIWORD(seen[0].lParam), 10);
+  EXPECT_EQ(seen[1].message, WM_MOUSEMOVE);
+  EXPECT_EQ(LOWORD(seen[1].lParam), 15);
+  EXPECT_EQ(seen[2].hwnd, main);
+  EXPECT_EQ(HIWORD(seen[2].lParam), 300);
+}
+
+TEST_F(Windows, KeysGoToTheFocusedWindowOnlyWhileItShows) {
+  SetFocus(left);
+  seen.clear();
+  InjectKey(VK_DOWN);
+  PumpMessages();
+  ShowWindow(left, SW_HIDE);
+  InjectKey(VK_SELECT);
+  PumpMessages();
+  ASSERT_EQ(Messages(left), std::vector<UINT>{WM_KEYDOWN});
+  auto mainSeen = Messages(main);
+  EXPECT_NE(std::find(mainSeen.begin(), mainSeen.end(), WM_KEYDOWN), mainSeen.end());
+}
+
+TEST_F(Windows, DestroyingTellsEveryChildAndDropsTheirMessages) {
+  SetTimer(left, 1, 10, nullptr);
+  PostMessageW(left, WM_USER, 0, 0);
+  DestroyWindow(main);
+  EXPECT_EQ(Messages(main), std::vector<UINT>{WM_DESTROY});
+  EXPECT_EQ(Messages(left), std::vector<UINT>{WM_DESTROY});
+  EXPECT_EQ(Messages(right), std::vector<UINT>{WM_DESTROY});
+  seen.clear();
+  AdvanceManualClock(100);
+  PumpMessages();
+  SendMessageW(left, WM_USER, 0, 0);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(GetDlgItem(main, 1), nullptr);
+}
+
+TEST_F(Windows, TheDesktopCloseButtonArrivesAsTheSystemCloseCommand) {
+  InjectDesktopClose();
+  PumpMessages();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[0].message, WM_SYSCOMMAND);
+  EXPECT_EQ(seen[0].wParam, SC_CLOSE);
+  EXPECT_EQ(seen[1].message, WM_CLOSE);
+  EXPECT_FALSE(IsWindow(main)) << "left to the default handling, close destroys";
+}
+
+TEST_F(Windows, ChildrenAreFoundByIdAndMeasuredInsideTheirBorder) {
+  HWND framed = Child(8, 191, 27, 9, 109, WS_VISIBLE | WS_BORDER);
+  EXPECT_EQ(GetDlgItem(main, 8), framed);
+  RECT rc;
+  GetClientRect(framed, &rc);
+  EXPECT_EQ(rc.right, 7);
+  EXPECT_EQ(rc.bottom, 107);
+  PumpMessages();
+  EXPECT_EQ(ScreenPixel(191, 27), RGB(0, 0, 0)) << "the one-pixel border";
+  EXPECT_EQ(FindWindowW(u"test", u"Main"), main) << "class names ignore case";
+  EXPECT_EQ(FindWindowW(nullptr, u"Desktop"), nullptr);
+}
+
+}  // namespace
