@@ -4,6 +4,8 @@
 // clock, so that timers and animations are deterministic.
 #pragma once
 
+#include <functional>
+
 #include "platform/base.h"
 
 enum class DisplayKind { Window, Headless };
@@ -21,6 +23,9 @@ void SetHeadlessBattery(int percent);  // -1: unknown (the default)
 void SetManualClock(DWORD ticks);
 void AdvanceManualClock(DWORD ms);
 int PresentCount();  // frames presented so far
+// Runs on the user-interface thread whenever the message loop has nothing to
+// do and would wait: a test's way to look at a running program and act on it.
+void SetHeadlessIdleHook(std::function<void()> hook);
 
 // Reads a pixel of the framebuffer as a colour (tests and tools).
 COLORREF ScreenPixel(int x, int y);

@@ -22,6 +22,11 @@ class HeadlessDisplay : public DisplayBackend {
 
   bool WaitInput(InputEvent* event, int timeoutMs) override {
     std::unique_lock lock(mutex_);
+    if (events_.empty() && !woken_ && timeoutMs != 0 && idleHook_) {
+      lock.unlock();
+      idleHook_();
+      lock.lock();
+    }
     if (timeoutMs < 0) {
       // Only another thread can bring something now: wait for it for real.
       wakeup_.wait(lock, [&] { return !events_.empty() || woken_; });
@@ -75,6 +80,7 @@ class HeadlessDisplay : public DisplayBackend {
   }
 
   void SetBattery(int percent) { battery_ = percent; }
+  void SetIdleHook(std::function<void()> hook) { idleHook_ = std::move(hook); }
 
  private:
   std::mutex mutex_;
@@ -83,6 +89,7 @@ class HeadlessDisplay : public DisplayBackend {
   bool woken_ = false;
   DWORD now_ = 0;
   int battery_ = -1;
+  std::function<void()> idleHook_;
 };
 
 HeadlessDisplay* Headless() {
@@ -113,6 +120,10 @@ void InjectDesktopClose() {
 
 void SetHeadlessBattery(int percent) {
   if (HeadlessDisplay* h = Headless()) h->SetBattery(percent);
+}
+
+void SetHeadlessIdleHook(std::function<void()> hook) {
+  if (HeadlessDisplay* h = Headless()) h->SetIdleHook(std::move(hook));
 }
 
 void SetManualClock(DWORD ticks) {

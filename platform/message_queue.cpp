@@ -214,6 +214,14 @@ using namespace plat;
 
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (IsRemoteWindow(hwnd)) return RemotePostMessage(hwnd, msg, wParam, lParam);
+  if (hwnd == HWND_BROADCAST) {
+    std::vector<HWND> tops;
+    for (auto& w : Windows()) {
+      if (w && w->alive && !w->parent) tops.push_back(w->handle);
+    }
+    for (HWND top : tops) SendMessageW(top, msg, wParam, lParam);
+    return 0;
+  }
   Window* w = Find(hwnd);
   return w ? w->proc(hwnd, msg, wParam, lParam) : 0;
 }

@@ -23,8 +23,11 @@ std::vector<std::unique_ptr<Window>> windows(1);  // slot 0 is never a window
 std::map<std::u16string, ClassInfo> classes;
 HWND focus = nullptr;
 
-HWND HandleOfSlot(size_t slot) {
-  return reinterpret_cast<HWND>(static_cast<uintptr_t>(slot));
+// Handles are even, so that the device's "handle | 1" never names another window.
+HWND HandleOfSlot(size_t slot) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(slot) << 1); }
+size_t SlotOfHandle(HWND hwnd) {
+  uintptr_t value = reinterpret_cast<uintptr_t>(hwnd);
+  return (value & 1) ? 0 : value >> 1;
 }
 
 std::u16string ClassKey(std::u16string_view name) {
@@ -116,7 +119,7 @@ void DrawBorder(const Window& w) {
 }  // namespace
 
 Window* Find(HWND hwnd) {
-  uintptr_t slot = reinterpret_cast<uintptr_t>(hwnd);
+  size_t slot = SlotOfHandle(hwnd);
   if (slot == 0 || slot >= windows.size() || !windows[slot] || !windows[slot]->alive) {
     return nullptr;
   }
@@ -127,9 +130,7 @@ std::vector<std::unique_ptr<Window>>& Windows() {
   return windows;
 }
 
-int WindowSlot(HWND hwnd) {
-  return Find(hwnd) ? static_cast<int>(reinterpret_cast<uintptr_t>(hwnd)) : 0;
-}
+int WindowSlot(HWND hwnd) { return Find(hwnd) ? static_cast<int>(SlotOfHandle(hwnd)) : 0; }
 
 int BorderWidth(const Window& w) {
   return (w.style & WS_BORDER) ? 1 : 0;
@@ -261,6 +262,11 @@ HWND GetDlgItem(HWND parent, int id) {
     if (c && c->id == id) return child;
   }
   return nullptr;
+}
+
+int GetDlgCtrlID(HWND hwnd) {
+  const Window* w = Find(hwnd);
+  return w ? w->id : 0;
 }
 
 HWND GetParent(HWND hwnd) {

@@ -127,6 +127,7 @@ HWND CreateWindowExW(DWORD exStyle, const WCHAR* className, const WCHAR* text, D
 BOOL DestroyWindow(HWND hwnd);  // sends WM_DESTROY to it and its children
 BOOL IsWindow(HWND hwnd);
 HWND GetDlgItem(HWND parent, int id);  // first child with that control id
+int GetDlgCtrlID(HWND hwnd);
 HWND GetParent(HWND hwnd);
 BOOL GetClientRect(HWND hwnd, RECT* rc);  // (0, 0, width, height) inside any border
 BOOL GetWindowRect(HWND hwnd, RECT* rc);  // in screen pixels, border included
@@ -148,7 +149,8 @@ HWND GetFocus();
 // the one others then find.
 HWND FindWindowW(const WCHAR* className, const WCHAR* title);
 
-// Messages.
+// Messages. HWND_BROADCAST sends to every top-level window.
+inline HWND const HWND_BROADCAST = reinterpret_cast<HWND>(uintptr_t{0xFFFF});
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // any thread
 void PostQuitMessage(int exitCode);

@@ -1,0 +1,370 @@
+// One player at a time: real probe processes (tests/tool_instance_probe.cpp)
+// meeting over the instance socket in a private runtime folder of each test.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/instance.h"
+#include "tests/headless.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr UINT kCloseRequest = 0x3FF;
+constexpr int kWaitMs = 5000;  // only reached when something is broken
+
+// A probe process whose standard output and error the test reads line by line.
+class Probe {
+ public:
+  // startupMs: how long it works between its search and its window.
+  explicit Probe(int startupMs = 0) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    std::string path = VESK_BINARY_DIR "/tool_instance_probe";
+    std::string startup = std::to_string(startupMs);
+    char* argv[] = {path.data(), startup.data(), nullptr};
+    if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    out_ = fds[0];
+  }
+  ~Probe() {
+    Kill();
+    if (out_ >= 0) close(out_);
+  }
+
+  // The next line, or "" when none comes in time.
+  std::string NextLine(int timeoutMs = kWaitMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      size_t end = buffer_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return line;
+      }
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      pollfd p{out_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
+      char chunk[256];
+      ssize_t n = read(out_, chunk, sizeof chunk);
+      if (n <= 0) return "";
+      buffer_.append(chunk, static_cast<size_t>(n));
+    }
+  }
+
+  // Whether the line comes, skipping others (all are kept in seen()).
+  bool Says(const std::string& want, int timeoutMs = kWaitMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      std::string line = NextLine(static_cast<int>(std::max<int64_t>(left.count(), 0)));
+      if (line.empty()) return false;
+      seen_ += line + "\n";
+      if (line == want) return true;
+    }
+  }
+
+  // The exit code, or -1 when it does not end in time.
+  int ExitCode(int timeoutMs = kWaitMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (pid_ > 0) {
+      int status;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      if (Clock::now() > deadline) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return -1;
+  }
+
+  bool Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+  void Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  const std::string& seen() const { return seen_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffer_;
+  std::string seen_;
+};
+
+// A request as another program would write it.
+std::string Record(const char* magic, uint16_t version, uint16_t operation, uint32_t argument) {
+  std::string r(32, '\0');
+  std::memcpy(r.data(), magic, 4);
+  std::memcpy(r.data() + 4, &version, 2);
+  std::memcpy(r.data() + 6, &operation, 2);
+  std::memcpy(r.data() + 8, &argument, 4);
+  return r;
+}
+const std::string kValidShow = Record("VESK", 1, 1, SW_SHOW);
+
+int ConnectTo(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Whether the other end closes the connection within the time.
+bool Dropped(int fd, int timeoutMs) {
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, timeoutMs) <= 0) return false;
+  char byte;
+  return recv(fd, &byte, 1, 0) <= 0;
+}
+
+// Sends bytes and reports whether the player hung up on them.
+bool SendIsDropped(const std::string& path, const std::string& bytes, int timeoutMs = 1000) {
+  int fd = ConnectTo(path);
+  if (fd < 0) return false;
+  send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  bool dropped = Dropped(fd, timeoutMs);
+  close(fd);
+  return dropped;
+}
+
+std::string SocketPath() {
+  const char* path = InstanceSocketPath();
+  return path ? path : "(none)";
+}
+
+class SingleInstance : public Headless {
+ protected:
+  void SetUp() override {
+    Headless::SetUp();
+    char pattern[] = "/tmp/vesk-instance-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+      const char* old = std::getenv(name);
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      setenv(name, folder_.c_str(), 1);
+    }
+    socket_ = folder_ + "/Main_Window-Vesk.sock";
+  }
+
+  void TearDown() override {
+    Headless::TearDown();
+    for (auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name, value->c_str(), 1);
+      } else {
+        unsetenv(name);
+      }
+    }
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  // Starts a probe that must become the running player.
+  std::unique_ptr<Probe> StartPlayer() {
+    auto probe = std::make_unique<Probe>();
+    EXPECT_TRUE(probe->Says("running")) << probe->seen();
+    return probe;
+  }
+
+  // Posts the close request from this process, as another program would.
+  void RequestClose() {
+    HWND player = FindWindowW(u"Main Window", u"Vesk");
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(PostMessageW(player, kCloseRequest, 0, 0));
+  }
+
+  std::string folder_;
+  std::string socket_;
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST_F(SingleInstance, SecondStartBringsTheFirstForwardShowsItAndExits) {
+  auto first = StartPlayer();
+  EXPECT_EQ(SocketPath(), socket_);
+  struct stat st;
+  ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  Probe second;
+  EXPECT_TRUE(second.Says("found")) << second.seen();
+  EXPECT_EQ(second.ExitCode(), 0);
+  EXPECT_TRUE(first->Says("foreground")) << first->seen();
+  EXPECT_TRUE(first->Says("shown")) << first->seen();
+}
+
+TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
+  std::vector<std::unique_ptr<Probe>> probes;
+  // Each works a while before its window exists, as the player does: all
+  // have searched before any could be found.
+  for (int i = 0; i < 10; ++i) probes.push_back(std::make_unique<Probe>(200));
+  Probe* running = nullptr;
+  int found = 0;
+  for (auto& p : probes) {
+    std::string line = p->NextLine();
+    if (line == "running") {
+      EXPECT_EQ(running, nullptr) << "two players run";
+      running = p.get();
+    } else if (line == "found") {
+      EXPECT_EQ(p->ExitCode(), 0);
+      ++found;
+    } else {
+      ADD_FAILURE() << "unexpected: " << line;
+    }
+  }
+  EXPECT_EQ(found, 9);
+  ASSERT_NE(running, nullptr);
+  EXPECT_TRUE(running->Says("shown"));
+  RequestClose();
+  EXPECT_EQ(running->ExitCode(), 0);
+}
+
+TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
+  auto killed = StartPlayer();
+  killed->Kill();
+  ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
+  EXPECT_EQ(ConnectTo(socket_), -1);
+
+  auto next = StartPlayer();
+  Probe third;
+  EXPECT_TRUE(third.Says("found"));
+  EXPECT_TRUE(next->Says("shown"));
+}
+
+TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
+  auto player = StartPlayer();
+  HWND remote = FindWindowW(u"Main Window", u"Vesk");
+  ASSERT_NE(remote, nullptr);
+  // Nothing but the close request, and only showing, may be asked from outside.
+  EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
+  EXPECT_FALSE(PostMessageW(remote, kCloseRequest, 1, 0));
+  EXPECT_FALSE(ShowWindow(remote, SW_HIDE));
+
+  EXPECT_TRUE(PostMessageW(remote, kCloseRequest, 0, 0));
+  EXPECT_TRUE(player->Says("close")) << player->seen();
+  EXPECT_EQ(player->ExitCode(), 0);
+  EXPECT_FALSE(fs::exists(socket_));
+  // The handle is dead now; using it neither succeeds nor raises SIGPIPE.
+  EXPECT_FALSE(PostMessageW(remote, kCloseRequest, 0, 0));
+
+  auto next = StartPlayer();  // the name is free again
+}
+
+TEST_F(SingleInstance, MalformedRequestsAreDroppedAndValidOnesStillServed) {
+  auto player = StartPlayer();
+  EXPECT_TRUE(SendIsDropped(socket_, std::string(64, 'x')));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("KSEV", 1, 1, SW_SHOW)));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 2, 1, SW_SHOW)));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 9, 0)));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 1, SW_HIDE)));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 3, WM_USER)));
+  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 3, WM_CLOSE)));
+  // Half a record that never gets finished.
+  EXPECT_TRUE(SendIsDropped(socket_, kValidShow.substr(0, 10), 2000));
+  // A flood of otherwise valid requests.
+  std::string flood;
+  for (int i = 0; i < 200; ++i) flood += Record("VESK", 1, 2, 0);
+  EXPECT_TRUE(SendIsDropped(socket_, flood));
+  EXPECT_FALSE(player->Says("shown", 100)) << "a bad request was served";
+  EXPECT_TRUE(player->Alive());
+
+  int fd = ConnectTo(socket_);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(send(fd, kValidShow.data(), kValidShow.size(), MSG_NOSIGNAL), 32);
+  EXPECT_TRUE(player->Says("shown")) << player->seen();
+  EXPECT_FALSE(Dropped(fd, 100));
+  close(fd);
+  EXPECT_TRUE(player->Alive());
+}
+
+TEST_F(SingleInstance, AnotherUserCannotReachThePlayer) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  auto player = StartPlayer();
+  // As nobody: 65534. Exit 0 means the player could not be used.
+  const std::string closeRecord = Record("VESK", 1, 3, kCloseRequest);
+  auto asNobody = [&](bool expectConnect) {
+    pid_t child = fork();
+    if (child == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+      int fd = ConnectTo(socket_);
+      if (fd < 0) _exit(expectConnect ? 3 : 0);
+      send(fd, closeRecord.data(), closeRecord.size(), MSG_NOSIGNAL);
+      _exit(Dropped(fd, 2000) ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(asNobody(false), 0);
+  // Even with the folder and socket opened up, the player hangs up on others.
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(socket_.c_str(), 0666), 0);
+  EXPECT_EQ(asNobody(true), 0);
+  ASSERT_EQ(chmod(folder_.c_str(), 0700), 0);
+  EXPECT_FALSE(player->Says("close", 200));
+  EXPECT_TRUE(player->Alive());
+}
+
+TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
+  std::string open = folder_ + "/open";
+  ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  setenv("XDG_RUNTIME_DIR", open.c_str(), 1);
+  std::string fallback = folder_ + "/vesk-" + std::to_string(getuid());
+  EXPECT_EQ(SocketPath(), fallback + "/Main_Window-Vesk.sock");
+
+  // With the fallback open to others too, there is no rule: each start runs.
+  ASSERT_EQ(chmod(fallback.c_str(), 0777), 0);
+  EXPECT_EQ(SocketPath(), "(none)");
+  auto first = StartPlayer();
+  EXPECT_NE(first->seen().find("not a private folder"), std::string::npos) << first->seen();
+  auto second = StartPlayer();
+  EXPECT_TRUE(fs::is_empty(open));
+  EXPECT_FALSE(fs::exists(fallback + "/Main_Window-Vesk.sock"));
+
+  // A link to a private folder is refused as well.
+  ASSERT_EQ(chmod(fallback.c_str(), 0700), 0);
+  fs::rename(fallback, folder_ + "/elsewhere");
+  fs::create_directory_symlink(folder_ + "/elsewhere", fallback);
+  EXPECT_EQ(SocketPath(), "(none)");
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// A stand-in player for the single-instance tests. If a player already runs,
+// it brings that one forward and shows it, prints "found" and exits 0, as a
+// second start of the player does. Otherwise it runs as the player others
+// find, hidden, and prints "running", then one line for each request it gets:
+// "shown", "foreground", and "close" (after which it ends with exit 0).
+// An argument gives milliseconds of start-up work (as the player loads its
+// settings and drawing resources) between the search and the window.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/display.h"
+#include "platform/instance.h"
+#include "platform/window.h"
+
+namespace {
+
+constexpr UINT kCloseRequest = 0x3FF;
+
+void Say(const char* line) {
+  std::printf("%s\n", line);
+  std::fflush(stdout);
+}
+
+LRESULT ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SHOWWINDOW:
+      if (wParam) Say("shown");
+      return 0;
+    case kCloseRequest:
+      Say("close");
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SelectDisplay(DisplayKind::Headless);
+  if (HWND running = FindWindowW(u"Main Window", u"Vesk")) {
+    HWND forward = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1);
+    if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW)) {
+      std::fprintf(stderr, "probe: the running player did not take the requests\n");
+    }
+    Say("found");
+    return 0;
+  }
+  if (argc > 1) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[1])));
+  SetForegroundNoticeForTests([](HWND) { Say("foreground"); });
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ProbeProc;
+  wc.lpszClassName = u"Main Window";
+  if (!RegisterClassW(&wc)) return 1;
+  // Hidden, as after the menu's "Hide", so that a request to show it is seen.
+  HWND hwnd = CreateWindowExW(0, u"Main Window", u"Vesk", 0, 0, 0, 240, 320, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return 1;
+  Say("running");
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return static_cast<int>(msg.wParam);
+}
