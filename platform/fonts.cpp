@@ -1,0 +1,248 @@
+// Font files and faces: fontconfig finds a face by family name among the
+// system's fonts and the files this process registered; FreeType opens it at
+// the size whose character cell is the requested height. Like all drawing,
+// these run on the user-interface thread only.
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/font_data.h"
+#include "platform/gdi.h"
+#include "platform/text.h"
+
+#include FT_TRUETYPE_TABLES_H
+
+namespace plat {
+namespace {
+
+constexpr int kDefaultCellHeight = 12;         // a record with height 0
+constexpr int kContextDefaultCellHeight = 13;  // a context with no font selected
+constexpr int kMaxCellHeight = 1024;           // keeps glyph bitmaps reasonable
+constexpr const char* kDefaultFamily = "sans-serif";
+
+struct Registration {
+  std::string path;  // real path as given
+  int faces = 0;
+  int uses = 0;  // added this many times; removed when it drops to 0
+};
+
+struct TextState {
+  std::shared_ptr<FtLibrary> library;
+  bool fontconfigReady = false;
+  std::vector<Registration> registrations;
+  std::shared_ptr<FontData> defaultFont;
+};
+
+TextState& State() {
+  static TextState state;
+  return state;
+}
+
+std::shared_ptr<FtLibrary> Library() {
+  TextState& s = State();
+  if (!s.library) {
+    auto lib = std::make_shared<FtLibrary>();
+    if (FT_Init_FreeType(&lib->library) != 0) return nullptr;
+    s.library = std::move(lib);
+  }
+  return s.library;
+}
+
+bool FontconfigReady() {
+  TextState& s = State();
+  if (!s.fontconfigReady) s.fontconfigReady = FcInit() == FcTrue;
+  return s.fontconfigReady;
+}
+
+int ApplicationFaceCount() {
+  FcFontSet* set = FcConfigGetFonts(nullptr, FcSetApplication);
+  return set ? set->nfont : 0;
+}
+
+// The file and face index fontconfig picks for the family (its substitute
+// when the family is missing), and the family it belongs to.
+bool MatchFace(const std::string& family, bool bold, bool italic, std::string* file, int* index,
+               std::string* matchedFamily) {
+  if (!FontconfigReady()) return false;
+  FcPattern* pattern = FcPatternCreate();
+  if (!pattern) return false;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return false;
+  FcChar8* path = nullptr;
+  FcChar8* name = nullptr;
+  bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch;
+  if (found) {
+    *file = reinterpret_cast<const char*>(path);
+    *matchedFamily = family;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+      *matchedFamily = reinterpret_cast<const char*>(name);
+  }
+  FcPatternDestroy(match);
+  return found;
+}
+
+// Sizes the face so that its cell (Windows ascent plus descent, else the
+// horizontal header's) is cellHeight pixels, or its em emHeight pixels.
+void SetSize(FontData* font, int cellHeight, int emHeight) {
+  FT_Face face = font->face;
+  if (!FT_IS_SCALABLE(face)) {
+    // A bitmap font: the strike nearest the wanted height.
+    int want = cellHeight > 0 ? cellHeight : emHeight, best = 0;
+    for (int i = 1; i < face->num_fixed_sizes; ++i) {
+      if (std::abs(face->available_sizes[i].height - want) <
+          std::abs(face->available_sizes[best].height - want))
+        best = i;
+    }
+    if (face->num_fixed_sizes > 0) FT_Select_Size(face, best);
+    font->cellHeight = cellHeight > 0 ? cellHeight : want;
+    font->ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+    font->averageWidth = static_cast<int>(face->size->metrics.max_advance >> 6);
+    return;
+  }
+  double units = face->units_per_EM > 0 ? face->units_per_EM : 2048;
+  double ascent = face->ascender, descent = -face->descender;
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+    ascent = os2->usWinAscent;
+    descent = os2->usWinDescent;
+  }
+  if (ascent + descent <= 0) ascent = units * 0.8, descent = units * 0.2;
+  double cell = ascent + descent;
+  double em = emHeight > 0 ? emHeight : cellHeight * units / cell;
+  if (emHeight > 0) cellHeight = std::max(1, static_cast<int>(std::lround(em * cell / units)));
+  FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72);
+  font->cellHeight = cellHeight;
+  font->ascent = static_cast<int>(std::lround(cellHeight * ascent / cell));
+  int average = 0;
+  if (os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0)
+    average =
+        static_cast<int>((FT_MulFix(os2->xAvgCharWidth, face->size->metrics.x_scale) + 32) >> 6);
+  font->averageWidth = average > 0 ? average : font->Advance('x');
+}
+
+std::shared_ptr<FontData> OpenFont(const std::string& family, int height, bool bold, bool italic) {
+  auto font = std::make_shared<FontData>();
+  font->library = Library();
+  std::string matched;
+  auto open = [&](const std::string& name) {
+    std::string file;
+    int index = 0;
+    if (!font->library || !MatchFace(name, bold, italic, &file, &index, &matched)) return false;
+    if (FT_New_Face(font->library->library, file.c_str(), index, &font->face) == 0) return true;
+    font->face = nullptr;
+    matched.clear();
+    return false;
+  };
+  // A file that changed since fontconfig read it may not open: take the default.
+  if (!open(family) && family != kDefaultFamily) open(kDefaultFamily);
+  // Without any face the font measures and draws nothing, but it exists.
+  int cell = height > 0 ? std::min(height, kMaxCellHeight) : height == 0 ? kDefaultCellHeight : 0;
+  int em = height < 0 ? static_cast<int>(std::min<int64_t>(-int64_t{height}, kMaxCellHeight)) : 0;
+  font->family = FromUtf8(matched);
+  if (font->face) {
+    // A family without the asked-for style gets it drawn by FreeType.
+    font->makeBold = bold && !(font->face->style_flags & FT_STYLE_FLAG_BOLD);
+    font->makeItalic = italic && !(font->face->style_flags & FT_STYLE_FLAG_ITALIC);
+    SetSize(font.get(), cell, em);
+  } else {
+    font->cellHeight = cell > 0 ? cell : em;
+    font->ascent = font->cellHeight * 4 / 5;
+  }
+  font->averageWidth = std::max(1, font->averageWidth);
+  return font;
+}
+
+// Puts the registered files back after fontconfig forgot them all.
+void ReAddRegistrations() {
+  FcConfigAppFontClear(nullptr);
+  for (Registration& r : State().registrations)
+    FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(r.path.c_str()));
+}
+
+}  // namespace
+
+std::shared_ptr<FontData> FontForDc(const Dc& dc) {
+  if (auto font = FontOf(dc.font)) return font;
+  TextState& s = State();
+  if (!s.defaultFont)
+    s.defaultFont = OpenFont(kDefaultFamily, kContextDefaultCellHeight, false, false);
+  return s.defaultFont;
+}
+
+void ResetTextForTests() {
+  TextState& s = State();
+  s.defaultFont.reset();
+  if (!s.registrations.empty() && s.fontconfigReady) FcConfigAppFontClear(nullptr);
+  s.registrations.clear();
+}
+
+}  // namespace plat
+
+int AddFontResourceW(const WCHAR* path) {
+  if (!path || !*path) return 0;
+  std::string real = plat::DevicePathToReal(plat::View(path));
+  auto& regs = plat::State().registrations;
+  for (auto& r : regs) {
+    if (r.path == real) {
+      ++r.uses;
+      return r.faces;
+    }
+  }
+  // fontconfig would add every font of a folder; only a file is a font file.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(real, error) || !plat::FontconfigReady()) return 0;
+  int before = plat::ApplicationFaceCount();
+  if (FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(real.c_str())) != FcTrue)
+    return 0;
+  int faces = plat::ApplicationFaceCount() - before;
+  if (faces <= 0) return 0;
+  regs.push_back({real, faces, 1});
+  return faces;
+}
+
+BOOL RemoveFontResourceW(const WCHAR* path) {
+  if (!path) return FALSE;
+  std::string real = plat::DevicePathToReal(plat::View(path));
+  auto& regs = plat::State().registrations;
+  auto found = std::find_if(regs.begin(), regs.end(),
+                            [&](const plat::Registration& r) { return r.path == real; });
+  if (found == regs.end()) return FALSE;
+  if (--found->uses > 0) return TRUE;
+  // fontconfig cannot forget one file: forget all and add back the others.
+  regs.erase(found);
+  plat::ReAddRegistrations();
+  return TRUE;
+}
+
+HFONT CreateFontIndirectW(const LOGFONTW* lf) {
+  if (!lf) return nullptr;
+  std::u16string face;
+  for (int i = 0; i < LF_FACESIZE && lf->lfFaceName[i]; ++i) face.push_back(lf->lfFaceName[i]);
+  std::string family = face.empty() ? plat::kDefaultFamily : plat::ToUtf8(face);
+  return plat::RegisterFont(
+      plat::OpenFont(family, lf->lfHeight, lf->lfWeight >= 600, lf->lfItalic != 0));
+}
+
+int GetTextFaceW(HDC hdc, int size, WCHAR* name) {
+  plat::Dc* dc = plat::LookupDc(hdc);
+  if (!dc) return 0;
+  std::u16string family = plat::FontForDc(*dc)->family;
+  if (!name) return static_cast<int>(family.size()) + 1;
+  if (size <= 0) return 0;
+  size_t n = std::min(family.size(), static_cast<size_t>(size - 1));
+  std::copy_n(family.begin(), n, name);
+  name[n] = 0;
+  return static_cast<int>(n) + 1;
+}
