@@ -1,10 +1,13 @@
-// Font files and faces: fontconfig finds a face by family name among the
-// system's fonts and the files this process registered; FreeType opens it at
-// the size whose character cell is the requested height. Like all drawing,
+// Font files and faces: a face is found by family name first among the files
+// this process registered, then by fontconfig among the system's fonts;
+// FreeType opens it at the size whose character cell is the requested height.
+// Registered files are read with FreeType alone, because starting fontconfig
+// costs more than the rest of the player's start together. Like all drawing,
 // these run on the user-interface thread only.
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -24,9 +27,16 @@ constexpr int kContextDefaultCellHeight = 13;  // a context with no font selecte
 constexpr int kMaxCellHeight = 1024;           // keeps glyph bitmaps reasonable
 constexpr const char* kDefaultFamily = "sans-serif";
 
+struct RegisteredFace {
+  std::string family;
+  int index;
+  bool bold;
+  bool italic;
+};
+
 struct Registration {
   std::string path;  // real path as given
-  int faces = 0;
+  std::vector<RegisteredFace> faces;
   int uses = 0;  // added this many times; removed when it drops to 0
 };
 
@@ -58,15 +68,55 @@ bool FontconfigReady() {
   return s.fontconfigReady;
 }
 
-int ApplicationFaceCount() {
-  FcFontSet* set = FcConfigGetFonts(nullptr, FcSetApplication);
-  return set ? set->nfont : 0;
+bool SameFamily(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The faces of a font file, read with FreeType; none when it is no font.
+std::vector<RegisteredFace> ReadFaces(const std::string& path) {
+  std::vector<RegisteredFace> faces;
+  auto library = Library();
+  if (!library) return faces;
+  FT_Long count = 1;
+  for (FT_Long i = 0; i < count; ++i) {
+    FT_Face face = nullptr;
+    if (FT_New_Face(library->library, path.c_str(), i, &face) != 0) break;
+    count = face->num_faces;
+    if (face->family_name) {
+      faces.push_back({face->family_name, static_cast<int>(i),
+                       (face->style_flags & FT_STYLE_FLAG_BOLD) != 0,
+                       (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0});
+    }
+    FT_Done_Face(face);
+  }
+  return faces;
+}
+
+// A face of the family among the registered files, the closest in style.
+bool MatchRegistered(const std::string& family, bool bold, bool italic, std::string* file,
+                     int* index, std::string* matchedFamily) {
+  int best = -1;
+  for (const Registration& r : State().registrations) {
+    for (const RegisteredFace& f : r.faces) {
+      if (!SameFamily(f.family, family)) continue;
+      int score = (f.bold == bold) + (f.italic == italic);
+      if (score <= best) continue;
+      best = score;
+      *file = r.path;
+      *index = f.index;
+      *matchedFamily = f.family;
+    }
+  }
+  return best >= 0;
 }
 
 // The file and face index fontconfig picks for the family (its substitute
 // when the family is missing), and the family it belongs to.
 bool MatchFace(const std::string& family, bool bold, bool italic, std::string* file, int* index,
                std::string* matchedFamily) {
+  if (MatchRegistered(family, bold, italic, file, index, matchedFamily)) return true;
   if (!FontconfigReady()) return false;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;
@@ -164,13 +214,6 @@ std::shared_ptr<FontData> OpenFont(const std::string& family, int height, bool b
   return font;
 }
 
-// Puts the registered files back after fontconfig forgot them all.
-void ReAddRegistrations() {
-  FcConfigAppFontClear(nullptr);
-  for (Registration& r : State().registrations)
-    FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(r.path.c_str()));
-}
-
 }  // namespace
 
 std::shared_ptr<FontData> FontForDc(const Dc& dc) {
@@ -184,7 +227,6 @@ std::shared_ptr<FontData> FontForDc(const Dc& dc) {
 void ResetTextForTests() {
   TextState& s = State();
   s.defaultFont.reset();
-  if (!s.registrations.empty() && s.fontconfigReady) FcConfigAppFontClear(nullptr);
   s.registrations.clear();
 }
 
@@ -197,19 +239,16 @@ int AddFontResourceW(const WCHAR* path) {
   for (auto& r : regs) {
     if (r.path == real) {
       ++r.uses;
-      return r.faces;
+      return static_cast<int>(r.faces.size());
     }
   }
-  // fontconfig would add every font of a folder; only a file is a font file.
+  // Only a file is a font file, never a folder of them.
   std::error_code error;
-  if (!std::filesystem::is_regular_file(real, error) || !plat::FontconfigReady()) return 0;
-  int before = plat::ApplicationFaceCount();
-  if (FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(real.c_str())) != FcTrue)
-    return 0;
-  int faces = plat::ApplicationFaceCount() - before;
-  if (faces <= 0) return 0;
+  if (!std::filesystem::is_regular_file(real, error)) return 0;
+  std::vector<plat::RegisteredFace> faces = plat::ReadFaces(real);
+  if (faces.empty()) return 0;
   regs.push_back({real, faces, 1});
-  return faces;
+  return static_cast<int>(faces.size());
 }
 
 BOOL RemoveFontResourceW(const WCHAR* path) {
@@ -219,10 +258,7 @@ BOOL RemoveFontResourceW(const WCHAR* path) {
   auto found = std::find_if(regs.begin(), regs.end(),
                             [&](const plat::Registration& r) { return r.path == real; });
   if (found == regs.end()) return FALSE;
-  if (--found->uses > 0) return TRUE;
-  // fontconfig cannot forget one file: forget all and add back the others.
-  regs.erase(found);
-  plat::ReAddRegistrations();
+  if (--found->uses == 0) regs.erase(found);
   return TRUE;
 }
 
