@@ -4,7 +4,6 @@
 
 #include "app/app_state.h"
 #include "platform/registry.h"
-#include "platform/strings.h"
 
 static const WCHAR kSettingsKey[] = u"Software\\Mireva\\Vesk";
 static const WCHAR kVolumeValue[] = u"Volume";
@@ -83,8 +82,10 @@ void SaveSettings() {
   WriteInteger(kBackLightValue, app.backlight);
   WriteInteger(kShellValue, static_cast<int32_t>(app.shell));
 
+  DWORD length = 0;  // never past the field, even were its zero missing
+  while (length < kPathChars - 1 && app.lastPlayedFolder[length]) ++length;
   DWORD type = REG_SZ;
-  DWORD size = static_cast<DWORD>((lstrlenW(app.lastPlayedFolder) + 1) * sizeof(WCHAR));
-  AccessSetting(kWriteSetting, kLastPldValue, &type,
-                reinterpret_cast<BYTE*>(app.lastPlayedFolder), &size);
+  DWORD size = (length + 1) * sizeof(WCHAR);
+  AccessSetting(kWriteSetting, kLastPldValue, &type, reinterpret_cast<BYTE*>(app.lastPlayedFolder),
+                &size);
 }

@@ -1,0 +1,354 @@
+// Reading and writing the registry-export text of the settings file.
+#include "platform/reg_text.h"
+
+#include <cstdio>
+
+#include "platform/internal.h"
+#include "platform/registry.h"
+#include "platform/strings.h"
+
+namespace plat::reg {
+namespace {
+
+constexpr std::string_view kSignature = "Windows Registry Editor Version 5.00";
+constexpr size_t kHexLineWidth = 76;  // regedit wraps long hex data near 80 columns
+
+bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && StrCmpNIW(a.data(), b.data(), static_cast<int>(a.size())) == 0;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = s[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// 1..maxDigits hex digits, the whole of s.
+bool ParseHexNumber(std::string_view s, size_t maxDigits, DWORD* out) {
+  if (s.empty() || s.size() > maxDigits) return false;
+  DWORD v = 0;
+  for (char c : s) {
+    int d = HexDigit(c);
+    if (d < 0) return false;
+    v = (v << 4) | static_cast<DWORD>(d);
+  }
+  *out = v;
+  return true;
+}
+
+// Text of the file as UTF-16, refusing bytes that are not UTF-8 (the line is
+// then damaged rather than silently changed).
+bool DecodeText(std::string_view s, std::u16string* out) {
+  *out = FromUtf8(s);
+  return ToUtf8(*out) == s;
+}
+
+// A quoted name or string at s[*pos] with \\ and \" escapes; *pos ends past
+// the closing quote.
+bool ParseQuoted(std::string_view s, size_t* pos, std::u16string* out) {
+  if (*pos >= s.size() || s[*pos] != '"') return false;
+  std::string raw;
+  for (size_t i = *pos + 1; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return DecodeText(raw, out);
+    }
+    if (c == '\\') {
+      if (++i >= s.size() || (s[i] != '\\' && s[i] != '"')) return false;
+      c = s[i];
+    }
+    raw.push_back(c);
+  }
+  return false;
+}
+
+bool ParseHexBytes(std::string_view s, std::vector<BYTE>* out) {
+  out->clear();
+  s = Trim(s);
+  while (!s.empty()) {
+    size_t comma = s.find(',');
+    std::string_view item = Trim(s.substr(0, comma));
+    DWORD v;
+    if (!ParseHexNumber(item, 2, &v)) return false;
+    out->push_back(static_cast<BYTE>(v));
+    if (comma == std::string_view::npos) break;
+    s = Trim(s.substr(comma + 1));  // a trailing comma is tolerated
+  }
+  return true;
+}
+
+// The name and the '=' of an entry; *pos ends at the data.
+bool ParseEntryName(std::string_view s, size_t* pos, std::u16string* name) {
+  *pos = 0;
+  if (!s.empty() && s[0] == '@') {
+    name->clear();
+    *pos = 1;
+  } else if (!ParseQuoted(s, pos, name) || name->empty() || !IsWritableName(*name)) {
+    return false;
+  }
+  while (*pos < s.size() && (s[*pos] == ' ' || s[*pos] == '\t')) ++*pos;
+  if (*pos >= s.size() || s[*pos] != '=') return false;
+  ++*pos;
+  while (*pos < s.size() && (s[*pos] == ' ' || s[*pos] == '\t')) ++*pos;
+  return true;
+}
+
+bool ParseEntry(std::string_view s, Value* value) {
+  size_t pos;
+  if (!ParseEntryName(s, &pos, &value->name)) return false;
+  std::string_view data = s.substr(pos);
+  value->data.clear();
+  if (!data.empty() && data[0] == '"') {
+    std::u16string text;
+    size_t end = 0;
+    if (!ParseQuoted(data, &end, &text) || end != data.size()) return false;
+    text.push_back(0);
+    value->type = REG_SZ;
+    for (char16_t c : text) {
+      value->data.push_back(static_cast<BYTE>(c));
+      value->data.push_back(static_cast<BYTE>(c >> 8));
+    }
+    return true;
+  }
+  if (StartsWithNoCase(data, "dword:")) {
+    DWORD v;
+    if (!ParseHexNumber(data.substr(6), 8, &v)) return false;
+    value->type = REG_DWORD;
+    value->data = {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),
+                   static_cast<BYTE>(v >> 24)};
+    return true;
+  }
+  if (StartsWithNoCase(data, "hex:")) {
+    value->type = REG_BINARY;
+    return ParseHexBytes(data.substr(4), &value->data);
+  }
+  if (StartsWithNoCase(data, "hex(")) {
+    size_t close = data.find("):");
+    if (close == std::string_view::npos) return false;
+    return ParseHexNumber(data.substr(4, close - 4), 8, &value->type) &&
+           ParseHexBytes(data.substr(close + 2), &value->data);
+  }
+  return false;
+}
+
+// Whether the data reads back as this exact string: well-formed UTF-16 with
+// one terminating zero at the end and nothing that would break the line.
+bool IsPlainString(const Value& v) {
+  size_t n = v.data.size();
+  if (v.type != REG_SZ || n < 2 || n % 2 != 0) return false;
+  size_t units = n / 2;
+  auto unit = [&](size_t i) { return char16_t(v.data[2 * i] | (v.data[2 * i + 1] << 8)); };
+  if (unit(units - 1) != 0) return false;
+  std::u16string text;
+  for (size_t i = 0; i + 1 < units; ++i) text.push_back(unit(i));
+  return IsWritableName(text);
+}
+
+std::string Quote(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : ToUtf8(text)) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string FormatEntry(const Value& v) {
+  std::string out = v.name.empty() ? "@=" : Quote(v.name) + "=";
+  char buf[16];
+  if (v.type == REG_DWORD && v.data.size() == 4) {
+    DWORD d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (DWORD{v.data[3]} << 24);
+    std::snprintf(buf, sizeof buf, "dword:%08x", d);
+    return out + buf;
+  }
+  if (IsPlainString(v)) {
+    std::u16string text;
+    for (size_t i = 0; i + 2 < v.data.size(); i += 2)
+      text.push_back(char16_t(v.data[i] | (v.data[i + 1] << 8)));
+    return out + Quote(text);
+  }
+  if (v.type == REG_BINARY) {
+    out += "hex:";
+  } else {
+    std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+    out += buf;
+  }
+  size_t lineStart = 0;
+  for (size_t i = 0; i < v.data.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02x", v.data[i]);
+    out += buf;
+    if (i + 1 == v.data.size()) break;
+    out.push_back(',');
+    if (out.size() - lineStart >= kHexLineWidth) {
+      out += "\\\n  ";
+      lineStart = out.size() - 2;
+    }
+  }
+  return out;
+}
+
+// Whether an entry line continues on the next one (long hex data).
+bool ContinuesHex(std::string_view line) {
+  size_t pos;
+  std::u16string name;
+  return !line.empty() && line.back() == '\\' && ParseEntryName(line, &pos, &name) &&
+         StartsWithNoCase(line.substr(pos), "hex");
+}
+
+bool IsUnder(std::u16string_view path, std::u16string_view key) {
+  return EqualNoCase(path, key) || (path.size() > key.size() && path[key.size()] == u'\\' &&
+                                    EqualNoCase(path.substr(0, key.size()), key));
+}
+
+}  // namespace
+
+bool IsWritableName(std::u16string_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    char16_t c = name[i];
+    if (c < 0x20) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+Document ParseDocument(std::string_view text) {
+  Document doc;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<std::string_view> physical;
+  while (!text.empty()) {
+    size_t nl = text.find('\n');
+    physical.push_back(text.substr(0, nl));
+    text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+  }
+  doc.hasSignature = !physical.empty() && Trim(physical[0]) == kSignature;
+
+  std::u16string section;  // empty before the first section
+  for (size_t i = 0; i < physical.size(); ++i) {
+    Line line;
+    line.text = physical[i];
+    std::string_view t = Trim(physical[i]);
+    if (t.starts_with('[')) {
+      // Entries under a damaged header, or under "[-key]" (a deletion on
+      // import), belong to no key.
+      std::u16string key;
+      section.clear();
+      if (t.size() > 2 && t.back() == ']' && t[1] != '-' &&
+          DecodeText(t.substr(1, t.size() - 2), &key) && IsWritableName(key)) {
+        line.kind = Line::Key;
+        line.key = section = key;
+      }
+    } else if (!section.empty() && (t.starts_with('"') || t.starts_with('@'))) {
+      std::string logical(t);
+      size_t last = i;
+      while (ContinuesHex(logical) && last + 1 < physical.size()) {
+        logical.pop_back();
+        logical += Trim(physical[++last]);
+      }
+      if (ParseEntry(logical, &line.value)) {
+        line.kind = Line::Entry;
+        line.key = section;
+        for (size_t k = i + 1; k <= last; ++k) (line.text += '\n') += physical[k];
+        i = last;
+      }
+      // A damaged entry is this one line only, so it cannot swallow the
+      // entries that follow it.
+    }
+    doc.lines.push_back(std::move(line));
+  }
+  return doc;
+}
+
+std::string SerializeDocument(const Document& doc) {
+  std::string out;
+  if (!doc.hasSignature) (out += kSignature) += "\n\n";
+  for (const Line& line : doc.lines) (out += line.text) += '\n';
+  return out;
+}
+
+bool HasKey(const Document& doc, std::u16string_view key) {
+  for (const Line& line : doc.lines)
+    if (line.kind == Line::Key && IsUnder(line.key, key)) return true;
+  return false;
+}
+
+void AddKey(Document& doc, std::u16string_view key) {
+  if (!doc.lines.empty() && !Trim(doc.lines.back().text).empty()) doc.lines.push_back(Line{});
+  Line header;
+  header.kind = Line::Key;
+  header.key = key;
+  header.text = "[" + ToUtf8(key) + "]";
+  doc.lines.push_back(std::move(header));
+  doc.lines.push_back(Line{});  // sections end with a blank line, as regedit writes them
+}
+
+const Value* FindValue(const Document& doc, std::u16string_view key, std::u16string_view name) {
+  for (size_t i = doc.lines.size(); i-- > 0;) {
+    const Line& line = doc.lines[i];
+    if (line.kind == Line::Entry && EqualNoCase(line.key, key) &&
+        EqualNoCase(line.value.name, name))
+      return &line.value;
+  }
+  return nullptr;
+}
+
+void SetValue(Document& doc, std::u16string_view key, const Value& value) {
+  Line entry;
+  entry.kind = Line::Entry;
+  entry.key = key;
+  entry.value = value;
+  entry.text = FormatEntry(value);
+  for (size_t i = doc.lines.size(); i-- > 0;) {
+    Line& line = doc.lines[i];
+    if (line.kind == Line::Entry && EqualNoCase(line.key, key) &&
+        EqualNoCase(line.value.name, value.name)) {
+      entry.value.name = line.value.name;  // keep the spelling the file had
+      entry.text = FormatEntry(entry.value);
+      line = std::move(entry);
+      return;
+    }
+  }
+  size_t header = doc.lines.size();
+  for (size_t i = doc.lines.size(); i-- > 0;) {
+    if (doc.lines[i].kind == Line::Key && EqualNoCase(doc.lines[i].key, key)) {
+      header = i;
+      break;
+    }
+  }
+  if (header == doc.lines.size()) {
+    AddKey(doc, key);
+    header = doc.lines.size() - 2;
+  }
+  // After the section's last non-blank line, before the blank that ends it.
+  size_t at = header + 1;
+  for (size_t i = header + 1; i < doc.lines.size() && !Trim(doc.lines[i].text).starts_with('[');
+       ++i)
+    if (!Trim(doc.lines[i].text).empty()) at = i + 1;
+  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+}
+
+}  // namespace plat::reg

@@ -1,0 +1,209 @@
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "settings_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes Utf16(std::u16string_view text) {
+  Bytes out;
+  for (char16_t c : text) out.insert(out.end(), {BYTE(c), BYTE(c >> 8)});
+  return out;
+}
+Bytes Sz(std::u16string_view text) {
+  return Utf16(std::u16string(text) + u'\0');
+}
+
+class SettingsStore : public TempConfig {
+ protected:
+  void SetUp() override {
+    TempConfig::SetUp();
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Test", 0, nullptr, 0, 0, nullptr,
+                              &key_, nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegCloseKey(key_);
+    TempConfig::TearDown();
+  }
+  LONG Set(const WCHAR* name, DWORD type, const Bytes& data) {
+    return RegSetValueExW(key_, name, 0, type, data.data(), DWORD(data.size()));
+  }
+  // The stored type and bytes, or nothing when the query fails.
+  std::optional<std::pair<DWORD, Bytes>> Get(const WCHAR* name) {
+    Bytes data(4096);
+    DWORD type = 99, size = DWORD(data.size());
+    if (RegQueryValueExW(key_, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+      return std::nullopt;
+    data.resize(size);
+    return std::pair{type, data};
+  }
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+TEST(SettingsStorePath, FollowsXdgConfigHomeElseHomeElseThePasswdEntry) {
+  std::optional<std::string> config, home;
+  if (const char* v = getenv("XDG_CONFIG_HOME")) config = v;
+  if (const char* v = getenv("HOME")) home = v;
+  setenv("XDG_CONFIG_HOME", "/cfg/a", 1);
+  EXPECT_STREQ(SettingsFilePath(), "/cfg/a/vesk/settings.reg");
+  setenv("XDG_CONFIG_HOME", "/cfg/b", 1);  // looked up again on every call
+  EXPECT_STREQ(SettingsFilePath(), "/cfg/b/vesk/settings.reg");
+  setenv("HOME", "/home/someone", 1);
+  for (const char* ignored : {"", "relative/cfg"}) {
+    setenv("XDG_CONFIG_HOME", ignored, 1);
+    EXPECT_STREQ(SettingsFilePath(), "/home/someone/.config/vesk/settings.reg") << ignored;
+  }
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("HOME");
+  EXPECT_EQ(SettingsFilePath(),
+            std::string(getpwuid(getuid())->pw_dir) + "/.config/vesk/settings.reg");
+  config ? setenv("XDG_CONFIG_HOME", config->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  home ? setenv("HOME", home->c_str(), 1) : unsetenv("HOME");
+}
+
+TEST_F(SettingsStore, EveryTypeAndSizeComesBackExactlyInAReadableForm) {
+  Bytes longData(300);
+  for (size_t i = 0; i < longData.size(); ++i) longData[i] = BYTE(i * 7);
+  struct Case {
+    const WCHAR* name;
+    DWORD type;
+    Bytes data;
+    const char* line;  // as it stands in the file
+  } cases[] = {
+      {u"Volume", REG_DWORD, {0x32, 0, 0, 0}, "\"Volume\"=dword:00000032"},
+      {u"Short", REG_DWORD, {1, 2}, "\"Short\"=hex(4):01,02"},
+      {u"Text", REG_SZ, Sz(u"\\Al\"bu\\ms\\ Ψ 🎵"), R"("Text"="\\Al\"bu\\ms\\ Ψ 🎵")"},
+      {u"Empty", REG_SZ, Sz(u""), "\"Empty\"=\"\""},
+      {u"Unended", REG_SZ, Utf16(u"ab"), "\"Unended\"=hex(1):61,00,62,00"},
+      {u"Escaped", REG_SZ, Sz(u"\\x\xdce9\\"), "\"Escaped\"=hex(1):5c,00,78,00,e9,dc,5c,00,00,00"},
+      {u"TwoZeros", REG_SZ, Utf16(std::u16string_view(u"a\0\0", 3)),
+       "\"TwoZeros\"=hex(1):61,00,00,00,00,00"},
+      {u"Odd", REG_SZ, {0x61, 0, 0}, "\"Odd\"=hex(1):61,00,00"},
+      {u"Nothing", REG_SZ, {}, "\"Nothing\"=hex(1):"},
+      {u"Line\"Break", REG_SZ, Sz(u"a\nb"), R"("Line\"Break"=hex(1):61,00,0a,00,62,00,00,00)"},
+      {u"Bin", REG_BINARY, {0xde, 0xad}, "\"Bin\"=hex:de,ad"},
+      {u"Quad", 11, {1, 2, 3, 4, 5, 6, 7, 8}, "\"Quad\"=hex(b):01,02,03,04,05,06,07,08"},
+      {nullptr, REG_NONE, {}, "@=hex(0):"},
+      {u"Long", REG_BINARY, longData, nullptr},
+  };
+  for (const Case& c : cases) ASSERT_EQ(Set(c.name, c.type, c.data), ERROR_SUCCESS);
+  std::string text = StoreText();
+  for (const Case& c : cases) {
+    if (c.line) {
+      EXPECT_NE(text.find(std::string(c.line) + "\n"), std::string::npos) << c.line;
+    }
+    auto stored = Get(c.name);
+    ASSERT_TRUE(stored) << c.line;
+    EXPECT_EQ(stored->first, c.type) << c.line;
+    EXPECT_EQ(stored->second, c.data) << c.line;
+  }
+  size_t longLine = text.find("\"Long\"=hex:");
+  size_t end = text.find("\n\n", longLine);
+  EXPECT_GT(std::count(text.begin() + longLine, text.begin() + end, '\n'), 5) << "wrapped";
+}
+
+TEST_F(SettingsStore, QueriesReportTypeAndSizeAndRefuseSmallBuffers) {
+  ASSERT_EQ(Set(u"Name", REG_SZ, Sz(u"abcdef")), ERROR_SUCCESS);
+  DWORD type = 0, size = 0;
+  EXPECT_EQ(RegQueryValueExW(key_, u"NAME", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, 14u);
+  BYTE small[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueExW(key_, u"name", nullptr, &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 14u);
+  EXPECT_EQ(small[0], 7) << "nothing is copied";
+  EXPECT_EQ(RegQueryValueExW(key_, u"Missing", nullptr, &type, small, &size), ERROR_FILE_NOT_FOUND);
+
+  // Names differ only in case: the value is replaced, keeping its spelling.
+  ASSERT_EQ(Set(u"nAME", REG_DWORD, {9, 0, 0, 0}), ERROR_SUCCESS);
+  EXPECT_EQ(StoreText(), std::string(kSignatureLine) +
+                             "[HKEY_CURRENT_USER\\Software\\Test]\n\"Name\"=dword:00000009\n\n");
+}
+
+TEST_F(SettingsStore, BadHandlesAreRefusedNeverFollowed) {
+  HKEY closed;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Test", 0, nullptr, 0, 0, nullptr,
+                            &closed, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
+  BYTE data[4] = {};
+  DWORD size = 4, type;
+  for (HKEY bad : {HKEY{}, closed, reinterpret_cast<HKEY>(uintptr_t{0x1234})}) {
+    EXPECT_EQ(RegSetValueExW(bad, u"V", 0, REG_DWORD, data, 4), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(bad, u"V", nullptr, &type, data, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(bad), ERROR_INVALID_HANDLE);
+    HKEY sub = closed;
+    EXPECT_EQ(RegCreateKeyExW(bad, u"Sub", 0, nullptr, 0, 0, nullptr, &sub, nullptr),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(sub, HKEY{});
+  }
+}
+
+TEST_F(SettingsStore, ReadsHandWrittenFilesAndSkipsOnlyTheDamagedLines) {
+  WriteStore(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "; written by hand\n"
+      "[HKEY_CURRENT_USER\\Software\\Other]\n"
+      "\"Volume\"=dword:00000001\n\n"
+      "[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+      "\"Broken\"=dword:xyz\n"
+      "\"BadEscape\"=\"a\\qb\"\n"
+      "\"Unclosed=dword:00000001\n"
+      "\"Bad\xff\"=dword:00000001\n"
+      "\"Cut\"=hex:01,\\\n"
+      "\"Next\"=dword:0000000a\r\n"
+      "\"Long\"=hex:00,01,02,\\\n    03,04,\\\n  05\n"
+      " \"Upper\" = DWORD:ABCDEF01\n"
+      "@=\"default\"\n"
+      "\"Volume\"=dword:00000002\n"
+      "[HKEY_CURRENT_USER\\Software\\Test]\n"
+      "\"Volume\"=dword:00000007");
+  for (const WCHAR* damaged : {u"Broken", u"BadEscape", u"Unclosed", u"Cut"})
+    EXPECT_FALSE(Get(damaged)) << "damaged";
+  EXPECT_EQ(Get(u"Next")->second, (Bytes{10, 0, 0, 0}));
+  EXPECT_EQ(Get(u"Long")->second, (Bytes{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(Get(u"Upper")->second, (Bytes{1, 0xef, 0xcd, 0xab}));
+  EXPECT_EQ(Get(nullptr)->second, Sz(u"default"));
+  EXPECT_EQ(Get(u"Volume")->second, (Bytes{7, 0, 0, 0})) << "the last one wins, as on import";
+}
+
+TEST_F(SettingsStore, AFailedWriteReportsAnErrorAndKeepsTheOldFile) {
+  ASSERT_EQ(Set(u"Old", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+  std::string before = StoreText();
+  // A file-size limit makes the write fail, even for root.
+  rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tiny = old;
+  tiny.rlim_cur = before.size();
+  sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  LONG rc = Set(u"New", REG_BINARY, Bytes(100, 0xab));
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_NE(rc, ERROR_SUCCESS);
+  EXPECT_EQ(StoreText(), before);
+  EXPECT_FALSE(Get(u"New"));
+  auto entries = std::filesystem::directory_iterator(root_ + "/vesk");
+  EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no temporary file is left";
+}
+
+TEST_F(SettingsStore, ASettingsFileThatIsALinkStaysALink) {
+  std::string target = root_ + "/dotfiles/settings.reg";
+  WriteText(target, StoreText());
+  std::filesystem::remove(SettingsFilePath());
+  std::filesystem::create_symlink(target, SettingsFilePath());
+  ASSERT_EQ(Set(u"Linked", REG_DWORD, {5, 0, 0, 0}), ERROR_SUCCESS);
+  EXPECT_TRUE(std::filesystem::is_symlink(SettingsFilePath()));
+  EXPECT_NE(ReadText(target).find("\"Linked\"=dword:00000005"), std::string::npos);
+}
