@@ -1,0 +1,219 @@
+// The platform's list box, driven through its messages as MenuList is.
+#include <cstdlib>
+#include <string>
+
+#include "platform/display.h"
+#include "tests/menu_list_fixture.h"
+
+namespace {
+
+using menu_list_fixture::events;
+using menu_list_fixture::kScreenColour;
+
+constexpr int kListLeft = 40;
+constexpr int kListTop = 28;
+constexpr int kListWidth = 151;
+constexpr int kRowHeight = 18;
+constexpr COLORREF kHighlight = RGB(32, 32, 40);
+
+using ListBoxRows = MenuListFixture;
+using ListBoxInput = MenuListFixture;
+using ListBoxPainting = MenuListFixture;
+
+// Counts the pixels of a row, between two x positions of the list, that pass the test.
+template <typename Test>
+int PixelsWhere(int row, int fromX, int toX, Test test) {
+  int n = 0;
+  for (int y = kListTop + row * kRowHeight; y < kListTop + (row + 1) * kRowHeight; ++y) {
+    for (int x = kListLeft + fromX; x < kListLeft + toX; ++x) n += test(ScreenPixel(x, y));
+  }
+  return n;
+}
+int PixelsOf(COLORREF c, int row, int fromX = 0, int toX = kListWidth) {
+  return PixelsWhere(row, fromX, toX, [&](COLORREF p) { return p == c; });
+}
+// Within 40 in every channel: the cores of anti-aliased strokes.
+int PixelsNear(COLORREF c, int row, int fromX = 0, int toX = kListWidth) {
+  return PixelsWhere(row, fromX, toX, [&](COLORREF p) {
+    return std::abs(GetRValue(p) - GetRValue(c)) <= 40 &&
+           std::abs(GetGValue(p) - GetGValue(c)) <= 40 &&
+           std::abs(GetBValue(p) - GetBValue(c)) <= 40;
+  });
+}
+// The leftmost column of the row, from x on, that is not all background.
+int LeftmostInk(int row, int fromX) {
+  for (int x = fromX; x < kListWidth; ++x) {
+    if (PixelsWhere(row, x, x + 1, [](COLORREF p) { return p != kScreenColour; })) return x;
+  }
+  return -1;
+}
+
+TEST_F(ListBoxRows, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
+  std::u16string longText(300, u'x');
+  Append({longText.c_str()});
+  EXPECT_EQ(Send(LB_GETTEXTLEN, 0), 255);
+  EXPECT_EQ(RowText(0), longText.substr(0, 255));
+  Send(LB_SETITEMDATA, 0, static_cast<DWORD>((65536u << 16) | 1));  // an ordinal wraps
+  EXPECT_EQ(Send(LB_GETITEMDATA, 0), 1);
+  Send(LB_SETITEMDATA, 0, 0xFFFF0001u);
+  EXPECT_EQ(static_cast<DWORD>(Send(LB_GETITEMDATA, 0)), 0xFFFF0001u);
+  EXPECT_EQ(Send(LB_GETITEMDATA, 1), LB_ERR);
+}
+
+class ListBoxOfTwenty : public MenuListFixture {
+ protected:
+  void SetUp() override {
+    MenuListFixture::SetUp();
+    for (char16_t c = u'A'; c < u'A' + 20; ++c) Append({(u"Row " + std::u16string(1, c)).c_str()});
+  }
+};
+
+TEST_F(ListBoxOfTwenty, SelectingScrollsByTheSmallestChangeWithinTheRows) {
+  EXPECT_EQ(Send(LB_SETCURSEL, 8), 8);
+  EXPECT_EQ(Top(), 3);  // row 8 is the sixth visible row
+  Send(LB_SETCURSEL, 5);
+  EXPECT_EQ(Top(), 3);
+  Send(LB_SETCURSEL, 1);
+  EXPECT_EQ(Top(), 1);
+  EXPECT_EQ(SendText(LB_SELECTSTRING, 0, u"row m"), 12);
+  EXPECT_EQ(Top(), 7);
+  EXPECT_EQ(Send(LB_SETCURSEL, 20), LB_ERR);
+  EXPECT_EQ(Selected(), 12);
+  Send(LB_SETTOPINDEX, 18);
+  EXPECT_EQ(Top(), 14);  // the last page is full
+  for (int i = 0; i < 16; ++i) Send(LB_DELETESTRING, 0);
+  EXPECT_EQ(Top(), 0);  // four rows left: all of them show
+}
+
+TEST_F(ListBoxOfTwenty, ResetContentClearsRowsDataSelectionAndTopIndex) {
+  Send(LB_SETITEMDATA, 0, 77);
+  Send(LB_SETCURSEL, 15);
+  Send(LB_RESETCONTENT);
+  EXPECT_EQ(Send(LB_GETCOUNT), 0);
+  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(Top(), 0);
+  Append({u"fresh"});
+  EXPECT_EQ(Send(LB_GETITEMDATA, 0), 0);
+  EXPECT_EQ(Selected(), -1);
+}
+
+TEST_F(ListBoxRows, SelectStringFromRowZeroTriesRowZeroLast) {
+  Append({u"Browse\t>", u"Shuffle", u"bright", u"Back"});
+  EXPECT_EQ(SendText(LB_SELECTSTRING, 0, u"B"), 2);    // "bright", not "Browse" at the start
+  EXPECT_EQ(SendText(LB_SELECTSTRING, 0, u"BRO"), 0);  // reached by wrapping round
+  EXPECT_EQ(SendText(LB_SELECTSTRING, static_cast<WPARAM>(-1), u"b"), 0);
+  EXPECT_EQ(SendText(LB_SELECTSTRING, 2, u"b"), 3);
+  EXPECT_EQ(SendText(LB_SELECTSTRING, 0, u"Browsers"), LB_ERR);  // longer than the row
+  EXPECT_EQ(Selected(), 3);  // a failed search leaves the selection
+}
+
+TEST_F(ListBoxOfTwenty, ATapSelectsTheRowUnderItAndTellsTheParent) {
+  Send(LB_SETTOPINDEX, 4);
+  InjectStylus(WM_LBUTTONDOWN, kListLeft + 10, kListTop + 2 * kRowHeight + 5);
+  InjectStylus(WM_LBUTTONUP, kListLeft + 10, kListTop + 2 * kRowHeight + 5);
+  PumpMessages();
+  EXPECT_EQ(Selected(), 6);
+  ASSERT_EQ(Count(WM_COMMAND), 1);
+  for (const auto& e : events) {
+    if (e.message != WM_COMMAND) continue;
+    EXPECT_EQ(e.wParam, MAKEWPARAM(kMenuListId, LBN_SELCHANGE));
+    EXPECT_EQ(e.lParam, reinterpret_cast<LPARAM>(list));
+  }
+}
+
+TEST_F(ListBoxInput, NeitherATapBelowTheLastRowNorSetCurSelNotifies) {
+  Append({u"One", u"Two"});
+  Send(LB_SETCURSEL, 1);
+  InjectStylus(WM_LBUTTONDOWN, kListLeft + 10, kListTop + 4 * kRowHeight);
+  InjectStylus(WM_LBUTTONUP, kListLeft + 10, kListTop + 4 * kRowHeight);
+  PumpMessages();
+  EXPECT_EQ(Selected(), 1);
+  EXPECT_EQ(Count(WM_COMMAND), 0);
+}
+
+TEST_F(ListBoxOfTwenty, UpAndDownKeysMoveTheSelectionWithinTheList) {
+  SetFocus(list);
+  Send(LB_SETCURSEL, 18);
+  InjectKey(VK_DOWN);
+  InjectKey(VK_DOWN);  // at the end: nothing
+  PumpMessages();
+  EXPECT_EQ(Selected(), 19);
+  EXPECT_EQ(Count(WM_COMMAND), 1);
+  Send(LB_SETCURSEL, 14);
+  InjectKey(VK_UP);
+  PumpMessages();
+  EXPECT_EQ(Selected(), 13);
+  EXPECT_EQ(Top(), 13);
+  EXPECT_EQ(Count(WM_COMMAND), 2);
+}
+
+TEST_F(ListBoxInput, KeysTheListHasNoUseForReachItsParent) {
+  SetFocus(list);
+  InjectKey(VK_SELECT);
+  PumpMessages();
+  ASSERT_EQ(Count(WM_KEYDOWN, app.mainWindow), 1);
+  for (const auto& e : events) {
+    if (e.message == WM_KEYDOWN) {
+      EXPECT_EQ(e.wParam, VK_SELECT);
+    }
+  }
+}
+
+TEST_F(ListBoxPainting, EachPaintAsksTheParentForItsBrushAndFillsWithIt) {
+  InvalidateRect(list, nullptr, TRUE);
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 1);
+  EXPECT_EQ(PixelsOf(kScreenColour, 5), kListWidth * kRowHeight);
+  constexpr COLORREF kNight = RGB(40, 60, 90);
+  menu_list_fixture::listBrush = CreateSolidBrush(kNight);
+  InvalidateRect(list, nullptr, TRUE);
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 2);
+  EXPECT_EQ(PixelsOf(kNight, 5), kListWidth * kRowHeight);
+}
+
+TEST_F(ListBoxPainting, TheSelectedRowIsInvertedAndTheOthersAreDrawnAsTheParentSays) {
+  Append({u"Music", u"Settings"});
+  Send(LB_SETCURSEL, 1);
+  PumpMessages();
+  // Row 0: black text, on the brush thanks to the parent's transparent mode.
+  EXPECT_GT(PixelsNear(RGB(0, 0, 0), 0), 20);
+  EXPECT_EQ(PixelsOf(kScreenColour, 0, 80), (kListWidth - 80) * kRowHeight);
+  // Row 1: the highlight behind text in the list's background colour.
+  EXPECT_EQ(PixelsOf(kHighlight, 1, 80), (kListWidth - 80) * kRowHeight);
+  EXPECT_GT(PixelsNear(kScreenColour, 1, 0, 80), 20);
+  EXPECT_EQ(PixelsWhere(1, 0, kListWidth,
+                        [](COLORREF p) {
+                          return GetRValue(p) > GetRValue(kScreenColour) ||
+                                 GetGValue(p) > GetGValue(kScreenColour);
+                        }),
+            0);
+}
+
+TEST_F(ListBoxPainting, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
+  Append({u"Browse\t>", u"Now Playing\t>", u"A\t>"});
+  PumpMessages();
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_GE(LeftmostInk(row, 100), 142) << row;
+    EXPECT_EQ(LeftmostInk(row, 100), LeftmostInk(0, 100)) << row;
+  }
+  EXPECT_EQ(LeftmostInk(2, 20), LeftmostInk(2, 100));  // nothing between "A" and its arrow
+}
+
+TEST_F(ListBoxPainting, SuspendedRedrawDrawsNothingAndResumingDoesNotRepaint) {
+  Send(WM_SETREDRAW, FALSE);
+  Append({u"Music", u"Settings"});
+  Send(LB_SETCURSEL, 0);
+  InvalidateRect(list, nullptr, TRUE);
+  PumpMessages();
+  Send(WM_SETREDRAW, TRUE);
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 0);
+  EXPECT_EQ(PixelsOf(kHighlight, 0), 0);
+  Send(LB_SETCURSEL, 1);  // a change repaints again
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 1);
+  EXPECT_GT(PixelsOf(kHighlight, 1), 0);
+}
+
+}  // namespace

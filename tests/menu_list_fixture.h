@@ -1,0 +1,138 @@
+// MenuList on the headless platform, in the player's font: a main window that
+// records what its list tells it and answers colour requests with a brush of
+// the test's choosing, and a ScrollBar pane beside the list.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "menus/menu_list.h"
+#include "platform/gdi.h"
+#include "platform/strings.h"
+#include "platform/text.h"
+#include "tests/headless.h"
+
+namespace menu_list_fixture {
+
+constexpr COLORREF kScreenColour = RGB(170, 190, 150);  // grey-green, like the LCD
+constexpr COLORREF kFrameColour = RGB(0, 0, 0);         // nothing paints the main window
+
+struct Event {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+inline std::vector<Event> events;
+inline HBRUSH listBrush = nullptr;
+
+inline LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COMMAND || msg == WM_CTLCOLORLISTBOX || msg == WM_KEYDOWN) {
+    events.push_back(Event{hwnd, msg, wParam, lParam});
+  }
+  if (msg == WM_CTLCOLORLISTBOX) {
+    SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+    return reinterpret_cast<LRESULT>(listBrush);
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+inline LRESULT PaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_PAINT) events.push_back(Event{hwnd, msg, wParam, lParam});
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// The program's font file, as the player names it: a backslash path.
+inline std::u16string ToloPath() {
+  std::u16string path;
+  for (char c : std::string(VESK_BINARY_DIR) + "/Tolo.ttf") path += c == '/' ? u'\\' : char16_t(c);
+  return path;
+}
+
+}  // namespace menu_list_fixture
+
+class MenuListFixture : public Headless {
+ protected:
+  void SetUp() override {
+    using namespace menu_list_fixture;
+    Headless::SetUp();
+    ResetAppState();
+    events.clear();
+    ASSERT_EQ(AddFontResourceW(ToloPath().c_str()), 1);
+    LOGFONTW lf{};
+    lf.lfHeight = 15;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    StringCchCopyW(lf.lfFaceName, LF_FACESIZE, u"Tolo");
+    app.largeFont = CreateFontIndirectW(&lf);
+    app.measureDC = GetDC(nullptr);
+    SelectObject(app.measureDC, app.largeFont);
+    listBrush = CreateSolidBrush(kScreenColour);
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = MainProc;
+    wc.lpszClassName = u"Main Window";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    wc.lpfnWndProc = PaneProc;
+    wc.lpszClassName = u"Scroll Window";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    app.mainWindow = CreateWindowExW(0, u"Main Window", u"Vesk", WS_VISIBLE, 0, 0, 240, 320,
+                                     nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(app.mainWindow, nullptr);
+    CreateMenuList(app.mainWindow);
+    list = GetDlgItem(app.mainWindow, kMenuListId);
+    ASSERT_NE(list, nullptr);
+    scrollBar = CreateWindowExW(0, u"Scroll Window", u"Vesk", WS_CHILD | WS_VISIBLE | WS_BORDER,
+                                191, 27, 9, 109, app.mainWindow,
+                                reinterpret_cast<void*>(intptr_t{kScrollBarId}), nullptr, nullptr);
+    PumpMessages();
+    events.clear();
+  }
+
+  void TearDown() override {
+    ReleaseDC(nullptr, app.measureDC);
+    RemoveFontResourceW(menu_list_fixture::ToloPath().c_str());
+    ResetAppState();
+    Headless::TearDown();
+  }
+
+  LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendMessageW(list, message, wParam, lParam);
+  }
+  LRESULT SendText(UINT message, WPARAM wParam, const char16_t* text) {
+    return Send(message, wParam, reinterpret_cast<LPARAM>(text));
+  }
+  void Append(std::initializer_list<const char16_t*> texts) {  // unfitted, in this order
+    for (const char16_t* text : texts) SendText(LB_INSERTSTRING, static_cast<WPARAM>(-1), text);
+  }
+  std::u16string RowText(int index) {
+    WCHAR buffer[kTextChars];
+    return SendText(LB_GETTEXT, index, buffer) == LB_ERR ? u"<none>" : buffer;
+  }
+  std::vector<std::u16string> Rows() {
+    std::vector<std::u16string> rows;
+    for (int i = 0; i < Send(LB_GETCOUNT); ++i) rows.push_back(RowText(i));
+    return rows;
+  }
+  LRESULT Selected() { return Send(LB_GETCURSEL); }
+  LRESULT Top() { return Send(LB_GETTOPINDEX); }
+
+  int Count(UINT message, HWND hwnd = nullptr) {
+    int n = 0;
+    for (const auto& e : menu_list_fixture::events)
+      n += e.message == message && (!hwnd || e.hwnd == hwnd);
+    return n;
+  }
+
+  int32_t Width(const std::u16string& text) {
+    SIZE size{};
+    GetTextExtentExPointW(app.measureDC, text.c_str(), static_cast<int>(text.size()), 0, nullptr,
+                          nullptr, &size);
+    return size.cx;
+  }
+
+  HWND list = nullptr;
+  HWND scrollBar = nullptr;
+};

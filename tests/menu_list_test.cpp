@@ -1,0 +1,169 @@
+// How texts become MenuList rows, measured in the player's real font.
+#include <string>
+
+#include "tests/menu_list_fixture.h"
+
+namespace {
+
+constexpr int kListWidth = 151;
+
+using menu_list_fixture::events;
+
+using MenuRows = MenuListFixture;
+using MenuRefill = MenuListFixture;
+using Ellipsis = MenuListFixture;
+
+std::u16string Ellipsized(std::u16string text, int32_t width) {
+  WCHAR buffer[kTextChars];
+  StringCchCopyW(buffer, kTextChars, text.c_str());
+  EllipsizeToWidth(buffer, width);
+  return buffer;
+}
+
+std::u16string AfterLast(const char16_t* text) {
+  WCHAR buffer[kPathChars];
+  StringCchCopyW(buffer, kPathChars, text);
+  KeepAfterLast(buffer, u'\\');
+  return buffer;
+}
+
+bool EndsWith(const std::u16string& text, const std::u16string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST_F(MenuRows, TheListIsCreatedWithSixRowsOf18PixelsBesideTheScrollBar) {
+  RECT rc;
+  GetWindowRect(list, &rc);
+  EXPECT_EQ(rc.left, 40);
+  EXPECT_EQ(rc.top, 28);
+  EXPECT_EQ(rc.right, 191);
+  EXPECT_EQ(rc.bottom, 136);
+  EXPECT_EQ(Send(LB_GETITEMHEIGHT), 18);
+  EXPECT_EQ(Send(WM_GETFONT), reinterpret_cast<LRESULT>(app.largeFont));
+  for (const char16_t* text : {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8"}) {
+    AddMenuRow(list, text, RowKind::Plain, false);
+  }
+  Send(LB_SETCURSEL, 6);
+  EXPECT_EQ(Top(), 1);
+}
+
+TEST_F(MenuRows, UnsortedRowsKeepTheirOrderAndArrowRowsEndInTabArrow) {
+  EXPECT_EQ(AddMenuRow(list, u"Now Playing", RowKind::Arrow, false), 0);
+  EXPECT_EQ(AddMenuRow(list, u"Browse", RowKind::Arrow, false), 1);
+  EXPECT_EQ(AddMenuRow(list, u"About", RowKind::Plain, false), 2);
+  EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"Now Playing\t>", u"Browse\t>", u"About"}));
+  EXPECT_LT(AddMenuRow(nullptr, u"Browse", RowKind::Arrow, false), 0);  // no list, no row
+}
+
+TEST_F(MenuRows, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
+  AddMenuRow(list, u"Blue d.mp3", RowKind::Plain, true);
+  AddMenuRow(list, u"Blue", RowKind::Arrow, true);  // the tab sorts before the space
+  EXPECT_EQ(AddMenuRow(list, u"apple.mp3", RowKind::Plain, true), 0);
+  AddMenuRow(list, u"BLUE", RowKind::Plain, true);  // a prefix of "Blue\t>"
+  EXPECT_EQ(Rows(),
+            (std::vector<std::u16string>{u"apple.mp3", u"BLUE", u"Blue\t>", u"Blue d.mp3"}));
+}
+
+TEST_F(MenuRows, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
+  const std::u16string name = u"The Quite Remarkably Long Name Of A Folder";
+  AddMenuRow(list, name.c_str(), RowKind::Arrow, false);
+  std::u16string row = RowText(0);
+  ASSERT_TRUE(EndsWith(row, u"...\t>")) << std::string(row.begin(), row.end());
+  std::u16string shown = row.substr(0, row.size() - 2);
+  std::u16string kept = shown.substr(0, shown.size() - 3);
+  int32_t room = kListWidth - Width(u"  >");
+  EXPECT_LE(Width(shown), room);
+  EXPECT_EQ(name.substr(0, kept.size()), kept);
+  EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
+}
+
+TEST_F(MenuRows, ATextOf300CharactersIsCutTo255BeforeFitting) {
+  // A list wide enough for every character, so that only the length cuts.
+  HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD | LBS_SORT, 0, 0, 4000, 108,
+                              app.mainWindow, nullptr, nullptr, nullptr);
+  std::u16string text(300, u'i');
+  AddMenuRow(wide, text.c_str(), RowKind::Plain, false);
+  AddMenuRow(wide, text.c_str(), RowKind::Arrow, false);
+  WCHAR row[kTextChars];
+  SendMessageW(wide, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(row));
+  EXPECT_EQ(std::u16string(row), text.substr(0, 255));
+  // The arrow still fits in the row: the text gives way, marked as cut.
+  SendMessageW(wide, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(row));
+  EXPECT_LE(lstrlenW(row), 255);
+  EXPECT_TRUE(EndsWith(row, u"i...\t>"));
+}
+
+TEST_F(MenuRefill, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
+  AddMenuRow(list, u"Old", RowKind::Plain, false);
+  PumpMessages();
+  events.clear();
+  BeginRefill(list);
+  EXPECT_EQ(Send(LB_GETCOUNT), 0);
+  for (const char16_t* text : {u"Now Playing", u"Browse", u"Settings"}) {
+    AddMenuRow(list, text, RowKind::Arrow, false);
+    PumpMessages();
+  }
+  SendText(LB_SELECTSTRING, 0, u"Browse");
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 0);
+  EndRefill(list);
+  PumpMessages();
+  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 1);
+  EXPECT_EQ(Count(WM_PAINT, scrollBar), 1);
+  EXPECT_EQ(Selected(), 1);
+}
+
+TEST_F(Ellipsis, ATextExactlyAsWideAsTheWidthStaysWhole) {
+  const std::u16string text = u"Settings and more";
+  int32_t width = Width(text);
+  EXPECT_EQ(Ellipsized(text, width), text);
+  std::u16string cut = Ellipsized(text, width - 1);
+  EXPECT_TRUE(EndsWith(cut, u"..."));
+  EXPECT_LE(Width(cut), width - 1);
+}
+
+TEST_F(Ellipsis, AWidthNarrowerThanTheDotsLeavesJustTheDots) {
+  EXPECT_EQ(Ellipsized(u"Anything", Width(u"...") - 1), u"...");
+  EXPECT_EQ(Ellipsized(u"Anything", 0), u"...");
+  EXPECT_EQ(Ellipsized(u"", 0), u"");
+}
+
+TEST_F(Ellipsis, ASurrogatePairIsNeverCutInHalf) {
+  // Each musical symbol is one character of two UTF-16 units.
+  std::u16string notes;
+  for (int i = 0; i < 40; ++i) notes += u"\U0001D11E";
+  std::u16string cut = Ellipsized(notes, 60);
+  ASSERT_TRUE(EndsWith(cut, u"..."));
+  EXPECT_EQ((cut.size() - 3) % 2, 0u);
+  EXPECT_EQ(notes.substr(0, cut.size() - 3), cut.substr(0, cut.size() - 3));
+}
+
+TEST_F(Ellipsis, AFullBufferCutByOneCharacterStillEndsInTheDots) {
+  // 254 narrow characters and one wide one, just too wide: taking the wide
+  // one off leaves room in pixels for "..." but not in the 256 buffer.
+  std::u16string text = std::u16string(254, u'i') + u"W";
+  ASSERT_GE(Width(u"W"), Width(u"...") + 1);
+  WCHAR buffer[kTextChars + 4];
+  std::fill(std::begin(buffer), std::end(buffer), u'#');
+  StringCchCopyW(buffer, kTextChars, text.c_str());
+  EllipsizeToWidth(buffer, Width(text) - 1);
+  std::u16string cut = buffer;
+  EXPECT_LE(cut.size(), 255u);
+  EXPECT_TRUE(EndsWith(cut, u"i..."));
+  EXPECT_EQ(std::u16string(buffer + kTextChars, 4), u"####");
+}
+
+TEST(KeepAfterLast, KeepsTheNameAfterTheLastBackslash) {
+  EXPECT_EQ(AfterLast(u"\\Albums\\Blue"), u"Blue");
+  EXPECT_EQ(AfterLast(u"\\Albums"), u"Albums");
+  EXPECT_EQ(AfterLast(u"\\Albums\\"), u"");
+  EXPECT_EQ(AfterLast(u""), u"");
+}
+
+TEST(KeepAfterLast, NeverTestsTheFirstCharacter) {
+  EXPECT_EQ(AfterLast(u"Albums"), u"lbums");
+  EXPECT_EQ(AfterLast(u"A"), u"");
+  EXPECT_EQ(AfterLast(u"\\"), u"");
+}
+
+}  // namespace
