@@ -52,10 +52,10 @@ int GetTimeFormatW(DWORD, DWORD, const SYSTEMTIME* time, const WCHAR* format, WC
   if (!time || !format || time->wSecond > 59) return 0;
   std::u16string out;
   auto number = [&](int value, bool twoDigits) {
-    std::string digits = std::to_string(value);
-    if (twoDigits && digits.size() < 2) digits.insert(0, "0");
-    out += FromUtf8(digits);
+    if (twoDigits && value < 10) out.push_back(u'0');
+    for (char c : std::to_string(value)) out.push_back(static_cast<char16_t>(c));
   };
+
   for (const WCHAR* p = format; *p;) {
     WCHAR c = *p;
     int run = 1;

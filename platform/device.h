@@ -4,8 +4,8 @@
 
 #include "platform/base.h"
 
-DWORD GetTickCount();      // milliseconds; wraps after 49.7 days
-void Sleep(DWORD ms);      // presents what was drawn first
+DWORD GetTickCount();  // milliseconds; wraps after 49.7 days
+void Sleep(DWORD ms);  // presents what was drawn first
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr int IDOK = 1;

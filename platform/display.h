@@ -18,7 +18,7 @@ void SelectDisplay(DisplayKind kind);
 // manual clock instead of waiting.
 void InjectStylus(UINT message, int x, int y);  // WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP
 void InjectKey(UINT virtualKey);
-void InjectDesktopClose();  // the desktop window's close button
+void InjectDesktopClose();             // the desktop window's close button
 void SetHeadlessBattery(int percent);  // -1: unknown (the default)
 void SetManualClock(DWORD ticks);
 void AdvanceManualClock(DWORD ms);

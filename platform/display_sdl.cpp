@@ -4,8 +4,11 @@
 // Mouse buttons and touch (which SDL turns into mouse events) are the stylus.
 #include <SDL.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/internal.h"
 #include "platform/window.h"
@@ -125,6 +128,7 @@ class SdlDisplay : public DisplayBackend {
     if (fullNext_) {
       SDL_UpdateWindowSurface(window_);
       fullNext_ = false;
+      ReportFirstFrame();
     } else {
       SDL_Rect rect{offsetX_ + area.left * scale_, offsetY_ + area.top * scale_,
                     (area.right - area.left) * scale_, (area.bottom - area.top) * scale_};
@@ -184,6 +188,17 @@ class SdlDisplay : public DisplayBackend {
   }
 
  private:
+  // For measuring start-up (tools/benchmarks.sh): the wall-clock time of the
+  // first frame on the screen, when VESK_REPORT_FIRST_FRAME is set.
+  void ReportFirstFrame() {
+    if (reported_ || !std::getenv("VESK_REPORT_FIRST_FRAME")) return;
+    reported_ = true;
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::fprintf(stderr, "first frame at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
+                 now.tv_nsec);
+  }
+
   void Layout() {
     scale_ = std::max(1, std::min(surfaceW_ / kScreenWidth, surfaceH_ / kScreenHeight));
     offsetX_ = std::max(0, (surfaceW_ - kScreenWidth * scale_) / 2);
@@ -262,6 +277,7 @@ class SdlDisplay : public DisplayBackend {
   int offsetX_ = 0;
   int offsetY_ = 0;
   bool fullNext_ = false;
+  bool reported_ = false;
   Uint32 wakeEvent_ = static_cast<Uint32>(-1);
 };
 

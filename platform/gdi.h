@@ -37,7 +37,7 @@ int GetDeviceCaps(HDC hdc, int index);
 HBRUSH CreateSolidBrush(COLORREF color);
 HGDIOBJ GetStockObject(int object);
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);  // returns the one it replaces, 0 on failure
-BOOL DeleteObject(HGDIOBJ object);  // deleting a stock or selected object is refused
+BOOL DeleteObject(HGDIOBJ object);              // deleting a stock or selected object is refused
 int GetObjectW(HGDIOBJ object, int size, void* out);  // BITMAP for bitmaps
 
 COLORREF SetBkColor(HDC hdc, COLORREF color);
@@ -53,8 +53,8 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 BOOL Polyline(HDC hdc, const POINT* points, int count);  // one-pixel black pen
 // Draws a bitmap (the source may be an HBITMAP) leaving pixels of the
 // transparent colour untouched; scales with nearest neighbour if sizes differ.
-BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, int srcX,
-                      int srcY, int srcWidth, int srcHeight, COLORREF transparent);
+BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, int srcX, int srcY,
+                      int srcWidth, int srcHeight, COLORREF transparent);
 
 // Resources compiled into the program, found by the names of its resource list.
 HBITMAP LoadBitmapW(HINSTANCE instance, const WCHAR* name);

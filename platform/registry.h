@@ -24,8 +24,7 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Creates the key (and its file) when missing.
 LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD reserved, WCHAR* className,
-                     DWORD options, DWORD access, void* security, HKEY* result,
-                     DWORD* disposition);
+                     DWORD options, DWORD access, void* security, HKEY* result, DWORD* disposition);
 // Stores the bytes as given, under the given type.
 LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);

@@ -52,7 +52,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* lf);
 int DrawTextW(HDC hdc, const WCHAR* text, int length, RECT* rc, UINT flags);
 // Width and height of the text in the selected font. With fit and dx given,
 // also how many characters fit in maxExtent and each one's end position.
-BOOL GetTextExtentExPointW(HDC hdc, const WCHAR* text, int length, int maxExtent, int* fit,
-                           int* dx, SIZE* size);
+BOOL GetTextExtentExPointW(HDC hdc, const WCHAR* text, int length, int maxExtent, int* fit, int* dx,
+                           SIZE* size);
 // The family name of the font selected into the context (for checks and tests).
 int GetTextFaceW(HDC hdc, int size, WCHAR* name);

@@ -24,7 +24,9 @@ std::map<std::u16string, ClassInfo> classes;
 HWND focus = nullptr;
 
 // Handles are even, so that the device's "handle | 1" never names another window.
-HWND HandleOfSlot(size_t slot) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(slot) << 1); }
+HWND HandleOfSlot(size_t slot) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(slot) << 1);
+}
 size_t SlotOfHandle(HWND hwnd) {
   uintptr_t value = reinterpret_cast<uintptr_t>(hwnd);
   return (value & 1) ? 0 : value >> 1;
@@ -130,7 +132,9 @@ std::vector<std::unique_ptr<Window>>& Windows() {
   return windows;
 }
 
-int WindowSlot(HWND hwnd) { return Find(hwnd) ? static_cast<int>(SlotOfHandle(hwnd)) : 0; }
+int WindowSlot(HWND hwnd) {
+  return Find(hwnd) ? static_cast<int>(SlotOfHandle(hwnd)) : 0;
+}
 
 int BorderWidth(const Window& w) {
   return (w.style & WS_BORDER) ? 1 : 0;

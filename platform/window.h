@@ -121,9 +121,9 @@ constexpr WORD LBN_SELCHANGE = 1;
 
 // Classes and windows.
 WORD RegisterClassW(const WNDCLASSW* wc);  // 0 on failure; re-registering a name fails
-HWND CreateWindowExW(DWORD exStyle, const WCHAR* className, const WCHAR* text, DWORD style,
-                     int x, int y, int width, int height, HWND parent, void* menuOrId,
-                     HINSTANCE instance, void* param);
+HWND CreateWindowExW(DWORD exStyle, const WCHAR* className, const WCHAR* text, DWORD style, int x,
+                     int y, int width, int height, HWND parent, void* menuOrId, HINSTANCE instance,
+                     void* param);
 BOOL DestroyWindow(HWND hwnd);  // sends WM_DESTROY to it and its children
 BOOL IsWindow(HWND hwnd);
 HWND GetDlgItem(HWND parent, int id);  // first child with that control id

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/device.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
 
@@ -63,4 +64,18 @@ TEST(BoundedStrings, FormatsNumbersAndTextWithinTheBuffer) {
   WCHAR small[4];
   EXPECT_FALSE(StringCchPrintfW(small, 4, u"%d", 123456));
   EXPECT_EQ(std::u16string(small), u"123");
+}
+
+TEST(TimeFormat, MinutesAndTwoDigitSecondsWithQuotedLiterals) {
+  WCHAR buffer[16];
+  SYSTEMTIME t{};
+  t.wMinute = 3, t.wSecond = 7;
+  ASSERT_GT(GetTimeFormatW(0, 0, &t, u"m':'ss", buffer, 16), 0);
+  EXPECT_EQ(std::u16string(buffer), u"3:07");
+  GetTimeFormatW(0, 0, &t, u"'-'m':'ss", buffer, 16);
+  EXPECT_EQ(std::u16string(buffer), u"-3:07");
+  t.wMinute = 61;  // an hour and more stays whole minutes
+  GetTimeFormatW(0, 0, &t, u"m':'ss", buffer, 16);
+  EXPECT_EQ(std::u16string(buffer), u"61:07");
+  EXPECT_EQ(GetTimeFormatW(0, 0, &t, u"m':'ss", buffer, 5), 0) << "does not fit";
 }

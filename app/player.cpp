@@ -1,0 +1,144 @@
+#include "app/player.h"
+
+#include "app/settings.h"
+#include "display/painters.h"
+#include "display/skin.h"
+#include "input/main_window.h"
+#include "menus/menu_list.h"
+#include "menus/menu_screens.h"
+#include "platform/files.h"
+#include "platform/gdi.h"
+#include "platform/strings.h"
+#include "platform/window.h"
+
+namespace {
+
+constexpr const WCHAR* kMainClass = u"Main Window";
+constexpr const WCHAR* kTitle = u"Vesk";
+constexpr WORD kIconId = 101;
+constexpr DWORD kPaneVisibleStyle = 0x10000001;
+constexpr DWORD kScrollBarStyle = 0x10800001;  // visible, one-pixel border
+constexpr DWORD kPaneHiddenStyle = 0x00000001;
+
+struct PaneRow {
+  const WCHAR* className;
+  int id;
+  RECT place;  // left, top, width, height
+  DWORD style;
+};
+
+// In creation order, which is also the order they lie on each other.
+constexpr PaneRow kPanes[] = {
+    {u"Status Window", kStatusBarId, {40, 8, 160, 20}, kPaneVisibleStyle},
+    {u"Scroll Window", kScrollBarId, {191, 27, 9, 109}, kScrollBarStyle},
+    {u"Track Window", kTrackViewId, {40, 28, 160, 78}, kPaneHiddenStyle},
+    {u"Play Window", kPlayViewId, {40, 106, 160, 30}, kPaneHiddenStyle},
+    {u"About Window", kAboutViewId, {40, 28, 160, 108}, kPaneHiddenStyle},
+};
+
+bool RegisterWindowClass(HINSTANCE instance, const WCHAR* name, WNDPROC proc, HICON icon) {
+  WNDCLASSW wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hIcon = icon;
+  wc.lpszClassName = name;
+  return RegisterClassW(&wc) != 0;
+}
+
+void CreatePane(HINSTANCE instance, const PaneRow& pane) {
+  RegisterWindowClass(instance, pane.className, PaneWindowProc, nullptr);
+  CreateWindowExW(0, pane.className, kTitle, WS_CHILD | pane.style, pane.place.left, pane.place.top,
+                  pane.place.right, pane.place.bottom, app.mainWindow,
+                  reinterpret_cast<void*>(static_cast<intptr_t>(pane.id)), instance, nullptr);
+}
+
+}  // namespace
+
+int RunPlayer(HINSTANCE instance) {
+  HWND running = FindWindowW(kMainClass, kTitle);
+  if (running) {
+    SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1));
+    ShowWindow(running, SW_SHOW);
+    return 0;
+  }
+  LoadSettings();
+  app.streamOpen = 0;
+  app.instance = instance;
+  app.playlist = nullptr;
+  CreateDrawingResources(instance);
+  CreateMainWindow(instance);
+  CreatePanes(instance);
+  // Without a window there is nothing to use: say so, rather than end as if
+  // all went well.
+  if (!app.mainWindow) return 1;
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void CreateMainWindow(HINSTANCE instance) {
+  RegisterWindowClass(instance, kMainClass, MainWindowProc,
+                      LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
+  GetScreenSize(&app.screenWidth, &app.screenHeight);
+  app.mainWindow = CreateWindowExW(0, kMainClass, kTitle, WS_VISIBLE, 0, 0, app.screenWidth,
+                                   app.screenHeight, nullptr, nullptr, instance, nullptr);
+  if (!app.mainWindow) return;
+  SHFullScreen(app.mainWindow, kFullScreenFlags);
+  CreateMenuList(app.mainWindow);
+  ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), u"Browse");
+  RefreshDesktop();
+}
+
+void CreatePanes(HINSTANCE instance) {
+  for (const PaneRow& pane : kPanes) CreatePane(instance, pane);
+}
+
+void GetScreenSize(int32_t* width, int32_t* height) {
+  HDC screen = GetDC(nullptr);
+  *width = GetDeviceCaps(screen, HORZRES);
+  *height = GetDeviceCaps(screen, VERTRES);
+  ReleaseDC(nullptr, screen);
+}
+
+void RefreshDesktop() {
+  HWND desktop = FindWindowW(nullptr, u"Desktop");
+  if (!desktop) return;
+  InvalidateRect(desktop, nullptr, TRUE);
+  UpdateWindow(desktop);
+}
+
+bool GetProgramFolder(WCHAR* folder) {
+  if (!GetModuleFileNameW(nullptr, folder, kPathChars)) {
+    folder[0] = 0;
+    return false;
+  }
+  int last = -1;
+  for (int i = 0; folder[i]; ++i) {
+    if (folder[i] == u'\\') last = i;
+  }
+  if (last >= 0) folder[last + 1] = 0;
+  return true;
+}
+
+bool MakeProgramPath(WCHAR* name) {
+  WCHAR path[kPathChars];
+  if (!GetProgramFolder(path)) return false;
+  // A path that would not fit leaves the bare name, which is looked for as it is.
+  if (!StringCchCatW(path, kPathChars, name)) return false;
+  StringCchCopyW(name, kPathChars, path);
+  return true;
+}
+
+void QuitPlayer(HWND window) {
+  SaveSettings();
+  ReleaseResources();
+  if (app.timerId) {
+    KillTimer(window, kTimerId);
+    app.timerId = 0;
+  }
+  DestroyWindow(window);
+}

@@ -1,0 +1,205 @@
+// The pane painters on the real framebuffer of a started player.
+#include <filesystem>
+#include <functional>
+
+#include "app/player.h"
+#include "display/painters.h"
+#include "menus/menu_list.h"
+#include "platform/gdi.h"
+#include "platform/strings.h"
+#include "platform/text.h"
+#include "platform/window.h"
+#include "tests/headless.h"
+#include "tests/settings_fixture.h"
+
+namespace {
+
+class Painters : public TempConfig {
+ protected:
+  void SetUp() override {
+    TempConfig::SetUp();
+    std::string runtime = root_ + "/run";
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    SelectDisplay(DisplayKind::Headless);
+    ResetPlatformForTests();
+  }
+  void TearDown() override {
+    SetHeadlessIdleHook(nullptr);
+    ResetPlatformForTests();
+    unsetenv("XDG_RUNTIME_DIR");
+    TempConfig::TearDown();
+  }
+
+  // Starts the player and runs the checks on its screen once it is idle.
+  void OnStartScreen(std::function<void()> checks) {
+    bool done = false;
+    SetHeadlessIdleHook([&] {
+      if (done) return;
+      done = true;
+      checks();
+      InjectDesktopClose();
+    });
+    RunPlayer(GetModuleHandleW(nullptr));
+  }
+
+  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
+
+  // Whether a pixel of a pane's client area is black.
+  static bool Black(int id, int x, int y) {
+    RECT rc;
+    GetWindowRect(Pane(id), &rc);
+    int border = id == kScrollBarId ? 1 : 0;
+    return ScreenPixel(rc.left + border + x, rc.top + border + y) == RGB(0, 0, 0);
+  }
+
+  // Text is anti-aliased: its ink is dark rather than exactly black.
+  static int InkIn(int id, RECT area) {
+    RECT rc;
+    GetWindowRect(Pane(id), &rc);
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) {
+        COLORREF c = ScreenPixel(rc.left + x, rc.top + y);
+        count += GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+      }
+    }
+    return count;
+  }
+
+  static int BlackIn(int id, RECT area) {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) count += Black(id, x, y);
+    }
+    return count;
+  }
+
+  static void FillList(int rows, int top) {
+    HWND list = Pane(kMenuListId);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < rows; ++i) AddMenuRow(list, u"Row", RowKind::Plain, false);
+    SendMessageW(list, LB_SETTOPINDEX, top, 0);
+    PaintScrollBar(Pane(kScrollBarId));
+  }
+
+  // The first and last rows of the thumb in the scroll bar's client area.
+  static std::pair<int, int> Thumb() {
+    int first = -1, last = -1;
+    for (int y = 1; y < 106; ++y) {
+      if (Black(kScrollBarId, 3, y)) {
+        if (first < 0) first = y;
+        last = y;
+      }
+    }
+    return {first, last};
+  }
+};
+
+TEST_F(Painters, TheScrollThumbShowsWhereTheSixVisibleRowsLie) {
+  OnStartScreen([&] {
+    FillList(10, 2);
+    EXPECT_EQ(Thumb(), std::make_pair(22, 84));
+    EXPECT_FALSE(Black(kScrollBarId, 0, 50)) << "the ring inside the border keeps its colour";
+    FillList(10, 4);
+    EXPECT_EQ(Thumb(), std::make_pair(43, 105)) << "at the end it touches the bottom exactly";
+    FillList(7, 0);
+    EXPECT_EQ(Thumb(), std::make_pair(1, 89));
+    FillList(7, 1);
+    EXPECT_EQ(Thumb(), std::make_pair(17, 105));
+    FillList(3, 0);
+    EXPECT_EQ(Thumb(), std::make_pair(1, 105)) << "six rows or fewer: the whole track";
+    FillList(0, 0);
+    EXPECT_EQ(Thumb(), std::make_pair(1, 105));
+  });
+}
+
+TEST_F(Painters, TheBatteryGaugeFillsFifteenPixelsAtFullCharge) {
+  OnStartScreen([&] {
+    HWND status = Pane(kStatusBarId);
+    for (auto [percent, filled] : {std::pair{6, 0}, {7, 1}, {50, 7}, {100, 15}, {-1, 15}}) {
+      SetHeadlessBattery(percent);
+      PaintStatusBar(status, false);
+      EXPECT_EQ(BlackIn(kStatusBarId, RECT{140, 6, 155, 12}), filled * 6) << percent;
+    }
+  });
+}
+
+TEST_F(Painters, ThePlayStateShowsOnlyWhileAStreamIsOpen) {
+  OnStartScreen([&] {
+    HWND status = Pane(kStatusBarId);
+    const RECT square{10, 4, 19, 13};
+    PaintStatusBar(status, true);
+    EXPECT_EQ(BlackIn(kStatusBarId, square), 0);
+    app.streamOpen = 1;
+    app.paused = 0;
+    PaintStatusBar(status, false);
+    int playing = BlackIn(kStatusBarId, square);
+    app.paused = 1;
+    PaintStatusBar(status, false);
+    int paused = BlackIn(kStatusBarId, square);
+    EXPECT_GT(playing, 0);
+    EXPECT_GT(paused, 0);
+    EXPECT_NE(playing, paused) << "the triangle and the bars differ";
+    app.streamOpen = 0;
+  });
+}
+
+TEST_F(Painters, ALongHeaderIsCutInPlaceToFitBesideTheIcons) {
+  OnStartScreen([&] {
+    StringCchCopyW(app.headerTitle, kTextChars, u"A Very Long Folder Name Indeed");
+    PaintStatusBar(Pane(kStatusBarId), true);
+    std::u16string header = app.headerTitle;
+    ASSERT_GE(header.size(), 4u);
+    EXPECT_EQ(header.substr(header.size() - 3), u"...");
+    SIZE size;
+    GetTextExtentExPointW(app.measureDC, app.headerTitle, lstrlenW(app.headerTitle), 0, nullptr,
+                          nullptr, &size);
+    EXPECT_LE(size.cx, 110);
+    EXPECT_EQ(BlackIn(kStatusBarId, RECT{0, 19, 160, 20}), 160) << "the separator line";
+
+    StringCchCopyW(app.headerTitle, kTextChars, u"Blue");
+    PaintStatusBar(Pane(kStatusBarId), true);
+    EXPECT_EQ(std::u16string(app.headerTitle), u"Blue");
+  });
+}
+
+TEST_F(Painters, TheTrackViewShowsTheModeIconsAtTheirPlaces) {
+  OnStartScreen([&] {
+    HWND track = Pane(kTrackViewId);
+    ShowWindow(Pane(kMenuListId), SW_HIDE);
+    ShowWindow(track, SW_SHOW);
+    const RECT repeatIcon{130, 4, 141, 11}, shuffleIcon{145, 4, 156, 11};
+    app.playlistCount = 1;
+    app.repeatMode = RepeatMode::One;
+    app.shuffle = 1;
+    PaintTrackView(track, true);
+    int one = BlackIn(kTrackViewId, repeatIcon);
+    EXPECT_GT(one, 0);
+    EXPECT_GT(BlackIn(kTrackViewId, shuffleIcon), 0);
+    EXPECT_GT(InkIn(kTrackViewId, RECT{0, 0, 40, 12}), 0) << "the track number";
+    app.repeatMode = RepeatMode::All;
+    PaintTrackView(track, true);
+    EXPECT_NE(BlackIn(kTrackViewId, repeatIcon), one);
+    app.repeatMode = RepeatMode::Off;
+    app.shuffle = 0;
+    PaintTrackView(track, true);
+    EXPECT_EQ(BlackIn(kTrackViewId, repeatIcon) + BlackIn(kTrackViewId, shuffleIcon), 0);
+  });
+}
+
+TEST_F(Painters, TheAboutLinesAreSpacedDownThePane) {
+  OnStartScreen([&] {
+    HWND about = Pane(kAboutViewId);
+    ShowWindow(Pane(kMenuListId), SW_HIDE);
+    ShowWindow(about, SW_SHOW);
+    PumpMessages();
+    for (int top : {10, 32, 54, 76}) {
+      EXPECT_GT(InkIn(kAboutViewId, RECT{0, top, 160, top + 15}), 0) << top;
+    }
+    EXPECT_EQ(InkIn(kAboutViewId, RECT{0, 0, 160, 8}), 0);
+  });
+}
+
+}  // namespace
