@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Takes the screenshots of tools/screenshots.sh and checks their colours:
+# the frame follows the skin, the screen follows the backlight.
+# Usage: e2e_screens.sh BUILD_FOLDER
+set -euo pipefail
+build=$(cd "$1" && pwd)
+here=$(dirname "$0")
+"$here/../tools/screenshots.sh" "$build" >/dev/null
+source "$here/../tools/xvfb.sh"
+shots=$build/screenshots
+check() {  # FILE X Y COLOUR WHAT
+  [ "$(pixel "$shots/$1" "$2" "$3")" = "$4" ] || { echo "FAIL: $5 ($1)" >&2; exit 1; }
+}
+check classic.png 3 3 "#F7F7F7" "Classic frame"
+check night.png 3 3 "#16171D" "Night frame"
+check classic.png 300 390 "#C6DCCA" "unlit screen"
+check classic-lit.png 300 390 "#69DFE3" "lit screen"
+check night-lit.png 300 390 "#69DFE3" "lit screen in Night"
+check about.png 300 390 "#C6DCCA" "About screen"
+echo "PASS: $(ls "$shots" | tr '\n' ' ')"

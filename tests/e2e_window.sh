@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The real player in a real window under Xvfb: it shows its frame, a second
+# start brings the first forward and exits 0, the desktop close saves the
+# settings, and the close request of another program ends it without saving.
+# Usage: e2e_window.sh BUILD_FOLDER
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source "$(dirname "$0")/../tools/xvfb.sh"
+start_xvfb
+store=$XDG_CONFIG_HOME/vesk/settings.reg
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$build/vesk" &
+first=$!
+id=$(wait_for_window "$first")
+import -window "$id" "$WORK/start.png"
+[ "$(pixel "$WORK/start.png" 3 3)" = "#F7F7F7" ] || fail "the frame is not the Classic colour"
+[ "$(pixel "$WORK/start.png" 300 390)" = "#C6DCCA" ] || fail "the screen is not the unlit colour"
+
+timeout 10 "$build/vesk" || fail "a second start did not exit 0"
+kill -0 "$first" || fail "the second start ended the first"
+[ "$(xdotool search --onlyvisible --name '^Vesk$' | wc -l)" = 1 ] || fail "two windows"
+
+kill -TERM "$first"  # what the desktop's close button does
+wait "$first" || fail "closing the window did not end the player with 0"
+grep -q '"Volume"=dword:00000032' "$store" || fail "closing the window did not save"
+
+sed -i 's/"Volume"=dword:00000032/"Volume"=dword:00000007/' "$store"
+before=$(stat -c %i:%Y "$store")
+"$build/vesk" &
+second=$!
+wait_for_window "$second" >/dev/null
+"$build/tool_send_close" || fail "the close request found no player"
+timeout 10 tail --pid="$second" -f /dev/null || fail "the close request did not end the player"
+wait "$second" || fail "the player ended with an error"
+[ "$(stat -c %i:%Y "$store")" = "$before" ] || fail "the close request saved the settings"
+echo "PASS"

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Vesk, builds it, and then runs the player
+# (`tools/dev.sh run`), every test (`tools/dev.sh test`) or the benchmarks
+# (`tools/dev.sh bench`). Installs what is missing with apt-get (as root, or
+# through sudo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(cmake ninja-build g++ pkg-config
+          libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
+          googletest libgtest-dev libbenchmark-dev
+          xvfb xauth xdotool imagemagick)
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  local sudo=()
+  [ "$(id -u)" = 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"
+}
+
+build() {  # build FOLDER [CMAKE OPTIONS...]
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  ninja -C "$dir" -j2
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build build
+    exec build/vesk
+    ;;
+  test)
+    install_missing
+    build build
+    (cd build && ctest --output-on-failure -j2)
+    build build-asan -DVESK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    (cd build-asan && ctest --output-on-failure -j2)
+    ;;
+  bench)
+    install_missing
+    build build
+    tools/benchmarks.sh build
+    ;;
+  *)
+    echo "usage: tools/dev.sh run|test|bench" >&2
+    exit 2
+    ;;
+esac
