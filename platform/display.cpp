@@ -10,13 +10,21 @@ namespace plat {
 namespace {
 
 DisplayKind selected = DisplayKind::Window;
-std::unique_ptr<DisplayBackend> backend;
+// Never destroyed at exit: when the display server has gone away, the exit
+// that Xlib itself makes must not call into it again (that hangs the process).
+DisplayBackend* backend = nullptr;
+
+void DropBackend() {
+  delete backend;
+  backend = nullptr;
+}
 
 }  // namespace
 
 DisplayBackend& Backend() {
-  if (!backend)
-    backend = selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend();
+  if (!backend) {
+    backend = (selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend()).release();
+  }
   return *backend;
 }
 
@@ -27,7 +35,7 @@ using namespace plat;
 void SelectDisplay(DisplayKind kind) {
   if (backend && kind == selected) return;
   selected = kind;
-  backend.reset();
+  DropBackend();
 }
 
 int PresentCount() {
@@ -76,5 +84,5 @@ void ResetPlatformForTests() {
   ResetMessagesForTests();
   ResetGdiForTests();
   ResetTextForTests();
-  backend.reset();
+  DropBackend();
 }

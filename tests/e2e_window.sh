@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real player in a real window under Xvfb: it shows its frame, a second
 # start brings the first forward and exits 0, the desktop close saves the
-# settings, and the close request of another program ends it without saving.
+# settings, the close request of another program ends it without saving, and
+# losing the display ends it.
 # Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -34,4 +35,11 @@ wait_for_window "$second" >/dev/null
 timeout 10 tail --pid="$second" -f /dev/null || fail "the close request did not end the player"
 wait "$second" || fail "the player ended with an error"
 [ "$(stat -c %i:%Y "$store")" = "$before" ] || fail "the close request saved the settings"
+
+# When the display server goes away, the player ends instead of spinning.
+"$build/vesk" 2>/dev/null &
+third=$!
+wait_for_window "$third" >/dev/null
+kill "$XVFB_PID"
+timeout 10 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
 echo "PASS"
