@@ -1,50 +1,23 @@
 // The pane painters on the real framebuffer of a started player.
-#include <filesystem>
-#include <functional>
-
-#include "app/player.h"
 #include "display/painters.h"
 #include "menus/menu_list.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/text.h"
 #include "platform/window.h"
-#include "tests/headless.h"
-#include "tests/settings_fixture.h"
+#include "tests/player_fixture.h"
 
 namespace {
 
-class Painters : public TempConfig {
+class Painters : public PlayerTest {
  protected:
-  void SetUp() override {
-    TempConfig::SetUp();
-    std::string runtime = root_ + "/run";
-    std::filesystem::create_directory(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    SelectDisplay(DisplayKind::Headless);
-    ResetPlatformForTests();
-  }
-  void TearDown() override {
-    SetHeadlessIdleHook(nullptr);
-    ResetPlatformForTests();
-    unsetenv("XDG_RUNTIME_DIR");
-    TempConfig::TearDown();
-  }
-
   // Starts the player and runs the checks on its screen once it is idle.
-  void OnStartScreen(std::function<void()> checks) {
-    bool done = false;
-    SetHeadlessIdleHook([&] {
-      if (done) return;
-      done = true;
+  static void OnStartScreen(std::function<void()> checks) {
+    RunWith([&] {
       checks();
       InjectDesktopClose();
     });
-    RunPlayer(GetModuleHandleW(nullptr));
   }
-
-  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
 
   // Whether a pixel of a pane's client area is black.
   static bool Black(int id, int x, int y) {

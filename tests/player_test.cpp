@@ -1,50 +1,14 @@
 // The whole player started and stopped on the headless display: start-up
 // order, the start screen, and the three ways it ends.
-#include <filesystem>
-#include <functional>
-
-#include "app/player.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/window.h"
-#include "tests/headless.h"
-#include "tests/settings_fixture.h"
+#include "tests/player_fixture.h"
 
 namespace {
 
-class Player : public TempConfig {
+class Player : public PlayerTest {
  protected:
-  void SetUp() override {
-    TempConfig::SetUp();
-    runtime_ = root_ + "/run";
-    std::filesystem::create_directory(runtime_);
-    std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
-    SelectDisplay(DisplayKind::Headless);
-    ResetPlatformForTests();
-  }
-  void TearDown() override {
-    SetHeadlessIdleHook(nullptr);
-    ResetPlatformForTests();
-    unsetenv("XDG_RUNTIME_DIR");
-    unsetenv("VESK_MUSIC_DIR");
-    TempConfig::TearDown();
-  }
-
-  // Runs the player; the action runs once, the first time it waits.
-  int RunWith(std::function<void()> action) {
-    bool done = false;
-    SetHeadlessIdleHook([&] {
-      if (done) return;
-      done = true;
-      action();
-    });
-    return RunPlayer(GetModuleHandleW(nullptr));
-  }
-
-  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
-
   static std::u16string SelectedRow() {
     HWND list = Pane(kMenuListId);
     WCHAR text[kTextChars] = {};
@@ -52,8 +16,6 @@ class Player : public TempConfig {
                  reinterpret_cast<LPARAM>(text));
     return text;
   }
-
-  std::string runtime_;
 };
 
 TEST_F(Player, StartsOnTheMainMenuWithBrowseSelectedAndTheTrackPanesHidden) {
@@ -84,8 +46,7 @@ TEST_F(Player, TheStartScreenIsDrawnInTheSkinAndScreenColours) {
   EXPECT_EQ(frame, RGB(247, 247, 247));
   EXPECT_EQ(screen, RGB(198, 220, 202));
 
-  ResetAppState();
-  ResetPlatformForTests();
+  Restart();
   WriteStore(std::string(kSignatureLine) + kVeskSection +
              "\"Shell\"=dword:00000001\n\"BackLight\"=dword:00000001\n");
   RunWith([&] {
@@ -111,8 +72,7 @@ TEST_F(Player, TheQuitCommandSavesAndARestartReadsTheSameValues) {
   EXPECT_EQ(app.timerId, 0) << "the timer was stopped";
   EXPECT_EQ(app.largeFont, nullptr) << "the resources were released";
 
-  ResetAppState();
-  ResetPlatformForTests();
+  Restart();
   RunWith([] { InjectDesktopClose(); });
   EXPECT_EQ(app.volume, 73);
   EXPECT_EQ(app.shuffle, 1);
@@ -130,8 +90,7 @@ TEST_F(Player, TheDesktopCloseButtonSavesButTheCloseRequestDoesNot) {
   });
   EXPECT_NE(StoreText().find("\"Volume\"=dword:0000003d"), std::string::npos);
 
-  ResetAppState();
-  ResetPlatformForTests();
+  Restart();
   EXPECT_EQ(RunWith([] {
               app.volume = 12;
               PostMessageW(app.mainWindow, kCloseRequest, 0, 0);

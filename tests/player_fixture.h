@@ -1,0 +1,50 @@
+// The whole player on the headless display, with its own settings, runtime
+// and music folders, started by a test and looked at while it runs.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include "app/player.h"
+#include "tests/headless.h"
+#include "tests/settings_fixture.h"
+
+class PlayerTest : public TempConfig {
+ protected:
+  void SetUp() override {
+    TempConfig::SetUp();
+    std::string runtime = root_ + "/run";
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+    SelectDisplay(DisplayKind::Headless);
+    ResetPlatformForTests();
+  }
+  void TearDown() override {
+    SetHeadlessIdleHook(nullptr);
+    ResetPlatformForTests();
+    unsetenv("XDG_RUNTIME_DIR");
+    unsetenv("VESK_MUSIC_DIR");
+    TempConfig::TearDown();
+  }
+
+  // Runs the player; the action runs once, the first time it waits.
+  static int RunWith(std::function<void()> action) {
+    bool done = false;
+    SetHeadlessIdleHook([&] {
+      if (done) return;
+      done = true;
+      action();
+    });
+    return RunPlayer(GetModuleHandleW(nullptr));
+  }
+
+  // Starts the player from scratch again, as a new process would.
+  static void Restart() {
+    ResetAppState();
+    ResetPlatformForTests();
+  }
+
+  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
+};
