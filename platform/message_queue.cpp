@@ -272,7 +272,7 @@ LRESULT DispatchMessageW(const MSG* msg) {
   return result;
 }
 
-LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
   Window* w = Find(hwnd);
   if (!w) return 0;
   switch (msg) {
@@ -298,7 +298,6 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
     default:
-      (void)lParam;
       return 0;
   }
 }

@@ -76,8 +76,7 @@ void FillOwners(const Window& w, const RECT& limit, uint16_t slot) {
 }
 
 void InvalidateTree(Window& w) {
-  w.invalid = RECT{0, 0, w.rect.right - w.rect.left - 2 * BorderWidth(w),
-                   w.rect.bottom - w.rect.top - 2 * BorderWidth(w)};
+  GetClientRect(w.handle, &w.invalid);
   w.erase = true;
   for (HWND child : w.children) {
     if (Window* c = Find(child)) InvalidateTree(*c);
