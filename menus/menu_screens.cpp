@@ -50,3 +50,16 @@ void ShowMainMenu(HWND list, const WCHAR* selection) {
   EndRefill(list);
   app.menuKind = MenuKind::Main;
 }
+
+// The other screens arrive with the wheel and the buttons.
+void ShowSettingsMenu(HWND, int32_t) {}
+void ShowShellsMenu(HWND, int32_t) {}
+void SelectMainMenuRow(HWND, int32_t) {}
+void SelectSettingsRow(HWND, int32_t) {}
+void SelectShellRow(HWND, int32_t) {}
+void MenuButtonAction() {}
+void CentreButtonAction() {}
+void ShowNowPlayingPanes() {}
+void ShowMenuPanes() {}
+void ShowAbout() {}
+void HideAbout() {}

@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/audio_output.h"
 #include "platform/device.h"
 #include "platform/gdi.h"
 #include "platform/window_table.h"
@@ -248,6 +249,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
     PresentIfDirty();
     RunTasks();
     if (Fetch(msg, hwnd, low, high, true)) return msg->message == WM_QUIT ? 0 : 1;
+    CloseIdleAudioOutput();
     InputEvent event;
     if (Backend().WaitInput(&event, TimeToNextTimer())) QueueInput(event);
   }

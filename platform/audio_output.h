@@ -1,0 +1,50 @@
+// The program's one sound output: the music of the sound back end and the
+// click mix into it. For the platform's own .cpp files only.
+//
+// The device is opened at its own rate and channel count (float samples,
+// interleaved); whoever feeds it produces that format. It is closed again
+// when nothing has sounded for a few seconds, so that an idle player does not
+// wake for the audio thread, and reopened on demand. Without an audio device
+// everything here is silent and nothing fails loudly.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace plat {
+
+struct AudioFormat {
+  int rate = 0;
+  int channels = 0;
+};
+
+// Opens the device now (blocking) when it is closed. False when there is no
+// device; after a failure only a call with retry set tries again, so that
+// every click does not knock on a missing device.
+bool OpenAudioOutput(bool retry = false);
+// The format fixed by the first successful open; {0, 0} before.
+AudioFormat AudioOutputFormat();
+
+// The music: called on the audio thread for up to `frames` frames in the
+// output format; returns how many it wrote (the rest is silence, and 0 counts
+// as quiet for closing the idle device). Setting a new source, or null,
+// returns only after a mix that uses the old one has finished.
+using AudioPull = size_t (*)(float* out, size_t frames, void* user);
+void SetMusicSource(AudioPull pull, void* user);
+
+// A short sound in the output format, mixed over the music. Never blocks the
+// caller: a closed device is opened on the output's own thread.
+void PlayEffect(std::vector<float> samples);
+
+// Frames already taken from the sources that the listener has not heard yet.
+size_t AudioOutputDelayFrames();
+
+// Called by the message loop before it waits: closes a device that has been
+// quiet for a while.
+void CloseIdleAudioOutput();
+
+// Tests: no device; the test pulls the mixed output itself. Resets the output.
+void UseAudioSinkForTests(AudioFormat format);
+size_t PullAudioSinkForTests(float* out, size_t frames);
+
+}  // namespace plat
