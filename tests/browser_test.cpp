@@ -198,6 +198,8 @@ TEST_F(Browser, AFolderDeletedWhileShownGivesEmptyListingsAndNoPlaylist) {
     OpenBrowseRow(List(), RowOf(u"Ant"));
     EXPECT_EQ(app.playlistCount, 0);
     EXPECT_EQ(app.playlist, nullptr);
+    app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
+    BrowseUp(List());
     OpenBrowseRow(List(), RowOf(u"Sub\t>"));
     subRows = RowCount();
     EXPECT_EQ(Selected(), -1);
