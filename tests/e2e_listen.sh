@@ -16,19 +16,6 @@ shots=$build/screenshots
 mkdir -p "$shots"
 start_xvfb
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Waits for a condition (a command) for up to 30 seconds.
-wait_until() {  # WHAT COMMAND...
-  local what=$1 i
-  shift
-  for i in $(seq 300); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  fail "waited in vain: $what"
-}
-
 # The simulated screen's areas in window pixels, at the window's scale.
 scale=1
 crop() {  # NAME LEFT TOP RIGHT BOTTOM (client pixels of the 240 x 320 player)
@@ -70,12 +57,6 @@ turn_wheel() {  # FROM_DEGREES TO_DEGREES
   xdotool mouseup 1
 }
 
-# Sound heard: bytes of the disk driver's output that are not silence.
-loud_bytes() {  # FROM_OFFSET
-  tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
-}
-heard_since() { [ "$(loud_bytes "$1")" -gt 10000 ]; }
-size_of_heard() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 # The last 64 KB written are silence and more has been written since a mark.
 silent_after() {  # MARK
   local size

@@ -2,6 +2,8 @@
 # by the screenshot and measuring tools and the end-to-end tests.
 #   start_xvfb            starts a private X server; sets DISPLAY
 #   wait_for_window PID   waits for the player's window; prints its X id
+#   wait_until WHAT CMD.. waits up to 30 s for a command to succeed, or fails
+#   heard_since OFFSET    the disk audio driver's file sounds after the offset
 #   stop_all              stops what was started (also run on exit)
 # Every run gets its own settings, runtime and music folders under $WORK.
 
@@ -35,6 +37,26 @@ wait_for_window() {  # PID of the program that opens it
   echo "no window appeared" >&2
   return 1
 }
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+wait_until() {  # WHAT COMMAND...
+  local what=$1 i
+  shift
+  for i in $(seq 300); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  fail "waited in vain: $what"
+}
+
+# Sound heard through SDL's disk driver (SDL_DISKAUDIOFILE): bytes that are
+# not silence, from an offset of the file on.
+loud_bytes() {  # FROM_OFFSET
+  tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
+}
+size_of_heard() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
+heard_since() { [ "$(loud_bytes "$1")" -gt 10000 ]; }
 
 # The colour of a pixel of a PNG as #RRGGBB.
 pixel() {  # FILE X Y
