@@ -24,10 +24,7 @@
 namespace {
 
 constexpr WCHAR kSeparator = u'\\';
-constexpr WCHAR kCutMark[] = u"...";
-constexpr int kCutMarkChars = 3;
 constexpr int kExtensionChars = 4;  // ".mp3"
-constexpr int kArrowSuffixChars = 2;
 
 HWND Pane(int id) {
   return GetDlgItem(app.mainWindow, id);
@@ -156,7 +153,7 @@ bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder) {
     length -= kArrowSuffixChars;
     name[length] = 0;
   }
-  if (EndsWith(name, length, kCutMark, kCutMarkChars)) {
+  if (EndsWith(name, length, kEllipsis, kEllipsisChars)) {
     // A folder that changed since it was listed may give another entry, or
     // none, and then the cut text stays.
     NthName(app.browsePath, *isFolder ? kAllPattern : kMp3Pattern, ItemOrdinal(data), name);
