@@ -111,24 +111,10 @@ void RefreshDesktop() {
   UpdateWindow(desktop);
 }
 
-bool GetProgramFolder(WCHAR* folder) {
-  if (!GetModuleFileNameW(nullptr, folder, kPathChars)) {
-    folder[0] = 0;
-    return false;
-  }
-  int last = -1;
-  for (int i = 0; folder[i]; ++i) {
-    if (folder[i] == u'\\') last = i;
-  }
-  if (last >= 0) folder[last + 1] = 0;
-  return true;
-}
-
 bool MakeProgramPath(WCHAR* name) {
   WCHAR path[kPathChars];
-  if (!GetProgramFolder(path)) return false;
   // A path that would not fit leaves the bare name, which is looked for as it is.
-  if (!StringCchCatW(path, kPathChars, name)) return false;
+  if (!ProgramFilePath(name, path, kPathChars)) return false;
   StringCchCopyW(name, kPathChars, path);
   return true;
 }

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
-          googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick)
+          zlib1g-dev googletest libgtest-dev libbenchmark-dev
+          xvfb xauth xdotool imagemagick desktop-file-utils appstream)
 
 install_missing() {
   local missing=() p
