@@ -8,6 +8,7 @@
 #include "menus/menu_screens.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/mpris.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 
@@ -91,6 +92,7 @@ void CreateMainWindow(HINSTANCE instance) {
   CreateMenuList(app.mainWindow);
   ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), u"Browse");
   RefreshDesktop();
+  ReportPlayback();
 }
 
 void CreatePanes(HINSTANCE instance) {
@@ -117,6 +119,15 @@ bool MakeProgramPath(WCHAR* name) {
   if (!ProgramFilePath(name, path, kPathChars)) return false;
   StringCchCopyW(name, kPathChars, path);
   return true;
+}
+
+void ReportPlayback() {
+  // The track, its tags and the play state join when the sound engine reports them.
+  MediaReport report;
+  report.volume = app.volume;
+  report.shuffle = app.shuffle != 0;
+  report.repeat = static_cast<int>(app.repeatMode);
+  ReportMedia(app.mainWindow, report);
 }
 
 void QuitPlayer(HWND window) {

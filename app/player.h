@@ -17,4 +17,7 @@ void RefreshDesktop();
 // 260 characters: the name becomes the path of the file of that name that ships
 // with the program (beside it, or where an installed program's files lie).
 bool MakeProgramPath(WCHAR* name);
+// Tells the desktop's media controls what plays: at start, and wherever the
+// track, the play state, the volume or a setting changes.
+void ReportPlayback();
 void QuitPlayer(HWND window);

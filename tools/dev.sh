@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
           zlib1g-dev googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick desktop-file-utils appstream)
+          libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
+          dbus-daemon dbus-bin playerctl)
 
 install_missing() {
   local missing=() p
