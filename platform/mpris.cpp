@@ -283,15 +283,15 @@ class Mpris {
     return sd_bus_reply_method_return(m, "");
   }
 
+  // A seek: before the start is the start, past the end the next track.
   void SetPositionUs(int64_t us) {
     Snapshot now = Now();
     if (!now.HasTrack()) return;
-    if (us < 0) us = 0;
-    if (now.lengthUs > 0 && us > now.lengthUs) {
-      Command(APPCOMMAND_MEDIA_NEXTTRACK);  // past the end: as the player's own end of track
+    if (us > now.lengthUs) {
+      Command(APPCOMMAND_MEDIA_NEXTTRACK);
       return;
     }
-    Command(APPCOMMAND_VESK_SET_POSITION, static_cast<WPARAM>(us / 1000));
+    Command(APPCOMMAND_VESK_SET_POSITION, static_cast<WPARAM>(std::max<int64_t>(us, 0) / 1000));
   }
 
   static int Seek(sd_bus_message* m, void* userdata, sd_bus_error*) {
@@ -309,8 +309,10 @@ class Mpris {
     int r = sd_bus_message_read(m, "ox", &track, &position);
     if (r < 0) return r;
     Mpris* self = Self(userdata);
-    // Only for the track playing now, and never before its start.
-    if (track && self->Now().TrackPath() == track && position >= 0) self->SetPositionUs(position);
+    // Only for the track playing now, and only to a place within it.
+    Snapshot now = self->Now();
+    if (track && now.TrackPath() == track && position >= 0 && position <= now.lengthUs)
+      self->SetPositionUs(position);
     return sd_bus_reply_method_return(m, "");
   }
 

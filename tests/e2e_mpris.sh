@@ -12,18 +12,18 @@ if [ -z "${VESK_ON_TEST_BUS:-}" ]; then
 fi
 source "$here/../tools/xvfb.sh"
 fail() { echo "FAIL: $*" >&2; exit 1; }
-wait_for() {  # FILE LINE: waits until the file holds the line
+wait_for() {  # FILE LINE [COUNT]: waits until lines of the file match (COUNT of them)
   local i
   for i in $(seq 200); do
-    grep -qxF -- "$2" "$1" 2>/dev/null && return 0
+    [ "$(grep -cxE -- "$2" "$1" 2>/dev/null)" -ge "${3:-1}" ] && return 0
     sleep 0.05
   done
   fail "no \"$2\" in $1: $(tr '\n' '|' <"$1")"
 }
 
 # Silent without a bus.
-(unset DBUS_SESSION_BUS_ADDRESS; DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/none \
-  "$build/tool_mpris" "$WORK/song.mp3" >"$WORK/alone.out" 2>"$WORK/alone.err") &
+DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/none \
+  "$build/tool_mpris" "$WORK/song.mp3" >"$WORK/alone.out" 2>"$WORK/alone.err" &
 alone=$!
 wait_for "$WORK/alone.out" ready
 kill -0 "$alone" || fail "the player without a bus ended"
@@ -99,8 +99,12 @@ EOF2
 wait_for "$WORK/status" Playing  # the change the play-pause brought was announced
 [ "$(p volume)" = 1.000000 ] || fail "the volume the player reported again"
 grep -q "int64 12000000" "$WORK/seeked" || fail "no Seeked after the position was set"
-p position 40
-wait_for "$WORK/commands" "11 0"  # past the end: the next track
+p position 40   # beyond the track: nothing
+p position 5-   # a seek back from about 12 s
+wait_for "$WORK/commands" "2049 [6-9][0-9]{3}"
+p position 60+  # a seek past the end: the next track
+wait_for "$WORK/commands" "11 0" 2
+! grep -q "^2049 40000$" "$WORK/commands" || fail "a position beyond the track was taken"
 dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
   org.mpris.MediaPlayer2.Quit >/dev/null
 wait_for "$WORK/commands" quit
