@@ -105,8 +105,14 @@ wait_for "$WORK/commands" "2049 [6-9][0-9]{3}"
 p position 60+  # a seek past the end: the next track
 wait_for "$WORK/commands" "11 0" 2
 ! grep -q "^2049 40000$" "$WORK/commands" || fail "a position beyond the track was taken"
-dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
-  org.mpris.MediaPlayer2.Quit >/dev/null
+call() {  # METHOD of org.mpris.MediaPlayer2
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
+    "org.mpris.MediaPlayer2.$1" >/dev/null
+}
+! grep -qx shown "$WORK/commands" || fail "shown before Raise"
+call Raise
+wait_for "$WORK/commands" shown
+call Quit
 wait_for "$WORK/commands" quit
 
 # The real player: its settings as the controls see them, and their Quit
@@ -123,8 +129,7 @@ for i in $(seq 200); do [ "$(p status 2>/dev/null)" = Stopped ] && break; sleep 
 [ "$(p status)" = Stopped ] || fail "the player's status"
 [ "$(p volume)" = 0.070000 ] || fail "the player's volume"
 [ "$(p loop)" = Track ] || fail "the player's repeat"
-dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
-  org.mpris.MediaPlayer2.Quit >/dev/null
+call Quit
 timeout 10 tail --pid="$player" -f /dev/null || fail "Quit did not end the player"
 wait "$player" || fail "the player ended with an error"
 # The quit writes all seven settings; the file held two.

@@ -1,6 +1,7 @@
-// A stand-in player for the media controls: its main window reports a track
-// and prints each command it gets ("command value", one a line), then takes
-// it as a player would and reports again. "quit" ends it.
+// A stand-in player for the media controls: its main window, hidden as after
+// "Hide", reports a track and prints each command it gets ("command value",
+// one a line), then takes it as a player would and reports again; "shown"
+// when it is shown again, "quit" when it is told to quit.
 //   tool_mpris FILE   (the track's real path)
 #include <cstdio>
 #include <string>
@@ -28,6 +29,10 @@ LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     std::fflush(stdout);
     PostQuitMessage(0);
     return 0;
+  }
+  if (message == WM_SHOWWINDOW && wParam) {
+    std::printf("shown\n");
+    std::fflush(stdout);
   }
   if (message != WM_APPCOMMAND) return DefWindowProcW(window, message, wParam, lParam);
   int command = GetAppCommand(lParam);
@@ -64,8 +69,8 @@ int main(int argc, char** argv) {
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = u"Main Window";
   RegisterClassW(&wc);
-  HWND window = CreateWindowExW(0, u"Main Window", u"Vesk", WS_VISIBLE, 0, 0, 240, 320, nullptr,
-                                nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, u"Main Window", u"Vesk", 0, 0, 0, 240, 320, nullptr, nullptr,
+                                nullptr, nullptr);
   report.state = MediaState::Paused;
   report.title = u"Sunrise \u2014 early";
   report.artist = u"Vesk Demo";
