@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
