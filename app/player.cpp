@@ -8,6 +8,7 @@
 #include "menus/menu_screens.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/mpris.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 
@@ -91,6 +92,7 @@ void CreateMainWindow(HINSTANCE instance) {
   CreateMenuList(app.mainWindow);
   ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), u"Browse");
   RefreshDesktop();
+  ReportPlayback();
 }
 
 void CreatePanes(HINSTANCE instance) {
@@ -111,26 +113,21 @@ void RefreshDesktop() {
   UpdateWindow(desktop);
 }
 
-bool GetProgramFolder(WCHAR* folder) {
-  if (!GetModuleFileNameW(nullptr, folder, kPathChars)) {
-    folder[0] = 0;
-    return false;
-  }
-  int last = -1;
-  for (int i = 0; folder[i]; ++i) {
-    if (folder[i] == u'\\') last = i;
-  }
-  if (last >= 0) folder[last + 1] = 0;
+bool MakeProgramPath(WCHAR* name) {
+  WCHAR path[kPathChars];
+  // A path that would not fit leaves the bare name, which is looked for as it is.
+  if (!ProgramFilePath(name, path, kPathChars)) return false;
+  StringCchCopyW(name, kPathChars, path);
   return true;
 }
 
-bool MakeProgramPath(WCHAR* name) {
-  WCHAR path[kPathChars];
-  if (!GetProgramFolder(path)) return false;
-  // A path that would not fit leaves the bare name, which is looked for as it is.
-  if (!StringCchCatW(path, kPathChars, name)) return false;
-  StringCchCopyW(name, kPathChars, path);
-  return true;
+void ReportPlayback() {
+  // The track, its tags and the play state join when the sound engine reports them.
+  MediaReport report;
+  report.volume = app.volume;
+  report.shuffle = app.shuffle != 0;
+  report.repeat = static_cast<int>(app.repeatMode);
+  ReportMedia(app.mainWindow, report);
 }
 
 void QuitPlayer(HWND window) {

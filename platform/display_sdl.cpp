@@ -9,14 +9,32 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
+#include "platform/gamepad_watch.h"
 #include "platform/internal.h"
 #include "platform/window.h"
 
 namespace plat {
 namespace {
 
-constexpr int kMinimumDecoration = 64;  // room left for a title bar and panels
+constexpr int kMinimumDecoration = 64;               // room left for a title bar and panels
+constexpr const char* kInputDevices = "/dev/input";  // where controllers appear
+
+// A handheld's buttons as the player's keys: the d-pad's up and down scroll,
+// left, right and the shoulder buttons go back and forward, A is the centre
+// button, B the menu button and Start play/pause.
+struct ControllerKey {
+  Uint8 button;
+  UINT key;
+};
+constexpr ControllerKey kControllerKeys[] = {
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, VK_UP},       {SDL_CONTROLLER_BUTTON_DPAD_DOWN, VK_DOWN},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, VK_LEFT},   {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, VK_LEFT},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, VK_RIGHT}, {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, VK_RIGHT},
+    {SDL_CONTROLLER_BUTTON_A, VK_RETURN},         {SDL_CONTROLLER_BUTTON_B, VK_ESCAPE},
+    {SDL_CONTROLLER_BUTTON_START, VK_SELECT},
+};
 
 class SdlDisplay : public DisplayBackend {
  public:
@@ -31,8 +49,9 @@ class SdlDisplay : public DisplayBackend {
   }
 
   ~SdlDisplay() override {
+    pads_.reset();  // its thread posts events: it ends before they do
     Close();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   }
 
   bool Open(const char* title) override {
@@ -44,15 +63,16 @@ class SdlDisplay : public DisplayBackend {
     SDL_Rect usable{0, 0, kScreenWidth, kScreenHeight};
     SDL_GetDisplayUsableBounds(0, &usable);
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
-    int scale = 1;
-    if (usable.w <= kScreenWidth && usable.h <= kScreenHeight) {
+    SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth, kScreenHeight};
+    if (IsHandheld(usable)) {
       flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;  // a small handheld: the screen is ours
+      TakeTheScreen(&place);
     } else {
-      scale = std::max(
+      int scale = std::max(
           1, std::min(usable.w / kScreenWidth, (usable.h - kMinimumDecoration) / kScreenHeight));
+      place.w *= scale, place.h *= scale;
     }
-    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               kScreenWidth * scale, kScreenHeight * scale, flags);
+    window_ = SDL_CreateWindow(title, place.x, place.y, place.w, place.h, flags);
     if (!window_) {
       std::fprintf(stderr, "Vesk: cannot open a window: %s\n", SDL_GetError());
       return false;
@@ -149,6 +169,7 @@ class SdlDisplay : public DisplayBackend {
       }
       if (!got) return false;
       if (e.type == wakeEvent_) return false;
+      if (e.type == padEvent_) SDL_GameControllerUpdate();
       if (Translate(e, event)) return true;
     }
   }
@@ -240,6 +261,10 @@ class SdlDisplay : public DisplayBackend {
         event->kind = InputEvent::Key;
         event->key = VirtualKey(e.key.keysym.sym);
         return event->key != 0;
+      case SDL_CONTROLLERDEVICEADDED:
+      case SDL_CONTROLLERDEVICEREMOVED:
+      case SDL_CONTROLLERBUTTONDOWN:
+        return TranslateController(e, event);
       default:
         return false;
     }
@@ -267,6 +292,51 @@ class SdlDisplay : public DisplayBackend {
     }
   }
 
+  // A display no larger than the player's screen is a handheld's, and
+  // VESK_FULLSCREEN=1 asks for the same on any display.
+  static bool IsHandheld(const SDL_Rect& usable) {
+    const char* asked = std::getenv("VESK_FULLSCREEN");
+    return (asked && std::string_view(asked) == "1") ||
+           (usable.w <= kScreenWidth && usable.h <= kScreenHeight);
+  }
+
+  // On a handheld the window covers the whole display, even where no window
+  // manager makes it full screen; the pointer is of no use; the buttons come
+  // as a game controller, which SDL announces, attached or plugged in later.
+  // The controllers are read when their files have input (GamepadWatch), not
+  // polled every millisecond as SDL's event wait would.
+  void TakeTheScreen(SDL_Rect* place) {
+    SDL_GetDisplayBounds(0, place);
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return;
+    padEvent_ = SDL_RegisterEvents(1);
+    pads_ = std::make_unique<GamepadWatch>(kInputDevices, [type = padEvent_] {
+      SDL_Event e{};
+      e.type = type;
+      SDL_PushEvent(&e);
+    });
+  }
+
+  bool TranslateController(const SDL_Event& e, InputEvent* event) {
+    if (e.type == SDL_CONTROLLERDEVICEADDED) {
+      SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which);
+      if (pad && pads_) pads_->Add(SDL_GameControllerPath(pad));
+      return false;
+    }
+    if (e.type == SDL_CONTROLLERDEVICEREMOVED) {
+      SDL_GameControllerClose(SDL_GameControllerFromInstanceID(e.cdevice.which));
+      return false;
+    }
+    for (const ControllerKey& k : kControllerKeys) {
+      if (e.cbutton.button != k.button) continue;
+      event->kind = InputEvent::Key;
+      event->key = k.key;
+      return true;
+    }
+    return false;
+  }
+
   SDL_Window* window_ = nullptr;
   SDL_Surface* surface_ = nullptr;
   SDL_Surface* icon_ = nullptr;
@@ -279,6 +349,8 @@ class SdlDisplay : public DisplayBackend {
   bool fullNext_ = false;
   bool reported_ = false;
   Uint32 wakeEvent_ = static_cast<Uint32>(-1);
+  Uint32 padEvent_ = static_cast<Uint32>(-1);
+  std::unique_ptr<GamepadWatch> pads_;
 };
 
 }  // namespace

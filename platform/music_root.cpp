@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -13,6 +14,8 @@
 #include "platform/internal.h"
 
 namespace {
+
+constexpr const char* kDemoFolder = "demo";
 
 std::mutex rootLock;
 std::string musicRoot;
@@ -98,10 +101,38 @@ std::string XdgMusicFolder() {
   return value;
 }
 
-std::string DemoFolder() {
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// The files that ship with the program (the font, the demo music) lie beside
+// it in a build folder, and in <prefix>/share/vesk for an installed
+// <prefix>/bin/vesk: the install rules give that folder relative to the
+// program's, so a moved prefix still finds them. The bare name when the
+// program's own location cannot be had.
+std::string ProgramFile(const std::string& name) {
   std::string program = ProgramPath();
   size_t slash = program.rfind('/');
-  return slash == std::string::npos ? "demo" : program.substr(0, slash) + "/demo";
+  if (slash == std::string::npos) return name;
+  std::string beside = program.substr(0, slash + 1) + name;
+  std::string installed =
+      std::filesystem::path(program.substr(0, slash + 1) + VESK_INSTALLED_DATA_FOLDER + "/" + name)
+          .lexically_normal();
+  return !Exists(beside) && Exists(installed) ? installed : beside;
+}
+
+// A real path in device form into the caller's buffer: its length, or 0 and
+// an empty buffer when there is none or it does not fit.
+DWORD CopyDevicePath(const std::string& real, WCHAR* buffer, DWORD size) {
+  if (!buffer || size == 0) return 0;
+  buffer[0] = 0;
+  if (real.empty()) return 0;
+  std::u16string path = plat::RealPathToDevice(real);
+  if (path.size() + 1 > size) return 0;
+  path.copy(buffer, path.size());
+  buffer[path.size()] = 0;
+  return static_cast<DWORD>(path.size());
 }
 
 std::string ChooseMusicRoot() {
@@ -109,7 +140,7 @@ std::string ChooseMusicRoot() {
   if (configured && *configured) return WithoutTrailingSlashes(configured);
   std::string xdg = XdgMusicFolder();
   if (IsFolder(xdg)) return WithoutTrailingSlashes(xdg);
-  return DemoFolder();
+  return ProgramFile(kDemoFolder);
 }
 
 }  // namespace
@@ -133,13 +164,10 @@ const char* MusicRootPath() {
 }
 
 DWORD GetModuleFileNameW(HINSTANCE, WCHAR* buffer, DWORD size) {
-  if (!buffer || size == 0) return 0;
-  buffer[0] = 0;
-  std::string program = ProgramPath();
-  if (program.empty()) return 0;
-  std::u16string path = plat::RealPathToDevice(program);
-  if (path.size() + 1 > size) return 0;
-  path.copy(buffer, path.size());
-  buffer[path.size()] = 0;
-  return static_cast<DWORD>(path.size());
+  return CopyDevicePath(ProgramPath(), buffer, size);
+}
+
+DWORD ProgramFilePath(const WCHAR* name, WCHAR* buffer, DWORD size) {
+  if (ProgramPath().empty()) return CopyDevicePath({}, buffer, size);
+  return CopyDevicePath(ProgramFile(plat::DevicePathToReal(plat::View(name))), buffer, size);
 }

@@ -87,6 +87,7 @@ constexpr UINT PM_REMOVE = 0x0001;
 
 // Virtual keys.
 constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_ESCAPE = 0x1B;
 constexpr UINT VK_LEFT = 0x25;
 constexpr UINT VK_UP = 0x26;
 constexpr UINT VK_RIGHT = 0x27;

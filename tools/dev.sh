@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
-          googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick)
+          zlib1g-dev googletest libgtest-dev libbenchmark-dev
+          libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
+          dbus-daemon dbus-bin playerctl)
 
 install_missing() {
   local missing=() p
