@@ -6,7 +6,7 @@
 
 #include "app/app_state.h"
 #include "menus/menu_list.h"
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
 #include "platform/text.h"

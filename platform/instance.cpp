@@ -34,7 +34,7 @@ constexpr auto kStartingPoll = std::chrono::milliseconds(10);
 constexpr int kBacklog = 16;
 
 struct Place {
-  std::string name;  // "Main_Window-Vesk"
+  std::string name;  // "Main_Window-Vesk": the class and the title
   std::string socket;
   std::string lock;
 };
@@ -359,7 +359,7 @@ void ResetInstanceForTests() {
 
 const char* InstanceSocketPath() {
   static std::string path;
-  std::optional<plat::Place> place = plat::PlaceFor(u"Main Window", u"Vesk");
+  std::optional<plat::Place> place = plat::PlaceFor(kMainWindowClass, kMainWindowTitle);
   if (!place) return nullptr;
   path = place->socket;
   return path.c_str();

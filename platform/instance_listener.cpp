@@ -15,6 +15,7 @@
 #include "platform/instance.h"
 #include "platform/instance_protocol.h"
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 
 namespace plat {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "platform/device.h"
 #include "platform/gdi.h"
+#include "platform/registry.h"
 #include "platform/window_table.h"
 
 namespace plat {
@@ -248,6 +249,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
     PresentIfDirty();
     RunTasks();
     if (Fetch(msg, hwnd, low, high, true)) return msg->message == WM_QUIT ? 0 : 1;
+    RegFlushKey(HKEY_CURRENT_USER);  // the settings a burst of messages changed, as one write
     InputEvent event;
     if (Backend().WaitInput(&event, TimeToNextTimer())) QueueInput(event);
   }

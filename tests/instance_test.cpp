@@ -31,7 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr UINT kCloseRequest = 0x3FF;
 constexpr int kWaitMs = 5000;  // only reached when something is broken
 
 // A probe process whose standard output and error the test reads line by line.
@@ -206,7 +205,7 @@ class SingleInstance : public Headless {
 
   // Posts the close request from this process, as another program would.
   void RequestClose() {
-    HWND player = FindWindowW(u"Main Window", u"Vesk");
+    HWND player = FindWindowW(kMainWindowClass, kMainWindowTitle);
     ASSERT_NE(player, nullptr);
     EXPECT_TRUE(PostMessageW(player, kCloseRequest, 0, 0));
   }
@@ -271,7 +270,7 @@ TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
 
 TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
   auto player = StartPlayer();
-  HWND remote = FindWindowW(u"Main Window", u"Vesk");
+  HWND remote = FindWindowW(kMainWindowClass, kMainWindowTitle);
   ASSERT_NE(remote, nullptr);
   // Nothing but the close request, and only showing, may be asked from outside.
   EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));

@@ -6,7 +6,7 @@
 #include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 
