@@ -5,7 +5,7 @@
 // pixel the average of what it covers), so a small handheld sees it all.
 // Mouse buttons and touch (which SDL turns into mouse events) are the stylus.
 #include <SDL.h>
-
+#include <signal.h>
 #include <time.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/display_x11.h"
 #include "platform/internal.h"
 #include "platform/window.h"
 
@@ -48,6 +49,17 @@ void PictureRange(const std::vector<int>& first, int low, int high, int* begin, 
   *end = at(high);
 }
 
+// A closed terminal (SIGHUP) ends the player as SIGTERM does, through SDL's
+// quit event, so that the settings are saved. Left alone when ignored (nohup).
+void ForwardHangUpToTerm() {
+  struct sigaction old {};
+  if (sigaction(SIGHUP, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return;
+  struct sigaction forward {};
+  forward.sa_handler = [](int) { raise(SIGTERM); };
+  sigemptyset(&forward.sa_mask);
+  sigaction(SIGHUP, &forward, nullptr);
+}
+
 class SdlDisplay : public DisplayBackend {
  public:
   SdlDisplay() {
@@ -57,6 +69,7 @@ class SdlDisplay : public DisplayBackend {
     // Events work without a window, so that posting and waking always can.
     if (SDL_InitSubSystem(SDL_INIT_EVENTS) == 0) {
       wakeEvent_ = SDL_RegisterEvents(1);
+      ForwardHangUpToTerm();  // after SDL's own SIGTERM handler is in place
     }
   }
 
@@ -91,15 +104,18 @@ class SdlDisplay : public DisplayBackend {
     SDL_Rect usable{0, 0, kScreenWidth, kScreenHeight};
     SDL_GetDisplayUsableBounds(0, &usable);
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
-    int scale = 1;
+    SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 0, 0};
     if (usable.w <= kScreenWidth && usable.h <= kScreenHeight) {
-      flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;  // a small handheld: the screen is ours
+      // A small handheld: the screen is ours, also where no window manager
+      // would make the window full screen.
+      flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+      SDL_GetDisplayBounds(0, &place);
     } else {
-      scale = std::max(
+      int scale = std::max(
           1, std::min(usable.w / kScreenWidth, (usable.h - kMinimumDecoration) / kScreenHeight));
+      place.w = kScreenWidth * scale, place.h = kScreenHeight * scale;
     }
-    window_ = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               kScreenWidth * scale, kScreenHeight * scale, flags);
+    window_ = SDL_CreateWindow(title, place.x, place.y, place.w, place.h, flags);
     if (!window_) {
       std::fprintf(stderr, "Vesk: cannot open a window: %s\n", SDL_GetError());
       return false;
@@ -107,11 +123,12 @@ class SdlDisplay : public DisplayBackend {
     if (!(flags & SDL_WINDOW_FULLSCREEN_DESKTOP)) {
       SDL_SetWindowMinimumSize(window_, kScreenWidth, kScreenHeight);
     }
+    WatchX11Window(window_);
     return true;
   }
 
   void Close() override {
-    if (window_) SDL_DestroyWindow(window_);
+    if (window_ && !X11DisplayLost()) SDL_DestroyWindow(window_);
     window_ = nullptr;
     if (icon_) SDL_FreeSurface(icon_);
     icon_ = nullptr;
@@ -140,7 +157,7 @@ class SdlDisplay : public DisplayBackend {
   }
 
   void Present(const uint32_t* pixels, const RECT& dirty) override {
-    if (!window_) return;
+    if (!window_ || X11WindowEnded()) return;
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface || surface->w <= 0 || surface->h <= 0) return;
     RECT area = dirty;
@@ -187,6 +204,11 @@ class SdlDisplay : public DisplayBackend {
   bool WaitInput(InputEvent* event, int timeoutMs) override {
     Uint32 deadline = SDL_GetTicks() + static_cast<Uint32>(std::max(timeoutMs, 0));
     for (;;) {
+      if (X11WindowEnded() && !endReported_) {  // as the close button, once
+        endReported_ = true;
+        event->kind = InputEvent::Close;
+        return true;
+      }
       SDL_Event e;
       int got;
       if (timeoutMs < 0) {
@@ -197,6 +219,7 @@ class SdlDisplay : public DisplayBackend {
       }
       if (!got) return false;
       if (e.type == wakeEvent_) return false;
+      NoteX11Event(e);
       if (Translate(e, event)) return true;
     }
   }
@@ -362,6 +385,7 @@ class SdlDisplay : public DisplayBackend {
   std::vector<int> spanX_;  // SpanStarts of the picture's columns and rows
   std::vector<int> spanY_;
   bool videoReady_ = false;
+  bool endReported_ = false;
   bool fullNext_ = false;
   bool reported_ = false;
   Uint32 wakeEvent_ = static_cast<Uint32>(-1);
