@@ -46,8 +46,8 @@ bool RegisterWindowClass(HINSTANCE instance, const WCHAR* name, WNDPROC proc, HI
 
 void CreatePane(HINSTANCE instance, const PaneRow& pane) {
   RegisterWindowClass(instance, pane.className, PaneWindowProc, nullptr);
-  CreateWindowExW(0, pane.className, kMainWindowTitle, WS_CHILD | pane.style, pane.place.left, pane.place.top,
-                  pane.place.right, pane.place.bottom, app.mainWindow,
+  CreateWindowExW(0, pane.className, kMainWindowTitle, WS_CHILD | pane.style, pane.place.left,
+                  pane.place.top, pane.place.right, pane.place.bottom, app.mainWindow,
                   reinterpret_cast<void*>(static_cast<intptr_t>(pane.id)), instance, nullptr);
 }
 
@@ -82,8 +82,9 @@ void CreateMainWindow(HINSTANCE instance) {
   RegisterWindowClass(instance, kMainWindowClass, MainWindowProc,
                       LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
   GetScreenSize(&app.screenWidth, &app.screenHeight);
-  app.mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, app.screenWidth,
-                                   app.screenHeight, nullptr, nullptr, instance, nullptr);
+  app.mainWindow =
+      CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, app.screenWidth,
+                      app.screenHeight, nullptr, nullptr, instance, nullptr);
   if (!app.mainWindow) return;
   SHFullScreen(app.mainWindow, kFullScreenFlags);
   CreateMenuList(app.mainWindow);

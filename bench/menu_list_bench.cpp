@@ -6,10 +6,10 @@
 
 #include "app/app_state.h"
 #include "menus/menu_list.h"
-#include "platform/test_hooks.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/text.h"
 #include "platform/window.h"
 

@@ -23,7 +23,8 @@ void DropBackend() {
 
 DisplayBackend& Backend() {
   if (!backend) {
-    backend = (selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend()).release();
+    backend =
+        (selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend()).release();
   }
   return *backend;
 }

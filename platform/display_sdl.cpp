@@ -87,7 +87,8 @@ class SdlDisplay : public DisplayBackend {
     const char* driver = SDL_GetCurrentVideoDriver();
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     for (const char* invisible : kInvisibleDrivers) {
-      if (driver && std::strcmp(driver, invisible) == 0 && !(asked && std::strcmp(asked, driver) == 0)) {
+      if (driver && std::strcmp(driver, invisible) == 0 &&
+          !(asked && std::strcmp(asked, driver) == 0)) {
         std::fprintf(stderr,
                      "Vesk: no display to show the window on (SDL found only its \"%s\" driver); "
                      "is DISPLAY or WAYLAND_DISPLAY set?\n",

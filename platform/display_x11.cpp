@@ -52,8 +52,7 @@ void WatchX11Window(SDL_Window* window) {
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   auto setError = Find<XErrorHandler (*)(XErrorHandler)>("XSetErrorHandler");
   auto setIoError = Find<XIOErrorHandler (*)(XIOErrorHandler)>("XSetIOErrorHandler");
-  auto setIoExit =
-      Find<void (*)(Display*, XIOErrorExitHandler, void*)>("XSetIOErrorExitHandler");
+  auto setIoExit = Find<void (*)(Display*, XIOErrorExitHandler, void*)>("XSetIOErrorExitHandler");
   if (!setError || !setIoError || !setIoExit) return;  // an Xlib older than 1.7
   watchedWindow = info.info.x11.window;
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);  // for its DestroyNotify
@@ -63,7 +62,6 @@ void WatchX11Window(SDL_Window* window) {
   setIoExit(info.info.x11.display, OnLostConnectionExit, nullptr);
 }
 
-
 bool X11WindowEnded() {
   return windowGone || displayLost;
 }
@@ -71,7 +69,6 @@ bool X11WindowEnded() {
 bool X11DisplayLost() {
   return displayLost;
 }
-
 
 void NoteX11Event(const SDL_Event& event) {
   if (event.type != SDL_SYSWMEVENT || !event.syswm.msg ||

@@ -22,7 +22,7 @@ struct Value {
 struct Line {
   enum Kind { Other, Key, Entry };
   Kind kind = Other;
-  std::string text;    // as it stands in the file; several lines for a continued entry or a run of Other lines
+  std::string text;    // as in the file; several lines for a continued entry or a run of Others
   std::u16string key;  // Key and Entry: the full key path ("HKEY_CURRENT_USER\...")
   Value value;         // Entry
 };

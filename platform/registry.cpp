@@ -104,7 +104,8 @@ ReadResult Look(const std::string& path, Stamp* stamp) {
   *stamp = Stamp{};
   if (path.empty()) return ReadResult::Missing;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  if (stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   *stamp = StampOf(st);
   return S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes ? ReadResult::Ok : ReadResult::Failed;
 }

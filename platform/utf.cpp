@@ -6,7 +6,7 @@
 namespace plat {
 namespace {
 
-constexpr char16_t kEscapeBase = 0xDC00;        // U+DC80..U+DCFF hold undecodable bytes
+constexpr char16_t kEscapeBase = 0xDC00;  // U+DC80..U+DCFF hold undecodable bytes
 // Characters of a Linux name that mean something else in a device path (a
 // separator, wildcards) stand in as private-use characters, so that a real
 // name is never a path or a pattern.

@@ -246,8 +246,7 @@ TEST_F(FolderEnumeration, WildcardsInRealNamesAreNoPatterns) {
   EXPECT_EQ(SortedNames(List(u"\\*")),
             (std::vector<std::u16string>{u"other", u"\xf02a", u"\xf03f"}));
   EXPECT_EQ(SortedNames(List(u"\\\xf02a\\*.*")), std::vector<std::u16string>{u"in star.mp3"});
-  EXPECT_EQ(SortedNames(List(u"\\\xf03f\\*.*")),
-            std::vector<std::u16string>{u"in question.mp3"});
+  EXPECT_EQ(SortedNames(List(u"\\\xf03f\\*.*")), std::vector<std::u16string>{u"in question.mp3"});
 }
 
 TEST_F(FolderEnumeration, BadPathsFailQuietly) {

@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>

@@ -23,7 +23,9 @@ TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
 TEST(NameMapping, UndecodableBytesBecomeLowSurrogatesAndPathCharactersPrivateOnes) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"a\xff", u"a\xdcff"},
-      {"a\\b", u"a\xf05c" u"b"},
+      {"a\\b",
+       u"a\xf05c"
+       u"b"},
       {"*", u"\xf02a"},
       {"?.mp3", u"\xf03f.mp3"},
   };

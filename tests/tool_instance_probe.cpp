@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
   wc.lpszClassName = kMainWindowClass;
   if (!RegisterClassW(&wc)) return 1;
   // Hidden, as after the menu's "Hide", so that a request to show it is seen.
-  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240, 320, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240, 320, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return 1;
   Say("running");
   MSG msg;
