@@ -262,11 +262,12 @@ std::string_view LastPhysicalLine(std::string_view text) {
   return nl == std::string_view::npos ? text : text.substr(nl + 1);
 }
 
-// Whether a line of the Other kind may take the next Other line into itself:
-// a damaged section header stays a line of its own, as it ends a section.
+// Whether a line of the Other kind may take the next Other line into itself.
+// A damaged section header ends a section, so it starts a run of its own
+// (what follows it belongs to no key and may join it).
 bool CanJoin(const Line& line, std::string_view next) {
-  return line.kind == Line::Other && !Trim(line.text).starts_with('[') &&
-         !Trim(next).starts_with('[');
+  return line.kind == Line::Other &&
+         (!Trim(next).starts_with('[') || Trim(line.text).starts_with('['));
 }
 
 // A run of Other lines that ends in blank lines becomes two: the blank tail

@@ -319,7 +319,8 @@ size_t MostBytes(const Change& change) {
 // Applies a change in memory, to be written at the next flush; an error when
 // the flush would refuse it.
 LONG Change(Store& store, const struct Change& change) {
-  if (store.state == ReadResult::Failed || IsReadOnly(store)) return ERROR_ACCESS_DENIED;
+  if (store.path.empty() || store.state == ReadResult::Failed || IsReadOnly(store))
+    return ERROR_ACCESS_DENIED;
   size_t bytes = store.bytes + MostBytes(change) * (store.doc.utf16 ? 2 : 1);
   if (bytes > static_cast<size_t>(kMaxFileBytes)) return ERROR_ACCESS_DENIED;
   if (!Apply(store.doc, change)) return ERROR_SUCCESS;

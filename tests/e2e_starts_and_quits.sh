@@ -58,6 +58,7 @@ finish "$player" "the window destroyed from outside"
 
 # SIGTERM, then SIGKILL a moment later, while the quit saves: the file holds
 # all seven values or none, never some.
+mkdir -p "$(dirname "$store")"
 for round in $(seq 20); do
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n\n' >"$store"
   "$build/vesk" &
