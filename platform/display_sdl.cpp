@@ -177,12 +177,25 @@ class SdlDisplay : public DisplayBackend {
     if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
     bool fast = surface->format->BytesPerPixel == 4 && surface->format->Rmask == 0x00FF0000 &&
                 surface->format->Gmask == 0x0000FF00 && surface->format->Bmask == 0x000000FF;
+    bool enlarged = pictureW_ >= kScreenWidth;
     for (int y = top; y < bottom; ++y) {
       auto* row = static_cast<Uint8*>(surface->pixels) + (offsetY_ + y) * surface->pitch;
+      auto* out = reinterpret_cast<Uint32*>(row) + offsetX_;
+      if (fast && enlarged) {
+        // The rows that enlarge one screen row are copies of its first.
+        if (y > top && spanY_[y] == spanY_[y - 1]) {
+          auto* above = reinterpret_cast<Uint32*>(row - surface->pitch) + offsetX_;
+          std::copy(above + left, above + right, out + left);
+          continue;
+        }
+        const uint32_t* source = pixels + spanY_[y] * kScreenWidth;
+        for (int x = left; x < right; ++x) out[x] = source[spanX_[x]] | 0xFF000000u;
+        continue;
+      }
       for (int x = left; x < right; ++x) {
         uint32_t p = PictureAt(pixels, x, y);
         if (fast) {
-          reinterpret_cast<Uint32*>(row)[offsetX_ + x] = p | 0xFF000000u;
+          out[x] = p | 0xFF000000u;
         } else {
           SDL_Rect dot{offsetX_ + x, offsetY_ + y, 1, 1};
           SDL_FillRect(surface, &dot,
