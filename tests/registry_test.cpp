@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "settings_fixture.h"
@@ -231,10 +232,14 @@ TEST_F(SettingsStore, LinksAndReadOnlyFilesAreRespected) {
     EXPECT_EQ(std::filesystem::is_symlink(SettingsFilePath()), !c.link.empty()) << c.name;
     std::string text = ReadText(target);
     EXPECT_EQ(text.find("\"Linked\"=dword:00000005") != std::string::npos, writable) << c.name;
-    if (!writable) EXPECT_EQ(text, old) << c.name;
+    if (!writable) {
+      EXPECT_EQ(text, old) << c.name;
+    }
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0) << c.name;
-    if (c.targetExists) EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
+    if (c.targetExists) {
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
+    }
     EXPECT_EQ(Get(u"Linked").has_value(), writable) << c.name;
     chmod(target.c_str(), 0600);
   }
@@ -274,4 +279,48 @@ TEST_F(SettingsStore, AFileNearTheSizeLimitIsNeverGrownPastIt) {
   EXPECT_EQ(Get(u"Kept"), std::pair(REG_DWORD, Bytes{7, 0, 0, 0}));
   EXPECT_EQ(Get(u"Small"), std::pair(REG_DWORD, Bytes{1, 0, 0, 0}));
   EXPECT_FALSE(Get(u"Large"));
+}
+
+// Random files of the lines people and programs leave: a value set into them
+// reads back, and every other line stays, in its order.
+TEST_F(SettingsStore, AValueSetIntoAnyFileKeepsEveryOtherLine) {
+  const std::string pool[] = {"",
+                              "   ",
+                              "; a comment",
+                              "junk",
+                              "[HKEY_CURRENT_USER\\Software\\Test]",
+                              "[HKEY_CURRENT_USER\\Software\\Other]",
+                              "[damaged",
+                              "[-HKEY_CURRENT_USER\\Software\\Test]",
+                              "\"Volume\"=dword:00000001",
+                              "\"Broken\"=dwo",
+                              "\"Hex\"=hex:01,02,\\",
+                              "  03,04",
+                              "@=\"default\""};
+  std::mt19937 random(11);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> lines;
+    for (int i = random() % 30; i > 0; --i) lines.push_back(pool[random() % std::size(pool)]);
+    std::string file = kSignatureLine;
+    for (const std::string& line : lines) file += line + "\n";
+    WriteStore(file);
+    DWORD value = random();
+    ASSERT_EQ(Set(u"Fuzz", REG_DWORD,
+                  {BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)}),
+              ERROR_SUCCESS);
+    std::string text = StoreText();
+    auto stored = Get(u"Fuzz");
+    ASSERT_TRUE(stored) << file;
+    EXPECT_EQ(stored->second,
+              (Bytes{BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)}))
+        << file;
+    size_t at = 0;
+    for (const std::string& line : lines) {
+      at = text.find(line + "\n", at);
+      ASSERT_NE(at, std::string::npos) << "lost \"" << line << "\" from\n"
+                                       << file << "->\n"
+                                       << text;
+      at += line.size() + 1;
+    }
+  }
 }
