@@ -25,7 +25,14 @@ int OnError(Display* display, XErrorEvent* error) {
     if (error->resourceid == watchedWindow.load()) windowGone = true;
     return 0;
   }
-  return previousHandler ? previousHandler(display, error) : 0;
+  // SDL's handler passes errors on to the one it found when it started, which
+  // may be this one again after SDL was started twice.
+  thread_local bool passing = false;
+  if (passing || !previousHandler) return 0;
+  passing = true;
+  int result = previousHandler(display, error);
+  passing = false;
+  return result;
 }
 
 int OnLostConnection(Display*) {
@@ -38,10 +45,14 @@ void OnLostConnectionExit(Display*, void*) {
   displayLost = true;
 }
 
+// A function of the Xlib that SDL has loaded (it stays loaded while SDL runs).
 template <typename Fn>
 Fn Find(const char* name) {
   void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-  return library ? reinterpret_cast<Fn>(dlsym(library, name)) : nullptr;
+  if (!library) return nullptr;
+  auto function = reinterpret_cast<Fn>(dlsym(library, name));
+  dlclose(library);
+  return function;
 }
 
 }  // namespace
