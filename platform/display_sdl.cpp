@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kMinimumDecoration = 64;  // room left for a title bar and panels
 // SDL's drivers that show nothing: taken only when asked for by name.
-constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy", "evdev"};
+constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy"};
 
 // Along one axis of `from` screen pixels drawn as `to` picture pixels:
 // picture pixel i shows the screen pixels from first[i] to SpanEnd(first, i).
@@ -220,6 +220,7 @@ class SdlDisplay : public DisplayBackend {
     for (;;) {
       if (X11WindowEnded() && !endReported_) {  // as the close button, once
         endReported_ = true;
+        *event = InputEvent{};
         event->kind = InputEvent::Close;
         return true;
       }

@@ -1,6 +1,4 @@
 // The program's start: the desktop window as the display, then the player.
-#include <cstdio>
-
 #include "platform/display.h"
 #include "platform/registry.h"
 #include "platform/window.h"
