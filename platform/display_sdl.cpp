@@ -23,6 +23,16 @@ namespace {
 constexpr int kMinimumDecoration = 64;  // room left for a title bar and panels
 // SDL's drivers that show nothing: taken only when asked for by name.
 constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy"};
+constexpr int kDisplayAttempts = 10;
+constexpr Uint32 kDisplayRetryMs = 200;
+
+bool IsInvisible(const char* driver) {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  if (!driver || (asked && std::strcmp(asked, driver) == 0)) return false;
+  for (const char* invisible : kInvisibleDrivers)
+    if (std::strcmp(driver, invisible) == 0) return true;
+  return false;
+}
 
 // Along one axis of `from` screen pixels drawn as `to` picture pixels:
 // picture pixel i shows the screen pixels from first[i] to SpanEnd(first, i).
@@ -78,24 +88,29 @@ class SdlDisplay : public DisplayBackend {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   }
 
+  // SDL falls back to a driver that shows nothing when the display server
+  // does not answer; one that is only starting, or busy, may answer a moment
+  // later.
   bool CanShowWindows() override {
-    if (!videoReady_ && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      std::fprintf(stderr, "Vesk: cannot open a window: %s\n", SDL_GetError());
-      return false;
-    }
-    videoReady_ = true;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const char* asked = std::getenv("SDL_VIDEODRIVER");
-    for (const char* invisible : kInvisibleDrivers) {
-      if (driver && std::strcmp(driver, invisible) == 0 &&
-          !(asked && std::strcmp(asked, driver) == 0)) {
+    for (int attempt = 1; !videoReady_; ++attempt) {
+      if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "Vesk: cannot open a window: %s\n", SDL_GetError());
+        return false;
+      }
+      const char* driver = SDL_GetCurrentVideoDriver();
+      if (!IsInvisible(driver)) break;
+      bool displayNamed = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      if (!displayNamed || attempt == kDisplayAttempts) {
         std::fprintf(stderr,
                      "Vesk: no display to show the window on (SDL found only its \"%s\" driver); "
                      "is DISPLAY or WAYLAND_DISPLAY set?\n",
-                     driver);
+                     driver ? driver : "");
         return false;
       }
+      SDL_Delay(kDisplayRetryMs);
     }
+    videoReady_ = true;
     return true;
   }
 
