@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr const WCHAR* kMainClass = u"Main Window";
-constexpr const WCHAR* kTitle = u"Vesk";
 constexpr WORD kIconId = 101;
 constexpr DWORD kPaneVisibleStyle = 0x10000001;
 constexpr DWORD kScrollBarStyle = 0x10800001;  // visible, one-pixel border
@@ -49,15 +47,15 @@ bool RegisterWindowClass(HINSTANCE instance, const WCHAR* name, WNDPROC proc, HI
 
 void CreatePane(HINSTANCE instance, const PaneRow& pane) {
   RegisterWindowClass(instance, pane.className, PaneWindowProc, nullptr);
-  CreateWindowExW(0, pane.className, kTitle, WS_CHILD | pane.style, pane.place.left, pane.place.top,
-                  pane.place.right, pane.place.bottom, app.mainWindow,
+  CreateWindowExW(0, pane.className, kMainWindowTitle, WS_CHILD | pane.style, pane.place.left,
+                  pane.place.top, pane.place.right, pane.place.bottom, app.mainWindow,
                   reinterpret_cast<void*>(static_cast<intptr_t>(pane.id)), instance, nullptr);
 }
 
 }  // namespace
 
 int RunPlayer(HINSTANCE instance) {
-  HWND running = FindWindowW(kMainClass, kTitle);
+  HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle);
   if (running) {
     SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1));
     ShowWindow(running, SW_SHOW);
@@ -82,11 +80,12 @@ int RunPlayer(HINSTANCE instance) {
 }
 
 void CreateMainWindow(HINSTANCE instance) {
-  RegisterWindowClass(instance, kMainClass, MainWindowProc,
+  RegisterWindowClass(instance, kMainWindowClass, MainWindowProc,
                       LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
   GetScreenSize(&app.screenWidth, &app.screenHeight);
-  app.mainWindow = CreateWindowExW(0, kMainClass, kTitle, WS_VISIBLE, 0, 0, app.screenWidth,
-                                   app.screenHeight, nullptr, nullptr, instance, nullptr);
+  app.mainWindow =
+      CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, app.screenWidth,
+                      app.screenHeight, nullptr, nullptr, instance, nullptr);
   if (!app.mainWindow) return;
   SHFullScreen(app.mainWindow, kFullScreenFlags);
   CreateMenuList(app.mainWindow);

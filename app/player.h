@@ -2,11 +2,11 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "platform/instance.h"
 
 // Command and message that end the program: the quit command saves the
 // settings first, the close request from another program does not.
-constexpr WORD kQuitCommand = 40004;
-constexpr UINT kCloseRequest = 1023;
+constexpr WORD kQuitCommand = 40004;  // kCloseRequest: platform/instance.h
 
 int RunPlayer(HINSTANCE instance);
 void CreateMainWindow(HINSTANCE instance);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/internal.h"
@@ -46,13 +47,6 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  const passwd* user = getpwuid(getuid());
-  return user && user->pw_dir ? user->pw_dir : "";
-}
-
 // The value of XDG_MUSIC_DIR in user-dirs.dirs, a shell-quoted line such as
 // XDG_MUSIC_DIR="$HOME/Music". Empty when the file has no such line.
 std::string ReadXdgMusicSetting(const std::string& file, bool* found) {
@@ -84,11 +78,10 @@ std::string ReadXdgMusicSetting(const std::string& file, bool* found) {
 
 // The XDG music folder, or "" when it is switched off or unusable.
 std::string XdgMusicFolder() {
-  std::string home = HomeFolder();
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  std::string config = configHome && configHome[0] == '/' ? configHome : home + "/.config";
+  std::string home = plat::HomeFolder();
+  std::string config = plat::ConfigFolder();
   bool found = false;
-  std::string value = ReadXdgMusicSetting(config + "/user-dirs.dirs", &found);
+  std::string value = config.empty() ? "" : ReadXdgMusicSetting(config + "/user-dirs.dirs", &found);
   if (!found) return home.empty() ? "" : home + "/Music";
   if (value.compare(0, 5, "$HOME") == 0 && (value.size() == 5 || value[5] == '/')) {
     if (home.empty()) return "";
@@ -146,6 +139,25 @@ std::string ChooseMusicRoot() {
 }  // namespace
 
 namespace plat {
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir)
+    return found->pw_dir;
+  return {};
+}
+
+std::string ConfigFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return config;
+  std::string home = HomeFolder();
+  return home.empty() ? std::string() : home + "/.config";
+}
 
 void ResetMusicRootForTests() {
   std::lock_guard<std::mutex> lock(rootLock);

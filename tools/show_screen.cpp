@@ -6,8 +6,8 @@
 #include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"
-#include "platform/display.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {
