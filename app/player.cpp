@@ -10,6 +10,7 @@
 #include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/window.h"
+#include "playback/sound_engine.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ int RunPlayer(HINSTANCE instance) {
   // Without a window there is nothing to use: say so, rather than end as if
   // all went well.
   if (!app.mainWindow) return 1;
+  InitSoundEngine(app.mainWindow);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
