@@ -157,7 +157,7 @@ void TogglePause() {
     StopSoundStream(Stream());
     app.paused = 1;
   }
-  PaintStatusBar(GetDlgItem(app.mainWindow, kStatusBarId), false);
+  if (HWND bar = GetDlgItem(app.mainWindow, kStatusBarId)) PaintStatusBar(bar, false);
 }
 
 void ApplyVolume(int32_t volume) {
