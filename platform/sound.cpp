@@ -272,11 +272,12 @@ void DecoderLoop() {
     }
     lock.lock();
     if (s->generation != generation || s->closed) continue;
+    // Into the ring in at most two spans: up to its end, then from its start.
     size_t writePos = (p.readPos + p.count) % p.ringCapacity;
-    for (size_t i = 0; i < d.frames; ++i) {
-      std::copy_n(&buffer[i * kOutputChannels], kOutputChannels,
-                  &p.ring[((writePos + i) % p.ringCapacity) * kOutputChannels]);
-    }
+    size_t first = std::min(d.frames, p.ringCapacity - writePos);
+    std::copy_n(buffer.begin(), first * kOutputChannels, &p.ring[writePos * kOutputChannels]);
+    std::copy_n(buffer.begin() + first * kOutputChannels, (d.frames - first) * kOutputChannels,
+                p.ring.begin());
     if (d.frames) {
       p.count += d.frames;
       s->queuedFrames += d.frames;
