@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
-          googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick)
+          googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+          xvfb xauth xdotool imagemagick lame mpg123)
 
 install_missing() {
   local missing=() p
@@ -44,6 +44,7 @@ case "${1:-}" in
     (cd build && ctest --output-on-failure -j2)
     build build-asan -DVESK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-asan && ctest --output-on-failure -j2)
+    tools/fuzz.sh 20
     ;;
   bench)
     install_missing
