@@ -24,8 +24,9 @@ namespace {
 
 constexpr int kOutputChannels = 2;
 constexpr int kChannelCount = 48;  // channel numbers cycle through these
-// Decoded ahead of the listener; the decoder refills when half of it played.
-constexpr int kRingMs = 500;
+// Decoded ahead of the listener; the decoder refills when half of it played,
+// so it wakes once a second.
+constexpr int kRingMs = 2000;
 // The end notice comes when this much of a stream is left to hear, so the
 // next track can be queued right behind it.
 constexpr int kEndNoticeMs = 200;

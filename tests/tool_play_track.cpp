@@ -19,7 +19,7 @@
 namespace {
 
 constexpr UINT_PTR kWatchTimer = 7;
-constexpr UINT kWatchMs = 100;
+constexpr UINT kWatchMs = 1000;  // as the player's own timer
 constexpr DWORD kStillMs = 300;
 
 int32_t entry = 0;

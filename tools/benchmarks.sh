@@ -44,3 +44,28 @@ echo "peak memory: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/st
 echo "idle for 10 s: $(( (s1 - s0) )) wake-ups (all threads), $(( (c1 - c0) * 10 )) ms of CPU"
 kill -TERM "$pid"
 wait "$pid" || true
+
+# Sound: a 10 MB MP3 of 128 kbit/s without a Xing header (the test tone
+# over and over, decoded and encoded again with lame -t) and a 30 s one.
+music=$WORK/music
+mkdir -p "$music"
+tone=$(dirname "$0")/../tests/data/mono_48k_cbr_noxing.mp3
+for _ in $(seq 620); do cat "$tone"; done >"$WORK/long.mp3"
+mpg123 -q -r 44100 --stereo -w "$WORK/long.wav" "$WORK/long.mp3"
+lame --quiet -b 128 -t "$WORK/long.wav" "$music/big.mp3"
+for _ in $(seq 28); do cat "$tone"; done >"$music/thirty.mp3"
+VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter='OpenTrack|DecodeWhole'
+echo "mpg123 -t on the same file: $( { /usr/bin/time -f %e mpg123 -q -t -e f32 "$music/big.mp3"; } 2>&1) s"
+
+# CPU and wake-ups of the whole player playing 30 s through the disk driver.
+VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
+  "$build/tool_play_track" thirty.mp3 &
+pid=$!
+wait_for_window "$pid" >/dev/null
+sleep 2
+s0=$(switches) c0=$(cpu)
+sleep 20
+s1=$(switches) c1=$(cpu)
+echo "playing for 20 s: $(( (s1 - s0) / 20 )) wake-ups a second (all threads)," \
+     "$(( (c1 - c0) * 10 / 20 )) ms of CPU a second"
+wait "$pid" || true
