@@ -3,6 +3,7 @@
 // The file is $VESK_BENCH_MP3 (tools/benchmarks.sh makes a 10 MB one).
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -21,7 +22,7 @@ constexpr int kRate = 44100;
 constexpr size_t kPullFrames = kRate / 4;  // half of what the back end decodes ahead
 
 void WaitForDecoder() {
-  while (!SoundDecoderIdleForTests()) std::this_thread::yield();
+  while (!SoundDecoderIdleForTests()) std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
 // The benchmark file's folder as the music root; its device path.
