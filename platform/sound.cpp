@@ -34,6 +34,7 @@ constexpr size_t kChunkFrames = 4096;
 // Consecutive decoding errors after which a damaged file counts as ended.
 constexpr int kMaxDecodeErrors = 32;
 constexpr int kFullVolume = 255;
+constexpr long kResyncLimitBytes = 64 * 1024;
 
 }  // namespace
 
@@ -367,6 +368,8 @@ SoundStream* OpenSoundStream(const WCHAR* path) {
     return nullptr;
   }
   mpg123_param(s->decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+  // Damage inside a file is skipped up to this far to the next frame.
+  mpg123_param(s->decoder, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0);
   mpg123_format_none(s->decoder);
   mpg123_format(s->decoder, p.rate, MPG123_STEREO, MPG123_ENC_FLOAT_32);
   long rate = 0;
@@ -478,7 +481,9 @@ int32_t SoundStreamTimeMs(SoundStream* stream) {
   if (!stream) return 0;
   Player& p = ThePlayer();
   std::lock_guard lock(p.mutex);
-  return static_cast<int32_t>(FramesToMs(HeardFrame(*stream), p.rate));
+  // A damaged file can decode a little longer than its frames counted.
+  return static_cast<int32_t>(
+      FramesToMs(std::min(HeardFrame(*stream), stream->lengthFrames), p.rate));
 }
 
 void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms) {

@@ -49,6 +49,11 @@ class SoundEngine : public SoundFiles {
 
   int rate_ = 44100;
 
+  static std::string ReadWhole(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
   static double Rms(const std::vector<float>& s, int channel) {
     double sum = 0;
     for (size_t i = channel; i < s.size(); i += 2) sum += double{s[i]} * s[i];
@@ -176,18 +181,32 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
   }
 }
 
+TEST_F(SoundEngine, DamageInsideAFileIsSkippedAndItPlaysToItsEnd) {
+  // Two seconds of tone with a stretch of noise written over its middle.
+  std::string tone = ReadWhole(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
+  std::string damaged = tone + tone;
+  for (size_t i = 0; i < 1500; ++i) damaged[tone.size() - 700 + i] = static_cast<char>(i * 131);
+  std::ofstream(root_ / "Tones" / "zz_damaged.mp3", std::ios::binary) << damaged;
+  app.volume = 100;
+  ASSERT_TRUE(OpenTrack(Ordinal("zz_damaged"), 0));
+  int32_t lengthMs = SoundStreamLengthMs(static_cast<SoundStream*>(app.stream));
+  EXPECT_GT(lengthMs, 1500);
+  std::vector<float> heard = Hear(MsFrames(lengthMs + 300));
+  EXPECT_FALSE(HasFatalFileError());
+  EXPECT_EQ(GetStreamMs(), lengthMs);
+  // The tone goes on after the damage.
+  std::vector<float> after(heard.begin() + MsFrames(1400) * 2, heard.begin() + MsFrames(1500) * 2);
+  EXPECT_NEAR(Rms(after, 0), kToneLevel / std::sqrt(2.0), 0.03);
+}
+
 TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
   for (bool cut : {false, true}) {
     SCOPED_TRACE(cut ? "cut short" : "deleted");
     // Five seconds, longer than the back end decodes ahead: frames of a
     // file without a header simply follow each other.
     std::filesystem::path file = root_ / "Tones" / "zz_victim.mp3";
-    {
-      std::ifstream in(root_ / "Tones" / "mono_44k_vbr_noxing.mp3", std::ios::binary);
-      std::string tone((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      std::ofstream(file, std::ios::binary | std::ios::trunc)
-          << tone << tone << tone << tone << tone;
-    }
+    std::string tone = ReadWhole(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << tone << tone << tone << tone << tone;
     int32_t entry = Ordinal("zz_victim");
     app.playlist = &entry;
     app.playlistCount = 1;
