@@ -37,7 +37,7 @@ std::u16string BenchFile() {
   return u"\\" + plat::FromUtf8(path.filename().string());
 }
 
-void BM_OpenTrackWithoutXing(benchmark::State& state) {
+void BM_SoundOpenTrackWithoutXing(benchmark::State& state) {
   std::u16string path = BenchFile();
   if (path.empty()) return state.SkipWithError("VESK_BENCH_MP3 not set");
   std::vector<float> first(1024 * 2);
@@ -52,10 +52,10 @@ void BM_OpenTrackWithoutXing(benchmark::State& state) {
     CloseSoundStream(s);
   }
 }
-BENCHMARK(BM_OpenTrackWithoutXing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SoundOpenTrackWithoutXing)->Unit(benchmark::kMillisecond);
 
 // Decodes the whole file through the ring, pulled as the output would.
-void BM_DecodeWholeFile(benchmark::State& state) {
+void BM_SoundDecodeWholeFile(benchmark::State& state) {
   std::u16string path = BenchFile();
   if (path.empty()) return state.SkipWithError("VESK_BENCH_MP3 not set");
   std::vector<float> out(kPullFrames * 2);
@@ -71,6 +71,6 @@ void BM_DecodeWholeFile(benchmark::State& state) {
     state.counters["audio_s"] = length / 1000.0;
   }
 }
-BENCHMARK(BM_DecodeWholeFile)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SoundDecodeWholeFile)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

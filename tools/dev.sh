@@ -10,6 +10,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
           googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           xvfb xauth xdotool imagemagick lame mpg123)
+# Only the benchmarks compare the player with ffplay.
+BENCH_PACKAGES=(ffmpeg)
 
 install_missing() {
   local missing=() p
@@ -47,6 +49,7 @@ case "${1:-}" in
     tools/fuzz.sh 20
     ;;
   bench)
+    PACKAGES+=("${BENCH_PACKAGES[@]}")
     install_missing
     build build
     tools/benchmarks.sh build
