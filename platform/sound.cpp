@@ -134,14 +134,14 @@ int64_t HeardFrame(const SoundStream& s) {
   return std::max(s.startFrame, s.takenFrame - static_cast<int64_t>(unheard));
 }
 
-// Caller holds mutex. Drops the stream's frames from the ring: they are the
-// newest, since only one stream decodes at a time.
+// Caller holds mutex. Drops the stream's newest frames from the ring; with
+// one stream decoded at a time that is all of them (any others play out).
 void DropQueued(Player& p, SoundStream& s) {
   while (!p.segments.empty() && p.segments.back().stream == &s) {
     p.count -= p.segments.back().frames;
+    s.queuedFrames -= p.segments.back().frames;
     p.segments.pop_back();
   }
-  s.queuedFrames = 0;
   ++s.generation;
 }
 
