@@ -30,7 +30,7 @@ constexpr int kRingMs = 2000;
 // The end notice comes when this much of a stream is left to hear, so the
 // next track can be queued right behind it.
 constexpr int kEndNoticeMs = 200;
-constexpr size_t kChunkFrames = 4096;
+constexpr size_t kChunkFrames = 16384;
 // Consecutive decoding errors after which a damaged file counts as ended.
 constexpr int kMaxDecodeErrors = 32;
 constexpr int kFullVolume = 255;
