@@ -236,11 +236,10 @@ struct Decoded {
 };
 
 // Caller holds decodeMutex.
-Decoded DecodeChunk(SoundStream& s, float* buffer) {
+Decoded DecodeChunk(SoundStream& s, float* buffer, size_t frames) {
   Decoded d;
   size_t bytes = 0;
-  int result =
-      mpg123_read(s.decoder, buffer, kChunkFrames * kOutputChannels * sizeof(float), &bytes);
+  int result = mpg123_read(s.decoder, buffer, frames * kOutputChannels * sizeof(float), &bytes);
   d.frames = bytes / (kOutputChannels * sizeof(float));
   if (result == MPG123_DONE) d.ended = true;
   if (result == MPG123_ERR) {
@@ -253,7 +252,6 @@ Decoded DecodeChunk(SoundStream& s, float* buffer) {
 
 void DecoderLoop() {
   Player& p = ThePlayer();
-  std::vector<float> buffer(kChunkFrames * kOutputChannels);
   std::unique_lock lock(p.mutex);
   for (;;) {
     p.wake.wait(lock, [&] {
@@ -265,21 +263,20 @@ void DecoderLoop() {
     if (!WantsDecoding(p)) continue;
     SoundStream* s = p.current;
     uint64_t generation = s->generation;
+    // Straight into the free part of the ring, up to its end: only this
+    // thread writes there, and the output reads only what is counted.
+    size_t writePos = (p.readPos + p.count) % p.ringCapacity;
+    size_t span = std::min(kChunkFrames, p.ringCapacity - writePos);
+    float* into = &p.ring[writePos * kOutputChannels];
     lock.unlock();
     Decoded d;
     {
       std::lock_guard decoding(p.decodeMutex);
       // A stream closed meanwhile has no decoder; its generation tells below.
-      if (s->decoder) d = DecodeChunk(*s, buffer.data());
+      if (s->decoder) d = DecodeChunk(*s, into, span);
     }
     lock.lock();
     if (s->generation != generation || s->closed) continue;
-    // Into the ring in at most two spans: up to its end, then from its start.
-    size_t writePos = (p.readPos + p.count) % p.ringCapacity;
-    size_t first = std::min(d.frames, p.ringCapacity - writePos);
-    std::copy_n(buffer.begin(), first * kOutputChannels, &p.ring[writePos * kOutputChannels]);
-    std::copy_n(buffer.begin() + first * kOutputChannels, (d.frames - first) * kOutputChannels,
-                p.ring.begin());
     if (d.frames) {
       p.count += d.frames;
       s->queuedFrames += d.frames;
