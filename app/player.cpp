@@ -11,6 +11,7 @@
 #include "platform/mpris.h"
 #include "platform/strings.h"
 #include "platform/window.h"
+#include "playback/sound_engine.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ int RunPlayer(HINSTANCE instance) {
   // Without a window there is nothing to use: say so, rather than end as if
   // all went well.
   if (!app.mainWindow) return 1;
+  InitSoundEngine(app.mainWindow);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

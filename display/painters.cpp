@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "display/play_view.h"
 #include "display/skin.h"
 #include "menus/menu_list.h"
 #include "platform/device.h"
@@ -46,6 +47,9 @@ LRESULT PaneWindowProc(HWND pane, UINT msg, WPARAM wParam, LPARAM lParam) {
           break;
         case kTrackViewId:
           PaintTrackView(pane, false);
+          break;
+        case kPlayViewId:
+          PaintPlayView(pane, false);
           break;
         case kAboutViewId:
           PaintAboutView(pane);

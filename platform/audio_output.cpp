@@ -43,6 +43,8 @@ struct Output {
   int deviceFrames = kBufferFrames;
   std::atomic<Uint32> lastSoundTicks{0};
   std::atomic<Uint32> lastMixTicks{0};
+  std::atomic<uint64_t> mixedFrames{0};
+  int failOpens = 0;
 
   // The thread that opens the device for a click, so the click never waits.
   std::mutex controlMutex;
@@ -82,6 +84,7 @@ void Mix(Output& o, float* out, size_t frames) {
     sounding = true;
   }
   std::erase_if(o.effects, [](const Effect& e) { return e.pos >= e.samples.size(); });
+  o.mixedFrames += frames;
   Uint32 now = SDL_GetTicks();
   o.lastMixTicks = now;
   if (sounding) o.lastSoundTicks = now;
@@ -97,6 +100,10 @@ void SDLCALL Callback(void* user, Uint8* stream, int len) {
 
 // Caller holds deviceMutex.
 bool OpenDevice(Output& o) {
+  if (o.failOpens > 0) {
+    --o.failOpens;
+    return false;
+  }
   if (o.device || o.sink) return true;
   if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
@@ -197,6 +204,10 @@ size_t AudioOutputDelayFrames() {
   return buffer + (played < buffer ? buffer - played : 0);
 }
 
+uint64_t AudioOutputMixedFrames() {
+  return Out().mixedFrames.load();
+}
+
 void CloseIdleAudioOutput() {
   Output& o = Out();
   std::lock_guard lock(o.deviceMutex);
@@ -217,6 +228,7 @@ void UseAudioSinkForTests(AudioFormat format) {
   o.device = 0;
   o.failed = false;
   o.sink = true;
+  o.failOpens = 0;
   std::lock_guard mix(o.mixMutex);
   o.format = format;
   o.effects.clear();
@@ -229,6 +241,12 @@ size_t PullAudioSinkForTests(float* out, size_t frames) {
   std::lock_guard lock(o.mixMutex);
   Mix(o, out, frames);
   return frames;
+}
+
+void FailAudioOpensForTests(int count) {
+  Output& o = Out();
+  std::lock_guard lock(o.deviceMutex);
+  o.failOpens = count;
 }
 
 }  // namespace plat

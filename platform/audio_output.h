@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace plat {
@@ -38,6 +39,9 @@ void PlayEffect(std::vector<float> samples);
 
 // Frames already taken from the sources that the listener has not heard yet.
 size_t AudioOutputDelayFrames();
+// Frames mixed since the output was first used; during a pull, the frames
+// before the buffer being filled. With the delay it places a frame in time.
+uint64_t AudioOutputMixedFrames();
 
 // Called by the message loop before it waits: closes a device that has been
 // quiet for a while.
@@ -46,5 +50,7 @@ void CloseIdleAudioOutput();
 // Tests: no device; the test pulls the mixed output itself. Resets the output.
 void UseAudioSinkForTests(AudioFormat format);
 size_t PullAudioSinkForTests(float* out, size_t frames);
+// Tests: the next `count` opens of the device fail as on a machine without one.
+void FailAudioOpensForTests(int count);
 
 }  // namespace plat

@@ -44,7 +44,7 @@ std::mutex searchesLock;
 std::unordered_map<uintptr_t, Search> searches;
 uintptr_t nextSearchId = 1;
 
-// Closes the folder descriptor on every way out.
+// Closes a descriptor on every way out.
 struct FolderFd {
   int fd = -1;
   ~FolderFd() {
@@ -221,6 +221,34 @@ uintptr_t SearchId(HANDLE find) {
 }
 
 }  // namespace
+
+std::optional<std::string> plat::MusicPathToReal(std::u16string_view path) {
+  if (path.empty() || path[0] != u'\\') return std::nullopt;
+  return RealFolder(path);
+}
+
+bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes) {
+  std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
+  if (!real) return false;
+  FolderFd file;  // closes the descriptor on every way out
+  file.fd = open(real->c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+    return false;
+  uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (limit != 0 && limit <= size) size = limit;
+  if (size > DWORD{0xFFFFFFFF}) return false;
+  bytes->resize(size);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = read(file.fd, bytes->data() + done, size - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done == size) return true;
+  bytes->clear();
+  return false;
+}
 
 HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data) {
   if (!pattern || !data) return INVALID_HANDLE_VALUE;

@@ -3,6 +3,8 @@
 // platform turns them into real paths under the music root.
 #pragma once
 
+#include <vector>
+
 #include "platform/base.h"
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
@@ -33,6 +35,11 @@ struct WIN32_FIND_DATAW {
 HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
+
+// The first `limit` bytes of a file under the music root, or the whole file
+// when limit is 0 or beyond its size. False, with nothing kept, when it
+// cannot be opened, is empty or is not read in full.
+bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes);
 
 // The program's own executable as a device-form path is meaningless, so this
 // gives its real location as the device would: the full path with its

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,9 @@ std::u16string RealPathToDevice(std::string_view path);
 std::string HomeFolder();
 // $XDG_CONFIG_HOME when it is absolute, else ~/.config; "" without a home.
 std::string ConfigFolder();
+// A device path of a file ("\Albums\song.mp3") as the real path under
+// the music root; none for names that would leave it or do not fit.
+std::optional<std::string> MusicPathToReal(std::u16string_view path);
 // Makes MusicRootPath look at the environment again on its next call.
 void ResetMusicRootForTests();
 

@@ -259,6 +259,8 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
 
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT low, UINT high, UINT removeFlags) {
   if (!msg) return FALSE;
+  // Tasks from other threads run here too, as sent messages would.
+  if (removeFlags & PM_REMOVE) RunTasks();
   return Fetch(msg, hwnd, low, high, (removeFlags & PM_REMOVE) != 0);
 }
 

@@ -1,24 +1,187 @@
 #include "playback/sound_engine.h"
 
-// Until the sound back end exists there is never a stream: the callers see
-// the no-stream behaviour (time 0, moves ignored).
-bool InitSoundEngine(HWND) {
+#include <iterator>
+
+#include "display/painters.h"
+#include "platform/device.h"
+#include "platform/files.h"
+#include "platform/sound.h"
+#include "platform/strings.h"
+#include "platform/window.h"
+#include "playback/playlist.h"
+#include "playback/tags.h"
+
+namespace {
+
+constexpr int kInitAttempts = 11;
+constexpr DWORD kInitRetryMs = 100;
+constexpr const WCHAR* kMp3Pattern = u"*.mp3";
+constexpr const WCHAR* kSoundErrorCaption = u"Sound System Error";
+constexpr int32_t kMaxVolume = 100;
+constexpr int32_t kChannelFullVolume = 255;
+constexpr int32_t kMsPerSecond = 1000;
+
+constexpr const char* kSoundErrorTexts[] = {
+    "No errors",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",
+    "The version number of this file format is not supported",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+    "Required Mediaplayer codec is not installed",
+};
+constexpr const char* kUnknownSoundError = "Unknown error";
+
+SoundStream* Stream() {
+  return static_cast<SoundStream*>(app.stream);
+}
+
+// Runs on the user-interface thread: the back end hands its notice over.
+void OnStreamEnd(SoundStream*) {
+  NextTrack();
+}
+
+// The full path of the entry in `path` (260 characters); false when the
+// entry is gone or the path does not fit.
+bool FindEntryPath(int32_t ordinal, WCHAR* path) {
+  return StringCchCopyW(path, kPathChars, app.playlistFolder) &&
+         StringCchCatW(path, kPathChars, kMp3Pattern) && FindNthFile(ordinal, path);
+}
+
+// Opens the file as the stream, OpenTrack's steps 5 to 9.
+bool OpenStreamOf(const WCHAR* path) {
+  SoundStream* stream = OpenSoundStream(path);
+  app.stream = stream;
+  if (!stream) return false;
+  SetSoundEndNotice(stream, OnStreamEnd);
+  app.streamOpen = 1;
+  app.trackLengthSec = SoundStreamLengthMs(stream) / kMsPerSecond;
+  return true;
+}
+
+}  // namespace
+
+const char* SoundErrorText(int code) {
+  auto index = static_cast<unsigned>(code);
+  return index < std::size(kSoundErrorTexts) ? kSoundErrorTexts[index] : kUnknownSoundError;
+}
+
+bool InitSoundEngine(HWND owner) {
+  for (int attempt = 0; attempt < kInitAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kInitRetryMs);
+    if (StartSound()) return true;
+  }
+  // The texts are plain ASCII, which widens byte for byte.
+  WCHAR text[kTextChars];
+  const char* narrow = SoundErrorText(SoundLastError());
+  size_t n = 0;
+  for (; narrow[n] && n + 1 < kTextChars; ++n) text[n] = static_cast<unsigned char>(narrow[n]);
+  text[n] = 0;
+  MessageBoxW(owner, text, kSoundErrorCaption, MB_OK);
   return false;
 }
-bool FindNthFile(int32_t, WCHAR*) {
-  return false;
+
+bool FindNthFile(int32_t ordinal, WCHAR* path) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(path, &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  for (int32_t n = 0; n < ordinal; ++n) {
+    if (!FindNextFileW(find, &data)) {
+      FindClose(find);
+      return false;
+    }
+  }
+  FindClose(find);
+  WCHAR full[kPathChars];
+  if (!StringCchCopyW(full, kPathChars, app.playlistFolder) ||
+      !StringCchCatW(full, kPathChars, data.cFileName))
+    return false;  // never opened under a cut name
+  StringCchCopyW(path, kPathChars, full);
+  return true;
 }
-bool OpenTrack(int32_t, int32_t) {
-  return false;
+
+bool OpenTrack(int32_t ordinal, int32_t openPaused) {
+  WCHAR path[kPathChars];
+  if (!FindEntryPath(ordinal, path)) return false;
+  CloseStream();
+  app.trackLengthSec = 0;
+  app.pausedAtMs = 0;
+  app.positionSec = 0;
+  ReadTrackTags(path, &app.trackTags);
+  if (!OpenStreamOf(path)) return false;
+  if (openPaused) {
+    app.paused = 1;
+  } else {
+    app.paused = 0;
+    app.channel = PlaySoundStream(Stream());
+  }
+  ApplyVolume(app.volume);
+  return true;
 }
-void ReopenTrack() {}
-void TogglePause() {}
-void ApplyVolume(int32_t) {}
-void CloseStream() {}
+
+void ReopenTrack() {
+  if (app.playlistCount == 0) return;
+  WCHAR path[kPathChars];
+  if (!FindEntryPath(app.playlist[app.playlistPos], path)) return;
+  CloseStream();
+  ReadTrackTags(path, &app.trackTags);
+  if (!OpenStreamOf(path)) return;
+  if (!app.paused) {
+    SetSoundStreamTimeMs(Stream(), app.positionSec * kMsPerSecond);
+    app.channel = PlaySoundStream(Stream());
+  }
+  ApplyVolume(app.volume);
+}
+
+void TogglePause() {
+  if (!app.streamOpen) return;
+  if (app.paused) {
+    SetSoundStreamTimeMs(Stream(), app.pausedAtMs);
+    app.channel = PlaySoundStream(Stream());
+    ApplyVolume(app.volume);
+    app.paused = 0;
+  } else {
+    app.pausedAtMs = SoundStreamTimeMs(Stream());
+    StopSoundStream(Stream());
+    app.paused = 1;
+  }
+  if (HWND bar = GetDlgItem(app.mainWindow, kStatusBarId)) PaintStatusBar(bar, false);
+}
+
+void ApplyVolume(int32_t volume) {
+  if (!app.streamOpen) return;
+  app.volume = volume;
+  SetSoundChannelVolume(app.channel, volume * kChannelFullVolume / kMaxVolume);
+}
+
+void CloseStream() {
+  if (!app.streamOpen || !app.stream) return;
+  StopSoundStream(Stream());
+  CloseSoundStream(Stream());
+  app.stream = nullptr;
+  app.streamOpen = 0;
+}
+
 int32_t GetStreamMs() {
-  return 0;
+  return SoundStreamTimeMs(Stream());
 }
-void SeekStreamMs(int32_t) {}
+
+void SeekStreamMs(int32_t ms) {
+  SetSoundStreamTimeMs(Stream(), ms);
+}
+
 bool HasFatalFileError() {
-  return false;
+  return SoundFileFailed();
 }

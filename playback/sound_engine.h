@@ -19,3 +19,5 @@ void CloseStream();
 int32_t GetStreamMs();
 void SeekStreamMs(int32_t ms);
 bool HasFatalFileError();
+// The text of a back-end error code; "Unknown error" for codes it lacks.
+const char* SoundErrorText(int code);

@@ -8,7 +8,7 @@ build=$(cd "${1:?usage: tools/benchmarks.sh BUILD_FOLDER}" && pwd)
 source "$(dirname "$0")/xvfb.sh"
 start_xvfb
 
-"$build/vesk_bench" --benchmark_min_time=0.2
+"$build/vesk_bench" --benchmark_min_time=0.2 --benchmark_filter=-Sound
 
 # Milliseconds from exec to the first frame, median of the runs.
 first_frame_ms() {  # PROGRAM
@@ -52,6 +52,40 @@ s1=$(switches) c1=$(cpu)
 echo "peak memory: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
 echo "idle for 10 s: $(( (s1 - s0) )) wake-ups (all threads), $(( (c1 - c0) * 10 )) ms of CPU"
 kill -TERM "$pid"
+wait "$pid" || true
+
+# Sound: a 10 MB MP3 of 128 kbit/s without a Xing header (the test tone
+# over and over, decoded and encoded again with lame -t) and a 30 s one.
+music=$WORK/music
+mkdir -p "$music"
+tone=$(dirname "$0")/../tests/data/mono_48k_cbr_noxing.mp3
+for _ in $(seq 620); do cat "$tone"; done >"$WORK/long.mp3"
+mpg123 -q -r 44100 --stereo -w "$WORK/long.wav" "$WORK/long.mp3"
+lame --quiet -b 128 -t "$WORK/long.wav" "$music/big.mp3"
+for _ in $(seq 28); do cat "$tone"; done >"$music/thirty.mp3"
+VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound
+echo "mpg123 -t on the same file: $( { /usr/bin/time -f %e mpg123 -q -t -e f32 "$music/big.mp3"; } 2>&1) s"
+
+# CPU and wake-ups of the whole player playing 30 s through the disk driver,
+# and the CPU of ffplay playing the same file through the same driver.
+play_cpu_ms() {  # PROGRAM...: CPU milliseconds of the whole run
+  VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
+    /usr/bin/time -o "$WORK/cpu" -f "%U %S" "$@" >/dev/null 2>&1
+  awk '{printf "%d", ($1 + $2) * 1000}' "$WORK/cpu"
+}
+player_cpu=$(play_cpu_ms "$build/tool_play_track" thirty.mp3)
+ffplay_cpu=$(play_cpu_ms ffplay -nodisp -autoexit -loglevel quiet "$music/thirty.mp3")
+echo "playing 30 s: player ${player_cpu} ms of CPU, ffplay ${ffplay_cpu} ms," \
+     "ratio $(awk -v a="$player_cpu" -v b="$ffplay_cpu" 'BEGIN {printf "%.2f", a / b}')"
+VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
+  "$build/tool_play_track" thirty.mp3 &
+pid=$!
+wait_for_window "$pid" >/dev/null
+sleep 2
+s0=$(switches)
+sleep 20
+s1=$(switches)
+echo "playing for 20 s: $(( (s1 - s0) / 20 )) wake-ups a second (all threads)"
 wait "$pid" || true
 
 # Peak memory while playing from a folder of 70,000 files: the list holds a

@@ -8,9 +8,11 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libx11-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
-          zlib1g-dev googletest libgtest-dev libbenchmark-dev
+          zlib1g-dev googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
-          dbus-daemon dbus-bin playerctl)
+          dbus-daemon dbus-bin playerctl lame mpg123)
+# Only the benchmarks compare the player with ffplay.
+BENCH_PACKAGES=(ffmpeg)
 
 install_missing() {
   local missing=() p
@@ -45,8 +47,10 @@ case "${1:-}" in
     (cd build && ctest --output-on-failure -j2)
     build build-asan -DVESK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-asan && ctest --output-on-failure -j2)
+    tools/fuzz.sh 20
     ;;
   bench)
+    PACKAGES+=("${BENCH_PACKAGES[@]}")
     install_missing
     build build
     tools/benchmarks.sh build

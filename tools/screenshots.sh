@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of the player in a real window under Xvfb: the start
-# screen in Classic and Night, backlight off and on, and the About screen.
+# screen in Classic and Night, backlight off and on, the About screen and
+# the play view's three layouts.
 # Usage: tools/screenshots.sh BUILD_FOLDER   (writes BUILD_FOLDER/screenshots/*.png)
 set -euo pipefail
 build=$(cd "${1:?usage: tools/screenshots.sh BUILD_FOLDER}" && pwd)
@@ -29,3 +30,6 @@ shoot classic-lit 0 1 "$build/vesk"
 shoot night 1 0 "$build/vesk"
 shoot night-lit 1 1 "$build/vesk"
 shoot about 0 0 "$build/show_screen" about
+for view in playing volume seek; do
+  shoot "$view" 0 0 "$build/show_screen" "$view"
+done

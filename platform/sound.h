@@ -1,0 +1,56 @@
+// The MP3 player behind the sound engine: streams decoded by libmpg123 on a
+// thread of their own and played through the program's one sound output.
+//
+// Times are in milliseconds of the stream. The time of a stream is what the
+// listener hears now, not what was decoded ahead. Tracks follow one another
+// without a gap: a stream whose last sample is queued gives its end notice
+// shortly before it is heard, and when it is then closed its tail plays out
+// while the next stream starts right after it.
+#pragma once
+
+#include "platform/base.h"
+
+// Error codes of the sound back end (SoundLastError).
+enum SoundError : int {
+  kSoundOk = 0,
+  kSoundNotStarted = 2,
+  kSoundNoDevice = 3,
+  kSoundFileNotFound = 9,
+  kSoundUnknownFormat = 10,
+  kSoundLoadFailed = 11,
+  kSoundNoMemory = 12,
+  kSoundBadArgument = 14,
+};
+
+struct SoundStream;  // opaque
+// Called on the user-interface thread, once per stream, when its end nears.
+using SoundEndNotice = void (*)(SoundStream* stream);
+
+// Opens the output device. False, with the error 3, when there is none.
+bool StartSound();
+int SoundLastError();
+
+// Opens an MP3 file under the music root (a device path) to play once, at
+// time 0, not playing. Null when it cannot (see SoundLastError).
+SoundStream* OpenSoundStream(const WCHAR* path);
+void SetSoundEndNotice(SoundStream* stream, SoundEndNotice notice);
+// Starts playing at the stream's time; returns the channel it plays on.
+int PlaySoundStream(SoundStream* stream);
+// Stops at once, keeping the time heard; a stream that has given its end
+// notice lets its queued tail play out instead.
+void StopSoundStream(SoundStream* stream);
+// Releases the stream; the handle is not used again.
+void CloseSoundStream(SoundStream* stream);
+int32_t SoundStreamLengthMs(SoundStream* stream);
+int32_t SoundStreamTimeMs(SoundStream* stream);
+// Moves to the time (clamped to the stream); a playing stream is heard there
+// at once.
+void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms);
+// Volume 0..255 of the channel that PlaySoundStream returned.
+void SetSoundChannelVolume(int channel, int volume);
+// True once the file of a stream can no longer be read (deleted, cut short,
+// unreadable); cleared by the next successful open.
+bool SoundFileFailed();
+
+// Tests: true when the decoder has nothing left to do for now.
+bool SoundDecoderIdleForTests();

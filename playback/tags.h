@@ -1,0 +1,19 @@
+// The ID3 version 2 tag at the start of an MP3 file: title, artist, album.
+#pragma once
+
+#include "app/app_state.h"
+
+// The bytes of a file read whole or up to a limit.
+struct FileBuffer {
+  BYTE* data;
+  BYTE* cursor;
+  DWORD length;  // in: the limit (0: the whole file); out: the bytes read
+};
+
+// Fills `tags` from the file's tag, "Unknown" where it has none. True when a
+// tag of a handled version was walked.
+bool ReadTrackTags(const WCHAR* path, TrackTags* tags);
+// True with the record filled; false with nothing allocated.
+bool ReadFileHead(FileBuffer* buffer, const WCHAR* path);
+// True when it released memory.
+bool FreeFileBuffer(FileBuffer* buffer);

@@ -1,0 +1,76 @@
+// Real MP3 files in a temporary music root, under the folder "\Tones\", and
+// the player's state reset around each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "app/app_state.h"
+#include "platform/files.h"
+#include "platform/internal.h"
+#include "tests/headless.h"
+
+class SoundFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vesk-sound-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    std::filesystem::copy(std::string(VESK_SOURCE_DIR) + "/tests/data", root_ / "Tones");
+    setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+    plat::ResetMusicRootForTests();
+    SelectDisplay(DisplayKind::Headless);
+    ResetPlatformForTests();
+    ResetAppState();
+    SetPlaylistFolder();
+  }
+  void TearDown() override {
+    ResetAppState();
+    ResetPlatformForTests();
+    std::filesystem::remove_all(root_);
+    unsetenv("VESK_MUSIC_DIR");
+  }
+
+  void SetPlaylistFolder() {
+    const std::u16string folder = u"\\Tones\\";
+    std::copy(folder.begin(), folder.end(), app.playlistFolder);
+    app.playlistFolder[folder.size()] = 0;
+  }
+
+  // The FileOrdinal of a fixture in "\Tones\*.mp3".
+  static int32_t Ordinal(const std::string& name) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(u"\\Tones\\*.mp3", &data);
+    int32_t n = 0;
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data), ++n) {
+      if (plat::ToUtf8(plat::View(data.cFileName)) == name + ".mp3") {
+        FindClose(find);
+        return n;
+      }
+    }
+    FindClose(find);
+    return -1;
+  }
+
+  static std::u16string DevicePath(const std::string& name) {
+    return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";
+  }
+
+  // Waits, for real, until the condition holds (generous for a loaded machine).
+  template <typename Condition>
+  static bool WaitFor(Condition condition) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  std::filesystem::path root_;
+};

@@ -1,0 +1,168 @@
+// The ID3 reader on tags written byte by byte into real files.
+#include "playback/tags.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/sound_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A frame of major version 3 and above; version 4 sizes are synchsafe.
+Bytes Frame(const std::string& id, const Bytes& content, int major = 3) {
+  uint32_t n = static_cast<uint32_t>(content.size());
+  Bytes size = major == 4 ? Bytes{uint8_t(n >> 21 & 0x7F), uint8_t(n >> 14 & 0x7F),
+                                  uint8_t(n >> 7 & 0x7F), uint8_t(n & 0x7F)}
+                          : Bytes{uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+  return Text(id) + size + Bytes{0, 0} + content;
+}
+
+Bytes Frame2(const std::string& id, const Bytes& content) {
+  uint32_t n = static_cast<uint32_t>(content.size());
+  return Text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + content;
+}
+
+// A tag header announcing `size` bytes of frames, then the frames.
+Bytes Tag(int major, const Bytes& frames, uint32_t size = 0) {
+  if (!size) size = static_cast<uint32_t>(frames.size());
+  return Text("ID3") +
+         Bytes{uint8_t(major),
+               0,
+               0,
+               uint8_t(size >> 21 & 0x7F),
+               uint8_t(size >> 14 & 0x7F),
+               uint8_t(size >> 7 & 0x7F),
+               uint8_t(size & 0x7F)} +
+         frames;
+}
+
+std::u16string Field(const WCHAR* f) {
+  return std::u16string(f);
+}
+
+class TrackTagsTest : public SoundFiles {
+ protected:
+  TrackTags Read(const Bytes& file, bool* result = nullptr) {
+    std::ofstream(root_ / "Tones" / "tagged.mp3", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), file.size());
+    TrackTags tags;
+    bool ok = ReadTrackTags(u"\\Tones\\tagged.mp3", &tags);
+    if (result) *result = ok;
+    return tags;
+  }
+};
+
+TEST_F(TrackTagsTest, FramesGiveTheirFieldsInEveryEncoding) {
+  const std::u16string long300(255, u'x');
+  struct Case {
+    const char* what;
+    Bytes file;
+    std::u16string title, artist, album;
+  } cases[] = {
+      {"no tag", Text("just audio, no tag here"), u"Unknown", u"Unknown", u"Unknown"},
+      {"latin title", Tag(3, Frame("TIT2", Bytes{0} + Text("Hello"))), u"Hello", u"Unknown",
+       u"Unknown"},
+      {"utf-16 little-endian artist", Tag(3, Frame("TPE1", Bytes{1, 0xFF, 0xFE, 'H', 0, 'i', 0})),
+       u"Unknown", u"Hi", u"Unknown"},
+      {"utf-16 big-endian artist", Tag(3, Frame("TPE1", Bytes{1, 0xFE, 0xFF, 0, 'H', 0, 'i'})),
+       u"Unknown", u"Hi", u"Unknown"},
+      {"version 2 title", Tag(2, Frame2("TT2", Bytes{0} + Text("Abc"))), u"Abc", u"Unknown",
+       u"Unknown"},
+      {"only the encoding byte", Tag(3, Frame("TALB", Bytes{0})), u"Unknown", u"Unknown", u""},
+      {"size 0 ends the walk", Tag(3, Frame("TIT2", Bytes{}) + Frame("TPE1", Bytes{0, 'X'})),
+       u"Unknown", u"Unknown", u"Unknown"},
+      {"code page 1252", Tag(3, Frame("TIT2", Bytes{0, 0x80, 0xE9})), u"\u20AC\u00E9", u"Unknown",
+       u"Unknown"},
+      {"utf-16 without a mark", Tag(3, Frame("TIT2", Bytes{2, 0x00, 'O', 0x04, 0x1F})), u"O\u041F",
+       u"Unknown", u"Unknown"},
+      {"utf-8", Tag(3, Frame("TALB", Bytes{3} + Text("Caf\xC3\xA9 \xF0\x9F\x8E\xB5"))), u"Unknown",
+       u"Unknown", u"Caf\u00E9 \U0001F3B5"},
+      {"later frame replaces", Tag(3, Frame("TIT2", Bytes{0, 'A'}) + Frame("TIT2", Bytes{0, 'B'})),
+       u"B", u"Unknown", u"Unknown"},
+      {"zero ends the text", Tag(3, Frame("TIT2", Bytes{0, 'A', 0, 'B'})), u"A", u"Unknown",
+       u"Unknown"},
+      {"unknown encoding", Tag(3, Frame("TIT2", Bytes{7, 'A'})), u"Unknown", u"Unknown",
+       u"Unknown"},
+      // Version 4 frame sizes are synchsafe: a 200-byte comment is skipped
+      // whole and the title after it is found.
+      {"version 4 after a long frame",
+       Tag(4, Frame("COMM", Bytes(200, 'c'), 4) + Frame("TIT2", Bytes{3, 'V', '4'}, 4)), u"V4",
+       u"Unknown", u"Unknown"},
+      {"300 characters", Tag(3, Frame("TIT2", Bytes{0} + Bytes(300, 'x'))), long300, u"Unknown",
+       u"Unknown"},
+      {"300 utf-16 units",
+       Tag(3, Frame(
+                  "TIT2", Bytes{1, 0xFF, 0xFE} +
+                              [] {
+                                Bytes b;
+                                for (int i = 0; i < 300; ++i) b = b + Bytes{'x', 0};
+                                return b;
+                              }())),
+       long300, u"Unknown", u"Unknown"},
+      {"encoding 1 shorter than its mark", Tag(3, Frame("TIT2", Bytes{1, 0xFF})), u"", u"Unknown",
+       u"Unknown"},
+      {"odd utf-16 length", Tag(3, Frame("TIT2", Bytes{1, 0xFF, 0xFE, 'H', 0, 'i'})), u"H",
+       u"Unknown", u"Unknown"},
+      {"unpaired surrogates", Tag(3, Frame("TIT2", Bytes{2, 0xD8, 0x00, 0, 'a', 0xDC, 0x00})),
+       u"\uFFFDa\uFFFD", u"Unknown", u"Unknown"},
+      {"a frame running past the end", Tag(3, Text("TIT2") + Bytes{0, 0, 0x7F, 0, 0, 0, 0, 'Z'}),
+       u"Z", u"Unknown", u"Unknown"},
+      {"tag size past the end", Tag(3, Frame("TPE1", Bytes{0, 'Q'}), 100000), u"Unknown", u"Q",
+       u"Unknown"},
+      {"a header cut short", Tag(3, Frame("TPE1", Bytes{0, 'Q'}) + Text("TIT")), u"Unknown", u"Q",
+       u"Unknown"},
+      {"ID3 but shorter than a header", Text("ID3\x03"), u"Unknown", u"Unknown", u"Unknown"},
+      {"version 1", Tag(1, Frame("TIT2", Bytes{0, 'A'})), u"Unknown", u"Unknown", u"Unknown"},
+  };
+  for (const Case& c : cases) {
+    TrackTags tags = Read(c.file);
+    EXPECT_EQ(Field(tags.title), c.title) << c.what;
+    EXPECT_EQ(Field(tags.artist), c.artist) << c.what;
+    EXPECT_EQ(Field(tags.album), c.album) << c.what;
+  }
+}
+
+TEST_F(TrackTagsTest, TheResultSaysWhetherATagWasWalked) {
+  bool result = false;
+  Read(Tag(3, Frame("TIT2", Bytes{})), &result);
+  EXPECT_TRUE(result);
+  Read(Text("ID3"), &result);
+  EXPECT_FALSE(result);
+  TrackTags tags;
+  EXPECT_FALSE(ReadTrackTags(u"\\Tones\\missing.mp3", &tags));
+  EXPECT_EQ(Field(tags.title), u"Unknown");
+}
+
+TEST_F(TrackTagsTest, TheHeadIsReadUpToItsLimitAndAnEmptyFileFails) {
+  Read(Text("0123456789abcdef"));
+  FileBuffer head{nullptr, nullptr, 10};
+  ASSERT_TRUE(ReadFileHead(&head, u"\\Tones\\tagged.mp3"));
+  EXPECT_EQ(head.length, 10u);
+  EXPECT_EQ(head.cursor, head.data);
+  EXPECT_TRUE(FreeFileBuffer(&head));
+  EXPECT_FALSE(FreeFileBuffer(&head));
+  FileBuffer whole{nullptr, nullptr, 0};
+  ASSERT_TRUE(ReadFileHead(&whole, u"\\Tones\\tagged.mp3"));
+  EXPECT_EQ(whole.length, 16u);
+  FreeFileBuffer(&whole);
+  Read(Bytes{});
+  FileBuffer empty{nullptr, nullptr, 0};
+  EXPECT_FALSE(ReadFileHead(&empty, u"\\Tones\\tagged.mp3"));
+  EXPECT_EQ(empty.data, nullptr);
+}
+
+}  // namespace
