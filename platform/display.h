@@ -18,6 +18,7 @@ void SelectDisplay(DisplayKind kind);
 // manual clock instead of waiting.
 void InjectStylus(UINT message, int x, int y);  // WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP
 void InjectKey(UINT virtualKey);
+void InjectWheel(int notches);         // the mouse's scroll wheel; positive away from the user
 void InjectDesktopClose();             // the desktop window's close button
 void SetHeadlessBattery(int percent);  // -1: unknown (the default)
 void SetManualClock(DWORD ticks);

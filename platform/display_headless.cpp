@@ -114,6 +114,13 @@ void InjectKey(UINT virtualKey) {
   if (HeadlessDisplay* h = Headless()) h->Inject(InputEvent{InputEvent::Key, 0, 0, 0, virtualKey});
 }
 
+void InjectWheel(int notches) {
+  if (HeadlessDisplay* h = Headless()) {
+    InputEvent event{InputEvent::Wheel, 0, 0, 0, 0, notches * WHEEL_DELTA};
+    h->Inject(event);
+  }
+}
+
 void InjectDesktopClose() {
   if (HeadlessDisplay* h = Headless()) h->Inject(InputEvent{InputEvent::Close, 0, 0, 0, 0});
 }
