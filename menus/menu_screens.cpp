@@ -270,10 +270,23 @@ void CentreButtonAction() {
     case ViewMode::Menu: {
       int32_t row = static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0));
       if (row < 0) return;
-      if (app.menuKind == MenuKind::Main) SelectMainMenuRow(list, row);
-      if (app.menuKind == MenuKind::Browse) OpenBrowseRow(list, row);
-      if (app.menuKind == MenuKind::Settings) SelectSettingsRow(list, row);
-      if (app.menuKind == MenuKind::Shells) SelectShellRow(list, row);
+      // One choice per press: the chosen row may change menuKind.
+      switch (app.menuKind) {
+        case MenuKind::Main:
+          SelectMainMenuRow(list, row);
+          break;
+        case MenuKind::Browse:
+          OpenBrowseRow(list, row);
+          break;
+        case MenuKind::Settings:
+          SelectSettingsRow(list, row);
+          break;
+        case MenuKind::Shells:
+          SelectShellRow(list, row);
+          break;
+        default:
+          break;
+      }
       break;
     }
     case ViewMode::NowPlaying:

@@ -53,7 +53,7 @@ TEST_F(ListBoxRows, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
   Append({longText.c_str()});
   EXPECT_EQ(Send(LB_GETTEXTLEN, 0), 255);
   EXPECT_EQ(RowText(0), longText.substr(0, 255));
-  Send(LB_SETITEMDATA, 0, static_cast<DWORD>((65536u << 16) | 1));  // an ordinal wraps
+  Send(LB_SETITEMDATA, 0, 0x00000001u);  // folder ordinal 65536: its high word has wrapped to 0
   EXPECT_EQ(Send(LB_GETITEMDATA, 0), 1);
   Send(LB_SETITEMDATA, 0, 0xFFFF0001u);
   EXPECT_EQ(static_cast<DWORD>(Send(LB_GETITEMDATA, 0)), 0xFFFF0001u);
