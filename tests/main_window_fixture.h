@@ -10,6 +10,7 @@
 #include "menus/menu_screens.h"
 #include "platform/audio_output.h"
 #include "platform/display.h"
+#include "platform/strings.h"
 #include "platform/window.h"
 #include "tests/player_fixture.h"
 
@@ -17,6 +18,12 @@ class MainWindowTest : public PlayerTest {
  protected:
   void SetUp() override {
     PlayerTest::SetUp();
+    Start();
+  }
+
+  // Starts the player afresh with the settings file as it is.
+  static void Start() {
+    Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, kChannels});
     int exitCode;
     ASSERT_TRUE(StartPlayer(GetModuleHandleW(nullptr), &exitCode));
