@@ -217,3 +217,35 @@ TEST_F(ListBoxPainting, SuspendedRedrawDrawsNothingAndResumingDoesNotRepaint) {
 }
 
 }  // namespace
+
+namespace {
+
+// A selection set by the program shows at once while the list draws and
+// shows; otherwise it waits for the next paint.
+TEST_F(ListBoxOfTwenty, ASelectionIsDrawnAtOnceOnlyWhileTheListDrawsAndShows) {
+  constexpr int kRowY = 28 + 18 + 1;  // the top of the second row, above its text
+  struct Case {
+    const char* what;
+    bool redraw;
+    bool shown;
+    bool atOnce;
+  } cases[] = {
+      {"drawing and shown", true, true, true},
+      {"drawing suspended", false, true, false},
+      {"hidden", true, false, false},
+  };
+  for (const Case& c : cases) {
+    Send(LB_SETCURSEL, 0);
+    PumpMessages();
+    COLORREF unselected = ScreenPixel(41, kRowY);
+    Send(WM_SETREDRAW, c.redraw);
+    if (!c.shown) ShowWindow(list, SW_HIDE);
+    Send(LB_SETCURSEL, 1);
+    EXPECT_EQ(ScreenPixel(41, kRowY) != unselected, c.atOnce) << c.what;
+    Send(WM_SETREDRAW, TRUE);
+    ShowWindow(list, SW_SHOW);
+    PumpMessages();
+  }
+}
+
+}  // namespace
