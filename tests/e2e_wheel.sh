@@ -26,12 +26,10 @@ wait_selected 0 "the start screen"
 ring_to 90
 xdotool mousedown 1
 for step in 1 2 3; do
-  ring_to $((90 + 12 * step))
-  wait_selected "$step" "clockwise step $step"
+  turn_to $((90 + 12 * step)) "$step" || fail "clockwise step $step"
 done
 for step in 2 1; do
-  ring_to $((90 + 12 * step))
-  wait_selected "$step" "counter-clockwise back to row $step"
+  turn_to $((90 + 12 * step)) "$step" || fail "counter-clockwise back to row $step"
 done
 xdotool mouseup 1
 shot "$PLAYER" "$WORK/main-settings.png" "$LIST"
@@ -43,10 +41,8 @@ wait_selected 0 "Settings"
 
 # Two notches of the scroll wheel towards the user: down to the Shuffle row.
 move_to $WHEEL_X $((WHEEL_Y + RING))
-xdotool click 5
-wait_selected 1 "one notch"
-xdotool click 5
-wait_selected 2 "two notches"
+notch 5 1 || fail "one notch"
+notch 5 2 || fail "two notches"
 shot "$PLAYER" "$WORK/shuffle-off.png" "$LIST"
 click_on $CENTRE
 wait_until "$WAIT_SECONDS" list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"

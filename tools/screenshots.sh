@@ -34,10 +34,6 @@ press() {  # X Y WHAT
   click_on "$1" "$2"
   wait_until "$WAIT_SECONDS" list_differs "$WORK/before.png" || fail "$3"
 }
-notch() {  # ROW: one notch of the scroll wheel towards the user selects the row
-  xdotool click 5
-  wait_until "$WAIT_SECONDS" row_selected "$1" || fail "the wheel did not reach row $1"
-}
 
 for look in "classic 0 0" "classic-lit 0 1" "night 1 0" "night-lit 1 1"; do
   read -r name shell backlight <<<"$look"
@@ -48,15 +44,14 @@ done
 
 start 0 0
 move_to $CENTRE
-notch 1
+notch 5 1 || fail "the wheel did not reach Settings"
 press $CENTRE "Settings did not open"
 save settings
-notch 1
+notch 5 1 || fail "the wheel did not reach Shells"
 press $CENTRE "Shells did not open"
 save shells
 press $MENU "the menu button did not come back"
-xdotool click 4  # away from the user: up to "About"
-wait_until "$WAIT_SECONDS" row_selected 0 || fail "the wheel did not reach About"
+notch 4 0 || fail "the wheel did not reach About"  # away from the user: up
 press $CENTRE "About did not open"
 save about
 stop

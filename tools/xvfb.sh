@@ -132,6 +132,30 @@ list_differs() {  # FILE
   ! list_is "$1"
 }
 
+# One wheel step, at a person's pace: the player drops all input that comes
+# during the 100 ms after a step, so the next action waits a moment, and a
+# movement whose step did not show is made again.
+PACE=0.3
+turn_to() {  # DEGREES ROW: circles on to the angle until the row is selected
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    ring_to $(($1 - 6))  # below the step threshold: no step of its own
+    ring_to "$1"
+    wait_until 10 row_selected "$2" && { sleep "$PACE"; return 0; }
+    sleep "$PACE"
+  done
+  return 1
+}
+notch() {  # DIRECTION ROW: 5 towards the user, 4 away, until the row is selected
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    xdotool click "$1"
+    wait_until 10 row_selected "$2" && { sleep "$PACE"; return 0; }
+    sleep "$PACE"
+  done
+  return 1
+}
+
 # Whether the window shows the same picture twice, a moment apart: a slide
 # or a repaint has ended.
 settled() {
