@@ -1,10 +1,11 @@
 #include "app/app_state.h"
 
+#include "platform/instance.h"
 #include "platform/strings.h"
 
 static AppState InitialState() {
   AppState state{};
-  StringCchCopyW(state.headerTitle, kTextChars, u"Vesk");
+  StringCchCopyW(state.headerTitle, kTextChars, kMainWindowTitle);
   return state;
 }
 

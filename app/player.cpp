@@ -8,13 +8,12 @@
 #include "menus/menu_screens.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/mpris.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 
 namespace {
 
-constexpr const WCHAR* kMainClass = u"Main Window";
-constexpr const WCHAR* kTitle = u"Vesk";
 constexpr WORD kIconId = 101;
 constexpr DWORD kPaneVisibleStyle = 0x10000001;
 constexpr DWORD kScrollBarStyle = 0x10800001;  // visible, one-pixel border
@@ -48,8 +47,8 @@ bool RegisterWindowClass(HINSTANCE instance, const WCHAR* name, WNDPROC proc, HI
 
 void CreatePane(HINSTANCE instance, const PaneRow& pane) {
   RegisterWindowClass(instance, pane.className, PaneWindowProc, nullptr);
-  CreateWindowExW(0, pane.className, kTitle, WS_CHILD | pane.style, pane.place.left, pane.place.top,
-                  pane.place.right, pane.place.bottom, app.mainWindow,
+  CreateWindowExW(0, pane.className, kMainWindowTitle, WS_CHILD | pane.style, pane.place.left,
+                  pane.place.top, pane.place.right, pane.place.bottom, app.mainWindow,
                   reinterpret_cast<void*>(static_cast<intptr_t>(pane.id)), instance, nullptr);
 }
 
@@ -57,7 +56,7 @@ void CreatePane(HINSTANCE instance, const PaneRow& pane) {
 
 bool StartPlayer(HINSTANCE instance, int* exitCode) {
   *exitCode = 0;
-  HWND running = FindWindowW(kMainClass, kTitle);
+  HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle);
   if (running) {
     SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1));
     ShowWindow(running, SW_SHOW);
@@ -88,16 +87,18 @@ int RunPlayer(HINSTANCE instance) {
 }
 
 void CreateMainWindow(HINSTANCE instance) {
-  RegisterWindowClass(instance, kMainClass, MainWindowProc,
+  RegisterWindowClass(instance, kMainWindowClass, MainWindowProc,
                       LoadIconW(instance, MAKEINTRESOURCEW(kIconId)));
   GetScreenSize(&app.screenWidth, &app.screenHeight);
-  app.mainWindow = CreateWindowExW(0, kMainClass, kTitle, WS_VISIBLE, 0, 0, app.screenWidth,
-                                   app.screenHeight, nullptr, nullptr, instance, nullptr);
+  app.mainWindow =
+      CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, app.screenWidth,
+                      app.screenHeight, nullptr, nullptr, instance, nullptr);
   if (!app.mainWindow) return;
   SHFullScreen(app.mainWindow, kFullScreenFlags);
   CreateMenuList(app.mainWindow);
   ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), u"Browse");
   RefreshDesktop();
+  ReportPlayback();
 }
 
 void CreatePanes(HINSTANCE instance) {
@@ -118,26 +119,21 @@ void RefreshDesktop() {
   UpdateWindow(desktop);
 }
 
-bool GetProgramFolder(WCHAR* folder) {
-  if (!GetModuleFileNameW(nullptr, folder, kPathChars)) {
-    folder[0] = 0;
-    return false;
-  }
-  int last = -1;
-  for (int i = 0; folder[i]; ++i) {
-    if (folder[i] == u'\\') last = i;
-  }
-  if (last >= 0) folder[last + 1] = 0;
+bool MakeProgramPath(WCHAR* name) {
+  WCHAR path[kPathChars];
+  // A path that would not fit leaves the bare name, which is looked for as it is.
+  if (!ProgramFilePath(name, path, kPathChars)) return false;
+  StringCchCopyW(name, kPathChars, path);
   return true;
 }
 
-bool MakeProgramPath(WCHAR* name) {
-  WCHAR path[kPathChars];
-  if (!GetProgramFolder(path)) return false;
-  // A path that would not fit leaves the bare name, which is looked for as it is.
-  if (!StringCchCatW(path, kPathChars, name)) return false;
-  StringCchCopyW(name, kPathChars, path);
-  return true;
+void ReportPlayback() {
+  // The track, its tags and the play state join when the sound engine reports them.
+  MediaReport report;
+  report.volume = app.volume;
+  report.shuffle = app.shuffle != 0;
+  report.repeat = static_cast<int>(app.repeatMode);
+  ReportMedia(app.mainWindow, report);
 }
 
 void QuitPlayer(HWND window) {

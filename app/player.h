@@ -2,11 +2,11 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "platform/instance.h"
 
 // Command and message that end the program: the quit command saves the
 // settings first, the close request from another program does not.
-constexpr WORD kQuitCommand = 40004;
-constexpr UINT kCloseRequest = 1023;
+constexpr WORD kQuitCommand = 40004;  // kCloseRequest: platform/instance.h
 
 int RunPlayer(HINSTANCE instance);
 // Everything before the message loop. False when the program ends at once:
@@ -17,6 +17,10 @@ void CreateMainWindow(HINSTANCE instance);
 void CreatePanes(HINSTANCE instance);
 void GetScreenSize(int32_t* width, int32_t* height);
 void RefreshDesktop();
-bool GetProgramFolder(WCHAR* folder);  // 260 characters, ends in a backslash
-bool MakeProgramPath(WCHAR* name);     // 260 characters: the name becomes folder + name
+// 260 characters: the name becomes the path of the file of that name that ships
+// with the program (beside it, or where an installed program's files lie).
+bool MakeProgramPath(WCHAR* name);
+// Tells the desktop's media controls what plays: at start, and wherever the
+// track, the play state, the volume or a setting changes.
+void ReportPlayback();
 void QuitPlayer(HWND window);

@@ -6,10 +6,11 @@
 
 #include "app/app_state.h"
 #include "menus/menu_list.h"
-#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/instance.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -43,10 +44,10 @@ struct MenuListSetup {
     SelectObject(app.measureDC, app.largeFont);
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"Main Window";
+    wc.lpszClassName = kMainWindowClass;
     RegisterClassW(&wc);
-    app.mainWindow = CreateWindowExW(0, u"Main Window", u"Vesk", WS_VISIBLE, 0, 0, 240, 320,
-                                     nullptr, nullptr, nullptr, nullptr);
+    app.mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, 240,
+                                     320, nullptr, nullptr, nullptr, nullptr);
     CreateMenuList(app.mainWindow);
     list = GetDlgItem(app.mainWindow, kMenuListId);
   }

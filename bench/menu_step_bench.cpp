@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "app/player.h"
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "app/app_state.h"
 #include "display/slide.h"
-#include "platform/display.h"
 #include "platform/gdi.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/display.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/test_hooks.h"
 #include "platform/text.h"
 
 namespace {

@@ -10,12 +10,13 @@
 #include "menus/menu_list.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
+#include "platform/instance.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 
 namespace {
 
-constexpr const WCHAR* kMainHeader = u"Vesk";
+constexpr const WCHAR* kMainHeader = kMainWindowTitle;
 constexpr const WCHAR* kBrowseRow = u"Browse";
 constexpr const WCHAR* kLastPlayedRow = u"Last Played";
 constexpr const WCHAR* kSettingsRow = u"Settings";

@@ -1,5 +1,5 @@
 // The choice of display, and what tests and tools read of the screen.
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 
 #include <cstdio>
 
@@ -23,7 +23,8 @@ void DropBackend() {
 
 DisplayBackend& Backend() {
   if (!backend) {
-    backend = (selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend()).release();
+    backend =
+        (selected == DisplayKind::Window ? MakeSdlBackend() : MakeHeadlessBackend()).release();
   }
   return *backend;
 }
@@ -32,10 +33,12 @@ DisplayBackend& Backend() {
 
 using namespace plat;
 
-void SelectDisplay(DisplayKind kind) {
-  if (backend && kind == selected) return;
-  selected = kind;
-  DropBackend();
+bool SelectDisplay(DisplayKind kind) {
+  if (!backend || kind != selected) {
+    selected = kind;
+    DropBackend();
+  }
+  return Backend().CanShowWindows();
 }
 
 int PresentCount() {

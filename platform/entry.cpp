@@ -1,11 +1,16 @@
 // The program's start: the desktop window as the display, then the player.
 #include "platform/display.h"
+#include "platform/registry.h"
 #include "platform/window.h"
 
 // Defined by the player, as the device's entry point was.
 int RunPlayer(HINSTANCE instance);
 
 int main() {
-  SelectDisplay(DisplayKind::Window);
-  return RunPlayer(GetModuleHandleW(nullptr));
+  // Without a display that shows a window the player would run unseen and
+  // hold the single-instance socket, so that no later start could show one.
+  if (!SelectDisplay(DisplayKind::Window)) return 1;
+  int rc = RunPlayer(GetModuleHandleW(nullptr));
+  RegFlushKey(HKEY_CURRENT_USER);
+  return rc;
 }

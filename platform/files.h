@@ -38,8 +38,12 @@ BOOL FindClose(HANDLE find);
 // gives its real location as the device would: the full path with its
 // separators turned into backslashes. 0 on failure.
 DWORD GetModuleFileNameW(HINSTANCE module, WCHAR* buffer, DWORD size);
+// Where a file that ships with the program lies, in the same form: beside the
+// program (a build folder), or in <prefix>\share\vesk\ when only there (an
+// installed <prefix>\bin\vesk). 0 on failure or when the path does not fit.
+DWORD ProgramFilePath(const WCHAR* name, WCHAR* buffer, DWORD size);
 
 // Where "\" lies: $VESK_MUSIC_DIR, else the XDG music folder when it exists,
-// else the demo folder beside the program. Decided once, on first use.
+// else the demo folder that ships with the program. Decided once, on first use.
 // Returns the real path in UTF-8 (for the README's messages and tests).
 const char* MusicRootPath();

@@ -34,7 +34,7 @@ constexpr auto kStartingPoll = std::chrono::milliseconds(10);
 constexpr int kBacklog = 16;
 
 struct Place {
-  std::string name;  // "Main_Window-Vesk"
+  std::string name;  // "Main_Window-Vesk": the class and the title
   std::string socket;
   std::string lock;
 };
@@ -90,13 +90,9 @@ bool IsPrivateFolder(const std::string& path) {
          (st.st_mode & 077) == 0;
 }
 
-// Where sockets go: empty when there is no private folder for them.
-std::string InstanceFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime) {
-    if (runtime[0] == '/' && IsPrivateFolder(runtime)) return runtime;
-    Warn(std::string("XDG_RUNTIME_DIR (") + runtime + ") is not a private folder; not using it");
-  }
+// The private folder under ${TMPDIR:-/tmp}, made when missing; empty when
+// there is none that is safe.
+std::string FallbackFolder() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = std::string(tmp && tmp[0] == '/' ? tmp : "/tmp") + "/vesk-" +
                        std::to_string(static_cast<unsigned long>(getuid()));
@@ -122,18 +118,46 @@ std::string SafeName(std::u16string_view text) {
   return out;
 }
 
+std::string PlaceName(std::u16string_view className, std::u16string_view title) {
+  return SafeName(className) + "-" + SafeName(title);
+}
+
+Place PlaceIn(const std::string& folder, const std::string& name) {
+  return Place{name, folder + "/" + name + ".sock", folder + "/" + name + ".lock"};
+}
+
+// Whether players can meet at the place: the socket's path fits an address,
+// the folder takes new files, and neither path is already something else (a
+// folder, a link), which would keep every start from finding the others.
+bool CanServe(const Place& p, const std::string& folder) {
+  if (p.socket.size() >= sizeof(sockaddr_un{}.sun_path)) return false;
+  struct stat st;
+  if (lstat(p.socket.c_str(), &st) == 0 && !S_ISSOCK(st.st_mode)) return false;
+  if (lstat(p.lock.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+  return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// Where a window's socket and lock go: $XDG_RUNTIME_DIR when it is private
+// and can serve, else the private folder under /tmp. Every start decides the
+// same way, so they still meet. Nothing when neither will do.
 std::optional<Place> PlaceFor(std::u16string_view className, std::u16string_view title) {
-  std::string folder = InstanceFolder();
-  if (folder.empty()) return std::nullopt;
-  Place p;
-  p.name = SafeName(className) + "-" + SafeName(title);
-  p.socket = folder + "/" + p.name + ".sock";
-  p.lock = folder + "/" + p.name + ".lock";
-  if (p.socket.size() >= sizeof(sockaddr_un{}.sun_path)) {
-    Warn(p.socket + " is too long for a socket; other players will not be found");
-    return std::nullopt;
+  std::string name = PlaceName(className, title);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) {
+    if (runtime[0] == '/' && IsPrivateFolder(runtime)) {
+      Place p = PlaceIn(runtime, name);
+      if (CanServe(p, runtime)) return p;
+      Warn(p.socket + " cannot be used; using a private folder under /tmp instead");
+    } else {
+      Warn(std::string("XDG_RUNTIME_DIR (") + runtime + ") is not a private folder; not using it");
+    }
   }
-  return p;
+  std::string folder = FallbackFolder();
+  if (folder.empty()) return std::nullopt;
+  Place p = PlaceIn(folder, name);
+  if (CanServe(p, folder)) return p;
+  Warn(p.socket + " cannot be used; other players will not be found");
+  return std::nullopt;
 }
 
 sockaddr_un AddressOf(const std::string& path) {
@@ -311,7 +335,7 @@ HWND FindRemoteWindow(std::u16string_view className, std::u16string_view title) 
 }
 
 void PublishWindow(HWND hwnd, std::u16string_view className, std::u16string_view title) {
-  std::string name = SafeName(className) + "-" + SafeName(title);
+  std::string name = PlaceName(className, title);
   Instance& s = State();
   std::lock_guard lock(s.mutex);
   for (auto it = s.reservations.begin(); it != s.reservations.end(); ++it) {
@@ -359,7 +383,7 @@ void ResetInstanceForTests() {
 
 const char* InstanceSocketPath() {
   static std::string path;
-  std::optional<plat::Place> place = plat::PlaceFor(u"Main Window", u"Vesk");
+  std::optional<plat::Place> place = plat::PlaceFor(kMainWindowClass, kMainWindowTitle);
   if (!place) return nullptr;
   path = place->socket;
   return path.c_str();

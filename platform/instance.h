@@ -5,10 +5,13 @@
 
 #include "platform/base.h"
 
-// The socket of the window of class "Main Window" titled "Vesk", or null when
+// The player's main window as other programs find it, and the one message
+// they may post to it: the close request, which ends the player without
+// saving its settings.
+constexpr const WCHAR* kMainWindowClass = u"Main Window";
+constexpr const WCHAR* kMainWindowTitle = u"Vesk";  // the player's name, also its menu's header
+constexpr UINT kCloseRequest = 1023;
+
+// The socket of the player's main window, or null when
 // this run has no private folder for it (a warning has then gone to stderr).
 const char* InstanceSocketPath();
-
-// Tests: called on the user-interface thread each time another program has
-// brought a window of this process to the front.
-void SetForegroundNoticeForTests(void (*notice)(HWND hwnd));

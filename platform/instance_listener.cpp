@@ -10,11 +10,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/instance.h"
 #include "platform/instance_protocol.h"
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 
 namespace plat {
 namespace {
@@ -46,8 +49,27 @@ bool PeerIsThisUser(int fd) {
          cred.uid == getuid();
 }
 
+// Requests handed to the user-interface thread and not yet carried out: one
+// of each kind is enough, so that a flood of requests queues nothing more
+// and the close request (or SIGTERM) never waits behind it.
+struct Pending {
+  std::atomic<bool> show{false};
+  std::atomic<bool> foreground{false};
+  std::atomic<bool> close{false};
+};
+
+// Runs the task on the user-interface thread unless one of its kind waits.
+void RunOnce(const std::shared_ptr<Pending>& pending, std::atomic<bool> Pending::*flag,
+             std::function<void()> task) {
+  if ((*pending.*flag).exchange(true)) return;
+  RunOnUiThread([pending, flag, task = std::move(task)] {
+    (*pending.*flag) = false;
+    task();
+  });
+}
+
 // Hands a valid request to the user-interface thread; false for anything else.
-bool Serve(const InstanceRecord& r, HWND hwnd) {
+bool Serve(const InstanceRecord& r, HWND hwnd, const std::shared_ptr<Pending>& pending) {
   if (std::memcmp(r.magic, kInstanceMagic, sizeof r.magic) != 0 || r.version != kInstanceVersion ||
       r.reserved != 0 || r.wParam != 0 || r.lParam != 0) {
     return false;
@@ -55,17 +77,19 @@ bool Serve(const InstanceRecord& r, HWND hwnd) {
   switch (r.operation) {
     case kOpShow:
       if (r.argument != static_cast<uint32_t>(SW_SHOW)) return false;
-      RunOnUiThread([hwnd] { ShowWindow(hwnd, SW_SHOW); });
+      RunOnce(pending, &Pending::show, [hwnd] { ShowWindow(hwnd, SW_SHOW); });
       return true;
     case kOpForeground:
       if (r.argument != 0) return false;
-      RunOnUiThread([hwnd] {
+      RunOnce(pending, &Pending::foreground, [hwnd] {
         auto notice = foregroundNotice.load();
         if (SetForegroundWindow(hwnd) && notice) notice(hwnd);
       });
       return true;
     case kOpPost:
-      return r.argument == kCloseRequest && PostMessageW(hwnd, kCloseRequest, 0, 0);
+      if (r.argument != kCloseRequest) return false;
+      RunOnce(pending, &Pending::close, [hwnd] { PostMessageW(hwnd, kCloseRequest, 0, 0); });
+      return true;
     default:
       return false;
   }
@@ -73,7 +97,8 @@ bool Serve(const InstanceRecord& r, HWND hwnd) {
 
 // Reads what the client has sent and serves each whole record; false when the
 // connection is to be dropped.
-bool ReadFrom(Client& c, HWND hwnd, Clock::time_point now) {
+bool ReadFrom(Client& c, HWND hwnd, const std::shared_ptr<Pending>& pending,
+              Clock::time_point now) {
   for (int i = 0; i < kReadsPerWakeup; ++i) {
     ssize_t n = recv(c.fd, c.pending + c.have, sizeof c.pending - c.have, 0);
     if (n == 0) return false;
@@ -89,7 +114,7 @@ bool ReadFrom(Client& c, HWND hwnd, Clock::time_point now) {
     if (++c.recordsInWindow > kMaxRecordsPerSecond) return false;
     InstanceRecord record;
     std::memcpy(&record, c.pending, sizeof record);
-    if (!Serve(record, hwnd)) return false;
+    if (!Serve(record, hwnd, pending)) return false;
   }
   return true;
 }
@@ -120,6 +145,7 @@ InstanceListener::~InstanceListener() {
 }
 
 void InstanceListener::Run() {
+  auto pending = std::make_shared<Pending>();
   std::vector<Client> clients;
   std::vector<pollfd> fds;
   for (;;) {
@@ -138,7 +164,7 @@ void InstanceListener::Run() {
     Clock::time_point now = Clock::now();
     for (size_t i = 0; i < clients.size(); ++i) {
       Client& c = clients[i];
-      bool keep = fds[i + 2].revents == 0 || ReadFrom(c, hwnd_, now);
+      bool keep = fds[i + 2].revents == 0 || ReadFrom(c, hwnd_, pending, now);
       if (keep && c.have > 0 && now - c.started > kStallLimit) keep = false;
       if (!keep) {
         close(c.fd);

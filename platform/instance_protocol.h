@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/base.h"
+#include "platform/instance.h"
 
 namespace plat {
 
@@ -23,8 +24,6 @@ static_assert(sizeof(InstanceRecord) == 32);
 constexpr char kInstanceMagic[4] = {'V', 'E', 'S', 'K'};
 constexpr uint16_t kInstanceVersion = 1;
 enum InstanceOp : uint16_t { kOpShow = 1, kOpForeground = 2, kOpPost = 3 };
-// The only message another program may post: the close request.
-constexpr UINT kCloseRequest = 0x3FF;
 
 // Serves the listening socket of one published window on a thread of its
 // own and hands valid requests to the user-interface thread. The socket

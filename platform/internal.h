@@ -18,8 +18,9 @@ constexpr int kScreenHeight = 320;
 // ---- Names and paths -------------------------------------------------------
 
 // A file-system name (bytes) as UTF-16: UTF-8 decodes, bytes that are not
-// UTF-8 become U+DC80..U+DCFF and a backslash becomes U+F05C, so that every
-// name can be shown, kept in a device path and turned back into its bytes.
+// UTF-8 become U+DC80..U+DCFF and a backslash, '*' and '?' become U+F05C,
+// U+F02A and U+F03F, so that every name can be shown, kept in a device path
+// and turned back into its bytes, and none is read as a pattern.
 std::u16string NameFromBytes(std::string_view bytes);
 std::string NameToBytes(std::u16string_view name);
 // Text for libraries and messages: UTF-8, lone surrogates as U+FFFD.
@@ -30,6 +31,10 @@ std::u16string_view View(const WCHAR* text);     // empty for null
 // slashes ("\work\build\Tolo.ttf" -> "/work/build/Tolo.ttf").
 std::string DevicePathToReal(std::u16string_view path);
 std::u16string RealPathToDevice(std::string_view path);
+// $HOME, else the user's entry in the password file; "" when neither.
+std::string HomeFolder();
+// $XDG_CONFIG_HOME when it is absolute, else ~/.config; "" without a home.
+std::string ConfigFolder();
 // Makes MusicRootPath look at the environment again on its next call.
 void ResetMusicRootForTests();
 
@@ -138,6 +143,8 @@ class DisplayBackend {
  public:
   virtual ~DisplayBackend() = default;
   // Opens the desktop window for the framebuffer; false when it cannot.
+  // Whether a window would be seen (for the desktop: a real video driver).
+  virtual bool CanShowWindows() { return true; }
   virtual bool Open(const char* title) = 0;
   virtual void Close() = 0;
   virtual void SetVisible(bool visible) = 0;

@@ -7,6 +7,7 @@
 #include "platform/audio_output.h"
 #include "platform/device.h"
 #include "platform/gdi.h"
+#include "platform/registry.h"
 #include "platform/window_table.h"
 
 namespace plat {
@@ -264,6 +265,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
     RunTasks();
     if (Fetch(msg, hwnd, low, high, true)) return msg->message == WM_QUIT ? 0 : 1;
     CloseIdleAudioOutput();
+    RegFlushKey(HKEY_CURRENT_USER);  // the settings a burst of messages changed, as one write
     InputEvent event;
     if (Backend().WaitInput(&event, TimeToNextTimer())) QueueInput(event);
   }

@@ -5,14 +5,18 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/internal.h"
 
 namespace {
+
+constexpr const char* kDemoFolder = "demo";
 
 std::mutex rootLock;
 std::string musicRoot;
@@ -41,13 +45,6 @@ bool IsFolder(const std::string& path) {
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  const passwd* user = getpwuid(getuid());
-  return user && user->pw_dir ? user->pw_dir : "";
 }
 
 // The value of XDG_MUSIC_DIR in user-dirs.dirs, a shell-quoted line such as
@@ -81,11 +78,10 @@ std::string ReadXdgMusicSetting(const std::string& file, bool* found) {
 
 // The XDG music folder, or "" when it is switched off or unusable.
 std::string XdgMusicFolder() {
-  std::string home = HomeFolder();
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  std::string config = configHome && configHome[0] == '/' ? configHome : home + "/.config";
+  std::string home = plat::HomeFolder();
+  std::string config = plat::ConfigFolder();
   bool found = false;
-  std::string value = ReadXdgMusicSetting(config + "/user-dirs.dirs", &found);
+  std::string value = config.empty() ? "" : ReadXdgMusicSetting(config + "/user-dirs.dirs", &found);
   if (!found) return home.empty() ? "" : home + "/Music";
   if (value.compare(0, 5, "$HOME") == 0 && (value.size() == 5 || value[5] == '/')) {
     if (home.empty()) return "";
@@ -98,10 +94,38 @@ std::string XdgMusicFolder() {
   return value;
 }
 
-std::string DemoFolder() {
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// The files that ship with the program (the font, the demo music) lie beside
+// it in a build folder, and in <prefix>/share/vesk for an installed
+// <prefix>/bin/vesk: the install rules give that folder relative to the
+// program's, so a moved prefix still finds them. The bare name when the
+// program's own location cannot be had.
+std::string ProgramFile(const std::string& name) {
   std::string program = ProgramPath();
   size_t slash = program.rfind('/');
-  return slash == std::string::npos ? "demo" : program.substr(0, slash) + "/demo";
+  if (slash == std::string::npos) return name;
+  std::string beside = program.substr(0, slash + 1) + name;
+  std::string installed =
+      std::filesystem::path(program.substr(0, slash + 1) + VESK_INSTALLED_DATA_FOLDER + "/" + name)
+          .lexically_normal();
+  return !Exists(beside) && Exists(installed) ? installed : beside;
+}
+
+// A real path in device form into the caller's buffer: its length, or 0 and
+// an empty buffer when there is none or it does not fit.
+DWORD CopyDevicePath(const std::string& real, WCHAR* buffer, DWORD size) {
+  if (!buffer || size == 0) return 0;
+  buffer[0] = 0;
+  if (real.empty()) return 0;
+  std::u16string path = plat::RealPathToDevice(real);
+  if (path.size() + 1 > size) return 0;
+  path.copy(buffer, path.size());
+  buffer[path.size()] = 0;
+  return static_cast<DWORD>(path.size());
 }
 
 std::string ChooseMusicRoot() {
@@ -109,12 +133,31 @@ std::string ChooseMusicRoot() {
   if (configured && *configured) return WithoutTrailingSlashes(configured);
   std::string xdg = XdgMusicFolder();
   if (IsFolder(xdg)) return WithoutTrailingSlashes(xdg);
-  return DemoFolder();
+  return ProgramFile(kDemoFolder);
 }
 
 }  // namespace
 
 namespace plat {
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir)
+    return found->pw_dir;
+  return {};
+}
+
+std::string ConfigFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return config;
+  std::string home = HomeFolder();
+  return home.empty() ? std::string() : home + "/.config";
+}
 
 void ResetMusicRootForTests() {
   std::lock_guard<std::mutex> lock(rootLock);
@@ -133,13 +176,10 @@ const char* MusicRootPath() {
 }
 
 DWORD GetModuleFileNameW(HINSTANCE, WCHAR* buffer, DWORD size) {
-  if (!buffer || size == 0) return 0;
-  buffer[0] = 0;
-  std::string program = ProgramPath();
-  if (program.empty()) return 0;
-  std::u16string path = plat::RealPathToDevice(program);
-  if (path.size() + 1 > size) return 0;
-  path.copy(buffer, path.size());
-  buffer[path.size()] = 0;
-  return static_cast<DWORD>(path.size());
+  return CopyDevicePath(ProgramPath(), buffer, size);
+}
+
+DWORD ProgramFilePath(const WCHAR* name, WCHAR* buffer, DWORD size) {
+  if (ProgramPath().empty()) return CopyDevicePath({}, buffer, size);
+  return CopyDevicePath(ProgramFile(plat::DevicePathToReal(plat::View(name))), buffer, size);
 }

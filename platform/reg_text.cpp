@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::string_view kSignature = "Windows Registry Editor Version 5.00";
 constexpr size_t kHexLineWidth = 76;  // regedit wraps long hex data near 80 columns
+constexpr const char* kBlanks = " \t\r\n";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";  // UTF-16LE, as regedit exports
 
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && StrCmpNIW(a.data(), b.data(), static_cast<int>(a.size())) == 0;
@@ -220,6 +223,70 @@ bool IsUnder(std::u16string_view path, std::u16string_view key) {
                                     EqualNoCase(path.substr(0, key.size()), key));
 }
 
+// The file's text as UTF-8 with LF line ends; the document notes what the
+// file used, so that it is written back the same way.
+std::string NormalizedText(std::string_view bytes, Document* doc) {
+  std::string text;
+  if (bytes.starts_with(kUtf16Mark)) {
+    doc->utf16 = true;
+    bytes.remove_prefix(kUtf16Mark.size());
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i)
+      units[i] = char16_t(BYTE(bytes[2 * i]) | (BYTE(bytes[2 * i + 1]) << 8));
+    text = ToUtf8(units);
+  } else {
+    if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
+    text = bytes;
+  }
+  size_t firstEnd = text.find('\n');
+  doc->crlf = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
+  if (!doc->crlf) return text;
+  std::string lf;
+  lf.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
+  return lf;
+}
+
+// The next physical line of text at *pos, which moves past its end.
+std::string_view NextLine(std::string_view text, size_t* pos) {
+  size_t nl = text.find('\n', *pos);
+  if (nl == std::string_view::npos) nl = text.size();
+  std::string_view line = text.substr(*pos, nl - *pos);
+  *pos = nl + 1;
+  return line;
+}
+
+std::string_view LastPhysicalLine(std::string_view text) {
+  size_t nl = text.rfind('\n');
+  return nl == std::string_view::npos ? text : text.substr(nl + 1);
+}
+
+// Whether a line of the Other kind may take the next Other line into itself.
+// A damaged section header ends a section, so it starts a run of its own
+// (what follows it belongs to no key and may join it).
+bool CanJoin(const Line& line, std::string_view next) {
+  return line.kind == Line::Other &&
+         (!Trim(next).starts_with('[') || Trim(line.text).starts_with('['));
+}
+
+// A run of Other lines that ends in blank lines becomes two: the blank tail
+// after index i, so that an entry can go between them.
+void SplitBlankTail(Document& doc, size_t i) {
+  std::string& text = doc.lines[i].text;
+  size_t lastMark = text.find_last_not_of(kBlanks);
+  size_t end = lastMark == std::string::npos ? std::string::npos : text.find('\n', lastMark);
+  if (end == std::string::npos) return;
+  Line tail;
+  tail.text = text.substr(end + 1);
+  text.resize(end);
+  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(i + 1), std::move(tail));
+}
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(kBlanks) == std::string_view::npos;
+}
+
 }  // namespace
 
 bool IsWritableName(std::u16string_view name) {
@@ -236,22 +303,19 @@ bool IsWritableName(std::u16string_view name) {
   return true;
 }
 
-Document ParseDocument(std::string_view text) {
+Document ParseDocument(std::string_view bytes) {
   Document doc;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  std::vector<std::string_view> physical;
-  while (!text.empty()) {
-    size_t nl = text.find('\n');
-    physical.push_back(text.substr(0, nl));
-    text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-  }
-  doc.hasSignature = !physical.empty() && Trim(physical[0]) == kSignature;
-
+  std::string normalized = NormalizedText(bytes, &doc);
+  std::string_view text = normalized;
+  size_t pos = 0;
   std::u16string section;  // empty before the first section
-  for (size_t i = 0; i < physical.size(); ++i) {
+  while (pos < text.size()) {
+    size_t start = pos;
+    std::string_view physical = NextLine(text, &pos);
+    std::string_view t = Trim(physical);
+    if (doc.lines.empty()) doc.hasSignature = t == kSignature;
     Line line;
-    line.text = physical[i];
-    std::string_view t = Trim(physical[i]);
+    line.text = physical;
     if (t.starts_with('[')) {
       // Entries under a damaged header, or under "[-key]" (a deletion on
       // import), belong to no key.
@@ -264,21 +328,25 @@ Document ParseDocument(std::string_view text) {
       }
     } else if (!section.empty() && (t.starts_with('"') || t.starts_with('@'))) {
       std::string logical(t);
-      size_t last = i;
-      while (ContinuesHex(logical) && last + 1 < physical.size()) {
+      size_t last = pos;
+      while (ContinuesHex(logical) && last < text.size()) {
         logical.pop_back();
-        logical += Trim(physical[++last]);
+        logical += Trim(NextLine(text, &last));
       }
       if (ParseEntry(logical, &line.value)) {
         line.kind = Line::Entry;
         line.key = section;
-        for (size_t k = i + 1; k <= last; ++k) (line.text += '\n') += physical[k];
-        i = last;
+        line.text = text.substr(start, last - 1 - start);
+        pos = last;
       }
       // A damaged entry is this one line only, so it cannot swallow the
       // entries that follow it.
     }
-    doc.lines.push_back(std::move(line));
+    if (line.kind == Line::Other && !doc.lines.empty() && CanJoin(doc.lines.back(), physical)) {
+      (doc.lines.back().text += '\n') += physical;
+    } else {
+      doc.lines.push_back(std::move(line));
+    }
   }
   return doc;
 }
@@ -287,7 +355,19 @@ std::string SerializeDocument(const Document& doc) {
   std::string out;
   if (!doc.hasSignature) (out += kSignature) += "\n\n";
   for (const Line& line : doc.lines) (out += line.text) += '\n';
-  return out;
+  if (doc.crlf) {
+    std::string withCr;
+    withCr.reserve(out.size() + out.size() / 8);
+    for (char c : out) {
+      if (c == '\n') withCr += '\r';
+      withCr += c;
+    }
+    out = std::move(withCr);
+  }
+  if (!doc.utf16) return out;
+  std::string encoded(kUtf16Mark);
+  for (char16_t c : FromUtf8(out)) encoded += {char(c), char(c >> 8)};
+  return encoded;
 }
 
 bool HasKey(const Document& doc, std::u16string_view key) {
@@ -297,7 +377,8 @@ bool HasKey(const Document& doc, std::u16string_view key) {
 }
 
 void AddKey(Document& doc, std::u16string_view key) {
-  if (!doc.lines.empty() && !Trim(doc.lines.back().text).empty()) doc.lines.push_back(Line{});
+  if (!doc.lines.empty() && !Trim(LastPhysicalLine(doc.lines.back().text)).empty())
+    doc.lines.push_back(Line{});
   Line header;
   header.kind = Line::Key;
   header.key = key;
@@ -347,7 +428,8 @@ void SetValue(Document& doc, std::u16string_view key, const Value& value) {
   size_t at = header + 1;
   for (size_t i = header + 1; i < doc.lines.size() && !Trim(doc.lines[i].text).starts_with('[');
        ++i)
-    if (!Trim(doc.lines[i].text).empty()) at = i + 1;
+    if (!IsBlank(doc.lines[i].text)) at = i + 1;
+  if (doc.lines[at - 1].kind == Line::Other) SplitBlankTail(doc, at - 1);
   doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
 }
 

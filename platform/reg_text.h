@@ -1,6 +1,8 @@
 // The settings file's text in the registry-export form, kept line by line so
 // that whatever the player does not understand (comments, other keys, damaged
 // lines) is written back exactly as it was read. Shared by registry.cpp only.
+// A run of such lines is kept as one, so that a file full of junk costs no
+// more to hold and write than its bytes.
 #pragma once
 
 #include <string>
@@ -20,7 +22,7 @@ struct Value {
 struct Line {
   enum Kind { Other, Key, Entry };
   Kind kind = Other;
-  std::string text;    // as it stands in the file; several lines for a continued entry
+  std::string text;    // as in the file; several lines for a continued entry or a run of Others
   std::u16string key;  // Key and Entry: the full key path ("HKEY_CURRENT_USER\...")
   Value value;         // Entry
 };
@@ -28,9 +30,12 @@ struct Line {
 struct Document {
   std::vector<Line> lines;
   bool hasSignature = false;  // starts with the export signature
+  bool utf16 = false;         // read as UTF-16LE with a byte-order mark, and written so
+  bool crlf = false;          // lines end in CR LF, and are written so
 };
 
-// Never fails: what does not parse is kept as an Other line.
+// Never fails: what does not parse is kept as an Other line. The file may be
+// UTF-8 (with or without a signature) or UTF-16LE with a byte-order mark.
 Document ParseDocument(std::string_view text);
 std::string SerializeDocument(const Document& doc);
 

@@ -1,21 +1,24 @@
 // The settings store: the keys of HKEY_CURRENT_USER live in one text file.
-// Every call reads the file afresh, so a hand edit is seen at once, and every
-// change replaces the file atomically, so a crash or a kill never leaves half
-// a file behind.
+// The file is parsed once and kept in memory; it is read again only when it
+// has changed on disk (a hand edit, another player). Changes collect in
+// memory and reach the disk together (RegFlushKey, which the message loop
+// calls before it waits and the program at its end), as one atomic replace:
+// a crash or a kill leaves the old file or the new one, never a mix.
 #include "platform/registry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +31,13 @@ namespace reg = plat::reg;
 
 constexpr std::u16string_view kRootKey = u"HKEY_CURRENT_USER";
 constexpr const char* kStoreFile = "/vesk/settings.reg";
-// A larger file is not one we wrote: it is left alone and never rewritten.
+// A larger file is not one we wrote: it is left alone and never rewritten,
+// and no change may grow the file past it.
 constexpr off_t kMaxFileBytes = 16 << 20;
 constexpr DWORD kMaxValueBytes = 1 << 20;
 constexpr size_t kMaxNameChars = 16383;
 constexpr std::string_view kTempInfix = ".tmp";  // then mkstemp's six characters
+constexpr int kMaxLinkHops = 40;                 // as the kernel allows
 
 std::mutex gMutex;
 std::map<uintptr_t, std::u16string> gOpenKeys;  // handle -> full key path
@@ -52,24 +57,10 @@ class Fd {
   int fd_;
 };
 
-std::string HomeFolder() {
-  const char* home = getenv("HOME");
-  if (home && *home) return home;
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  std::vector<char> buffer(16384);
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir)
-    return found->pw_dir;
-  return {};
-}
-
 // Computed on every call: the environment may change between calls.
 std::string StorePath() {
-  const char* config = getenv("XDG_CONFIG_HOME");
-  if (config && config[0] == '/') return std::string(config) + kStoreFile;
-  std::string home = HomeFolder();
-  return home.empty() ? std::string() : home + "/.config" + kStoreFile;
+  std::string config = plat::ConfigFolder();
+  return config.empty() ? std::string() : config + kStoreFile;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -88,16 +79,50 @@ bool MakeFolders(const std::string& folder) {
 
 enum class ReadResult { Ok, Missing, Failed };
 
-ReadResult ReadStore(const std::string& path, std::string* text) {
+// What identifies one version of the file: a write by anyone changes it.
+struct Stamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  mode_t mode = 0;
+  timespec modified{};
+  timespec changed{};
+  bool operator==(const Stamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && mode == o.mode &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+Stamp StampOf(const struct stat& st) {
+  return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mode, st.st_mtim, st.st_ctim};
+}
+
+// The file's state now: Missing, or Ok with its stamp (Failed: not a file
+// we read).
+ReadResult Look(const std::string& path, Stamp* stamp) {
+  *stamp = Stamp{};
+  if (path.empty()) return ReadResult::Missing;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  *stamp = StampOf(st);
+  return S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes ? ReadResult::Ok : ReadResult::Failed;
+}
+
+ReadResult ReadStore(const std::string& path, std::string* text, Stamp* stamp) {
   text->clear();
+  *stamp = Stamp{};
   if (path.empty()) return ReadResult::Missing;
   // Non-blocking so that a FIFO in the file's place cannot hang the player.
   Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   struct stat st;
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes)
-    return ReadResult::Failed;
-  char buffer[8192];
+  if (fstat(fd.get(), &st) != 0) return ReadResult::Failed;
+  *stamp = StampOf(st);
+  if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return ReadResult::Failed;
+  text->reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
   for (;;) {
     ssize_t n = read(fd.get(), buffer, sizeof buffer);
     if (n == 0) return ReadResult::Ok;
@@ -123,17 +148,19 @@ bool WriteAll(int fd, std::string_view text) {
 }
 
 // A settings file that is a link (into a dotfiles folder, say) is replaced at
-// its target, so that the link survives.
-std::string WriteTarget(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(path.c_str(), nullptr)) {
-      std::string target = real;
-      free(real);
-      return target;
-    }
+// its target, so that the link survives, also when the target does not exist
+// yet. Empty when the links go round in circles.
+std::string WriteTarget(std::string path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string link(PATH_MAX, '\0');
+    ssize_t n = readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<size_t>(n) >= link.size()) return {};
+    link.resize(static_cast<size_t>(n));
+    path = link[0] == '/' ? link : FolderOf(path) + "/" + link;
   }
-  return path;
+  return {};
 }
 
 // Temporary files left by a writer that was killed; only called while the
@@ -154,6 +181,7 @@ void RemoveStaleTemporaries(const std::string& target) {
 // one, and the folder flushed so the rename itself is durable.
 LONG ReplaceStore(const std::string& path, const std::string& text, bool locked) {
   std::string target = WriteTarget(path);
+  if (target.empty()) return ERROR_ACCESS_DENIED;
   if (locked) RemoveStaleTemporaries(target);
   std::string temp = target + std::string(kTempInfix) + "XXXXXX";
   int fd = mkostemp(temp.data(), O_CLOEXEC);
@@ -190,17 +218,115 @@ class FolderLock {
   bool locked_ = false;
 };
 
-// Reads the file, lets change edit it (false: nothing to write) and replaces
-// it. A file that cannot be read is never overwritten.
-template <typename Change>
-LONG UpdateStore(const std::string& path, Change change) {
-  if (path.empty() || !MakeFolders(FolderOf(path))) return ERROR_ACCESS_DENIED;
-  FolderLock lock(FolderOf(path));
+// A change not yet on disk: a new key, or a value set.
+struct Change {
+  std::u16string key;
+  std::optional<reg::Value> value;
+};
+
+bool Apply(reg::Document& doc, const Change& change) {
+  if (!change.value) {
+    if (reg::HasKey(doc, change.key)) return false;  // another player made it meanwhile
+    reg::AddKey(doc, change.key);
+    return true;
+  }
+  const reg::Value* old = reg::FindValue(doc, change.key, change.value->name);
+  if (old && old->type == change.value->type && old->data == change.value->data) return false;
+  reg::SetValue(doc, change.key, *change.value);
+  return true;
+}
+
+// The file as this process knows it, and what it has changed since.
+struct Store {
+  std::string path;
+  bool loaded = false;
+  ReadResult state = ReadResult::Missing;
+  Stamp stamp;
+  reg::Document doc;
+  size_t bytes = 0;  // of the file, at most, once the pending changes are in
+  std::vector<Change> pending;
+} gStore;
+
+// The user may have made the file read-only to keep it as it is.
+bool IsReadOnly(const Store& store) {
+  return store.state == ReadResult::Ok && (store.stamp.mode & S_IWUSR) == 0;
+}
+
+void Parse(Store& store, ReadResult state, const std::string& text, const Stamp& stamp) {
+  store.state = state;
+  store.stamp = stamp;
+  store.doc = state == ReadResult::Ok ? reg::ParseDocument(text) : reg::Document{};
+  store.bytes = text.size();
+  store.loaded = true;
+}
+
+// Reads the file again when it changed on disk (or was never read), with
+// the pending changes made again on what it now holds.
+void Refresh(Store& store) {
+  Stamp now;
+  if (store.loaded && Look(store.path, &now) == store.state && now == store.stamp) return;
   std::string text;
-  if (ReadStore(path, &text) == ReadResult::Failed) return ERROR_ACCESS_DENIED;
-  reg::Document doc = reg::ParseDocument(text);
-  if (!change(doc)) return ERROR_SUCCESS;
-  return ReplaceStore(path, reg::SerializeDocument(doc), lock.locked());
+  ReadResult state = ReadStore(store.path, &text, &now);
+  Parse(store, state, text, now);
+  for (const Change& change : store.pending) Apply(store.doc, change);
+}
+
+// Writes the pending changes as one replace. The file is read again under
+// the folder lock first, so that what another player wrote meanwhile stays.
+// A file that cannot be read, or is read-only, is never overwritten, and one
+// that would grow past the size this program reads is not written.
+LONG Flush(Store& store) {
+  if (store.pending.empty()) return ERROR_SUCCESS;
+  LONG rc = ERROR_ACCESS_DENIED;
+  if (!store.path.empty() && MakeFolders(FolderOf(store.path))) {
+    FolderLock lock(FolderOf(store.path));
+    Refresh(store);
+    std::string text = reg::SerializeDocument(store.doc);
+    if (store.state != ReadResult::Failed && !IsReadOnly(store) &&
+        text.size() <= static_cast<size_t>(kMaxFileBytes))
+      rc = ReplaceStore(store.path, text, lock.locked());
+  }
+  // After a failure, memory holds again what the disk holds.
+  store.pending.clear();
+  store.loaded = rc == ERROR_SUCCESS;
+  if (store.loaded) store.state = Look(store.path, &store.stamp);
+  store.bytes = store.loaded ? static_cast<size_t>(store.stamp.size) : 0;
+  return rc;
+}
+
+// The store of the current settings file, up to date.
+Store& CurrentStore() {
+  std::string path = StorePath();
+  if (path != gStore.path) {
+    Flush(gStore);
+    gStore = Store{};
+    gStore.path = path;
+  }
+  Refresh(gStore);
+  return gStore;
+}
+
+// The most a change can add to the file: a section header, and an entry
+// with every character taking three bytes and every data byte a hex pair, a
+// comma and room for the line breaks.
+size_t MostBytes(const Change& change) {
+  constexpr size_t kSlack = 64;
+  size_t bytes = 3 * change.key.size() + kSlack;
+  if (change.value) bytes += 3 * change.value->name.size() + 4 * change.value->data.size() + kSlack;
+  return bytes;
+}
+
+// Applies a change in memory, to be written at the next flush; an error when
+// the flush would refuse it.
+LONG Change(Store& store, const struct Change& change) {
+  if (store.path.empty() || store.state == ReadResult::Failed || IsReadOnly(store))
+    return ERROR_ACCESS_DENIED;
+  size_t bytes = store.bytes + MostBytes(change) * (store.doc.utf16 ? 2 : 1);
+  if (bytes > static_cast<size_t>(kMaxFileBytes)) return ERROR_ACCESS_DENIED;
+  if (!Apply(store.doc, change)) return ERROR_SUCCESS;
+  store.bytes = bytes;
+  store.pending.push_back(change);
+  return ERROR_SUCCESS;
 }
 
 bool KeyPathOf(HKEY key, std::u16string* path) {
@@ -219,6 +345,12 @@ bool IsValidSubKey(std::u16string_view sub) {
          sub.find(u"\\\\") == std::u16string_view::npos && sub.size() <= kMaxNameChars;
 }
 
+// What is pending when the program ends some other way than through main's
+// return (an exit from a library, say).
+struct FlushAtExit {
+  ~FlushAtExit() { RegFlushKey(HKEY_CURRENT_USER); }
+} gFlushAtExit;
+
 }  // namespace
 
 LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD, void*,
@@ -236,18 +368,12 @@ LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD
   // The root always exists; any other key needs its section in the file.
   bool created = false;
   if (key != kRootKey) {
-    std::string path = StorePath();
-    std::string text;
-    ReadResult read = ReadStore(path, &text);
-    if (read == ReadResult::Failed) return ERROR_ACCESS_DENIED;
-    if (read == ReadResult::Missing || !reg::HasKey(reg::ParseDocument(text), key)) {
-      LONG rc = UpdateStore(path, [&](reg::Document& doc) {
-        if (reg::HasKey(doc, key)) return false;  // another player made it meanwhile
-        reg::AddKey(doc, key);
-        created = true;
-        return true;
-      });
+    Store& store = CurrentStore();
+    if (store.state == ReadResult::Failed) return ERROR_ACCESS_DENIED;
+    if (!reg::HasKey(store.doc, key)) {
+      LONG rc = Change(store, {key, std::nullopt});
       if (rc != ERROR_SUCCESS) return rc;
+      created = true;
     }
   }
   uintptr_t handle = gNextHandle;
@@ -269,12 +395,7 @@ LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD, DWORD type, const BYTE* 
     return ERROR_INVALID_PARAMETER;
   value.type = type;
   if (size) value.data.assign(data, data + size);
-  return UpdateStore(StorePath(), [&](reg::Document& doc) {
-    const reg::Value* old = reg::FindValue(doc, keyPath, value.name);
-    if (old && old->type == value.type && old->data == value.data) return false;
-    reg::SetValue(doc, keyPath, value);
-    return true;
-  });
+  return Change(CurrentStore(), {keyPath, std::move(value)});
 }
 
 LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type, BYTE* data,
@@ -283,17 +404,9 @@ LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type,
   std::u16string keyPath;
   if (!KeyPathOf(key, &keyPath)) return ERROR_INVALID_HANDLE;
   if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
-  std::string text;
-  switch (ReadStore(StorePath(), &text)) {
-    case ReadResult::Missing:
-      return ERROR_FILE_NOT_FOUND;
-    case ReadResult::Failed:
-      return ERROR_ACCESS_DENIED;
-    case ReadResult::Ok:
-      break;
-  }
-  reg::Document doc = reg::ParseDocument(text);
-  const reg::Value* value = reg::FindValue(doc, keyPath, plat::View(name));
+  const Store& store = CurrentStore();
+  if (store.state == ReadResult::Failed) return ERROR_ACCESS_DENIED;
+  const reg::Value* value = reg::FindValue(store.doc, keyPath, plat::View(name));
   if (!value) return ERROR_FILE_NOT_FOUND;
   if (type) *type = value->type;
   DWORD stored = static_cast<DWORD>(value->data.size());
@@ -306,6 +419,13 @@ LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type,
   }
   if (size) *size = stored;
   return ERROR_SUCCESS;
+}
+
+LONG RegFlushKey(HKEY key) {
+  std::lock_guard guard(gMutex);
+  std::u16string keyPath;
+  if (!KeyPathOf(key, &keyPath)) return ERROR_INVALID_HANDLE;
+  return Flush(gStore);
 }
 
 LONG RegCloseKey(HKEY key) {

@@ -1,6 +1,7 @@
 // The settings store. Each key is a text file in the registry-export form
 // under $XDG_CONFIG_HOME (default ~/.config), readable and editable by hand.
-// Writing replaces the file atomically; a damaged line is ignored.
+// It is read once and kept in memory; writing replaces the file atomically;
+// a damaged line is ignored.
 #pragma once
 
 #include "platform/base.h"
@@ -33,6 +34,10 @@ LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD reserved, DWORD type, con
 LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* size);
 LONG RegCloseKey(HKEY key);
+// Writes the changes made since the last flush as one atomic replace of the
+// file. The message loop calls it before it waits, and the program at its end,
+// so a burst of changes (the quit's) reaches the disk whole or not at all.
+LONG RegFlushKey(HKEY key);
 
 // The file that holds a key of HKEY_CURRENT_USER (UTF-8 path).
 const char* SettingsFilePath();

@@ -6,8 +6,27 @@
 namespace plat {
 namespace {
 
-constexpr char16_t kEscapeBase = 0xDC00;        // U+DC80..U+DCFF hold undecodable bytes
-constexpr char16_t kBackslashStandIn = 0xF05C;  // a '\' inside a Linux name
+constexpr char16_t kEscapeBase = 0xDC00;  // U+DC80..U+DCFF hold undecodable bytes
+// Characters of a Linux name that mean something else in a device path (a
+// separator, wildcards) stand in as private-use characters, so that a real
+// name is never a path or a pattern.
+struct StandIn {
+  char byte;
+  char16_t unit;
+};
+constexpr StandIn kStandIns[] = {{'\\', 0xF05C}, {'*', 0xF02A}, {'?', 0xF03F}};
+
+char32_t StandInFor(char32_t c) {
+  for (const StandIn& s : kStandIns)
+    if (c == static_cast<char32_t>(s.byte)) return s.unit;
+  return c;
+}
+
+char32_t StoodInFor(char32_t c) {
+  for (const StandIn& s : kStandIns)
+    if (c == s.unit) return static_cast<char32_t>(s.byte);
+  return c;
+}
 
 // Decodes one UTF-8 sequence at s[i]; returns its length, or 0 if it is not
 // well-formed (overlong forms, surrogates and values past U+10FFFF included).
@@ -96,7 +115,7 @@ std::u16string NameFromBytes(std::string_view bytes) {
       ++i;
       continue;
     }
-    AppendUtf16(out, cp == '\\' ? kBackslashStandIn : cp);
+    AppendUtf16(out, StandInFor(cp));
     i += len;
   }
   return out;
@@ -108,12 +127,10 @@ std::string NameToBytes(std::u16string_view name) {
   ForEachCodePoint(name, [&](char32_t c) {
     if (c >= 0xDC80 && c <= 0xDCFF) {
       out.push_back(static_cast<char>(c - kEscapeBase));
-    } else if (c == kBackslashStandIn) {
-      out.push_back('\\');
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       AppendUtf8(out, 0xFFFD);  // a lone surrogate no name can hold
     } else {
-      AppendUtf8(out, c);
+      AppendUtf8(out, StoodInFor(c));
     }
   });
   return out;

@@ -17,7 +17,7 @@ player=$!
 PLAYER=$(wait_for_window "$player")
 
 wait_selected() {  # ROW WHAT
-  wait_until "$WAIT_SECONDS" row_selected "$1" || fail "$2: row $1 is not selected"
+  wait_until row_selected "$1" || fail "$2: row $1 is not selected"
 }
 
 wait_selected 0 "the start screen"
@@ -36,7 +36,7 @@ shot "$PLAYER" "$WORK/main-settings.png" "$LIST"
 
 # The centre button opens Settings with "About" selected.
 click_on $CENTRE
-wait_until "$WAIT_SECONDS" list_differs "$WORK/main-settings.png" || fail "Settings did not open"
+wait_until list_differs "$WORK/main-settings.png" || fail "Settings did not open"
 wait_selected 0 "Settings"
 
 # Two notches of the scroll wheel towards the user: down to the Shuffle row.
@@ -45,24 +45,24 @@ notch 5 1 || fail "one notch"
 notch 5 2 || fail "two notches"
 shot "$PLAYER" "$WORK/shuffle-off.png" "$LIST"
 click_on $CENTRE
-wait_until "$WAIT_SECONDS" list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"
+wait_until list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"
 wait_selected 2 "the toggled Shuffle row"
 
 # The menu button: back to the Main menu with "Settings" selected.
 click_on $MENU
-wait_until "$WAIT_SECONDS" list_is "$WORK/main-settings.png" || fail "the menu button did not come back"
+wait_until list_is "$WORK/main-settings.png" || fail "the menu button did not come back"
 
 # Return and Escape are the centre and the menu button.
 xdotool key Return
-wait_until "$WAIT_SECONDS" list_differs "$WORK/main-settings.png" || fail "Return did not open Settings"
+wait_until list_differs "$WORK/main-settings.png" || fail "Return did not open Settings"
 wait_selected 0 "Settings by Return"
 xdotool key Escape
-wait_until "$WAIT_SECONDS" list_is "$WORK/main-settings.png" || fail "Escape did not come back"
+wait_until list_is "$WORK/main-settings.png" || fail "Escape did not come back"
 
 # Holding play/pause for two seconds quits and saves.
 move_to $PLAY_PAUSE
 xdotool mousedown 1
-timeout "$WAIT_SECONDS" tail --pid="$player" -f /dev/null || fail "holding play/pause did not quit"
+timeout 60 tail --pid="$player" -f /dev/null || fail "holding play/pause did not quit"
 xdotool mouseup 1
 wait "$player" || fail "the player ended with an error"
 grep -q '"Shuffle"=dword:00000001' "$store" || fail "the Shuffle setting was not saved"

@@ -2,7 +2,7 @@
 # The real player in a real window under Xvfb: it shows its frame, a second
 # start brings the first forward and exits 0, the desktop close saves the
 # settings, the close request of another program ends it without saving, and
-# losing the display ends it.
+# losing the display saves and ends it.
 # Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -36,10 +36,14 @@ timeout 10 tail --pid="$second" -f /dev/null || fail "the close request did not 
 wait "$second" || fail "the player ended with an error"
 [ "$(stat -c %i:%Y "$store")" = "$before" ] || fail "the close request saved the settings"
 
-# When the display server goes away, the player ends instead of spinning.
+# When the display server goes away, the player saves and ends instead of
+# spinning.
+rm "$store"
 "$build/vesk" 2>/dev/null &
 third=$!
 wait_for_window "$third" >/dev/null
 kill "$XVFB_PID"
-timeout 10 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
+timeout 60 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
+wait "$third" || fail "the player ended with an error when its display went away"
+grep -q '"Volume"=dword:00000032' "$store" || fail "losing the display lost the settings"
 echo "PASS"

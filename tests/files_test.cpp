@@ -238,6 +238,17 @@ TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
             std::vector<std::u16string>{u"inner.mp3"});
 }
 
+// A folder named "*" is that folder, not every folder.
+TEST_F(FolderEnumeration, WildcardsInRealNamesAreNoPatterns) {
+  File("*/in star.mp3");
+  File("?/in question.mp3");
+  File("other/elsewhere.mp3");
+  EXPECT_EQ(SortedNames(List(u"\\*")),
+            (std::vector<std::u16string>{u"other", u"\xf02a", u"\xf03f"}));
+  EXPECT_EQ(SortedNames(List(u"\\\xf02a\\*.*")), std::vector<std::u16string>{u"in star.mp3"});
+  EXPECT_EQ(SortedNames(List(u"\\\xf03f\\*.*")), std::vector<std::u16string>{u"in question.mp3"});
+}
+
 TEST_F(FolderEnumeration, BadPathsFailQuietly) {
   File("Albums/song.mp3");
   std::ofstream(base_ / "outside.mp3") << "not yours";

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 class Headless : public ::testing::Test {

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr UINT kCloseRequest = 0x3FF;
 constexpr int kWaitMs = 5000;  // only reached when something is broken
 
 // A probe process whose standard output and error the test reads line by line.
@@ -206,7 +206,7 @@ class SingleInstance : public Headless {
 
   // Posts the close request from this process, as another program would.
   void RequestClose() {
-    HWND player = FindWindowW(u"Main Window", u"Vesk");
+    HWND player = FindWindowW(kMainWindowClass, kMainWindowTitle);
     ASSERT_NE(player, nullptr);
     EXPECT_TRUE(PostMessageW(player, kCloseRequest, 0, 0));
   }
@@ -271,7 +271,7 @@ TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
 
 TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
   auto player = StartPlayer();
-  HWND remote = FindWindowW(u"Main Window", u"Vesk");
+  HWND remote = FindWindowW(kMainWindowClass, kMainWindowTitle);
   ASSERT_NE(remote, nullptr);
   // Nothing but the close request, and only showing, may be asked from outside.
   EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
@@ -365,6 +365,76 @@ TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
   fs::rename(fallback, folder_ + "/elsewhere");
   fs::create_directory_symlink(folder_ + "/elsewhere", fallback);
   EXPECT_EQ(SocketPath(), "(none)");
+}
+
+// A same-user client that reconnects after every few records gets past the
+// rate limit. What it asks for is queued once, however often it asks, so that
+// memory stays bounded and a close request or SIGTERM does not wait behind it.
+TEST_F(SingleInstance, AFloodOfValidRequestsIsQueuedOnce) {
+  ASSERT_EQ(FindWindowW(kMainWindowClass, kMainWindowTitle), nullptr) << "this test is the player";
+  static int notices;
+  notices = 0;
+  SetForegroundNoticeForTests([](HWND) { ++notices; });
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = kMainWindowClass;
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, 240, 320,
+                              nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(hwnd, nullptr);
+
+  // While the interface thread is busy elsewhere (here: not pumping).
+  constexpr int kClients = 200, kPerClient = 16;
+  std::string burst;
+  for (int i = 0; i < kPerClient; ++i) burst += Record("VESK", 1, 2, 0);
+  for (int c = 0; c < kClients; ++c) {
+    int fd = ConnectTo(socket_);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(send(fd, burst.data(), burst.size(), MSG_NOSIGNAL), ssize_t(burst.size()));
+    close(fd);
+  }
+  // One record past the limit: when this client is dropped, all before it are read.
+  EXPECT_TRUE(SendIsDropped(socket_, burst + Record("VESK", 1, 2, 0), kWaitMs));
+
+  SetTimer(hwnd, 1, 10, nullptr);  // so that the loop comes to an idle moment
+  SetHeadlessIdleHook([] { PostQuitMessage(0); });
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  SetForegroundNoticeForTests(nullptr);
+  EXPECT_EQ(notices, 1) << "of " << (kClients + 1) * kPerClient << " requests";
+}
+
+// Where the runtime folder cannot serve, players meet in the private folder
+// under /tmp instead: still one player, and a second start never hangs.
+TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder) {
+  const std::string fallback = folder_ + "/vesk-" + std::to_string(getuid());
+  const std::string runtime = folder_ + "/run";
+  const std::string longRuntime = folder_ + "/" + std::string(120, 'r');
+  struct Case {
+    const char* name;
+    std::string runtime;
+    std::function<void()> prepare;
+  } cases[] = {
+      {"the socket path is a folder", runtime,
+       [&] { fs::create_directories(runtime + "/Main_Window-Vesk.sock"); }},
+      {"the lock is a dangling link", runtime,
+       [&] { fs::create_symlink(folder_ + "/nowhere", runtime + "/Main_Window-Vesk.lock"); }},
+      {"the socket path is too long", longRuntime, [] {}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(runtime);
+    fs::remove_all(longRuntime);
+    fs::remove_all(fallback);
+    ASSERT_EQ(mkdir(c.runtime.c_str(), 0700), 0) << c.name;
+    c.prepare();
+    setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
+    EXPECT_EQ(SocketPath(), fallback + "/Main_Window-Vesk.sock") << c.name;
+    auto first = StartPlayer();
+    Probe second;
+    EXPECT_TRUE(second.Says("found")) << c.name << ": " << second.seen();
+    EXPECT_EQ(second.ExitCode(), 0) << c.name;
+    EXPECT_TRUE(first->Alive()) << c.name;
+  }
 }
 
 }  // namespace

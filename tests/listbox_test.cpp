@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/display.h"
+#include "platform/test_hooks.h"
 #include "tests/menu_list_fixture.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "app/player.h"
 #include "menus/menu_screens.h"
 #include "platform/audio_output.h"
-#include "platform/display.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 #include "tests/player_fixture.h"
 

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "menus/menu_list.h"
 #include "platform/gdi.h"
+#include "platform/instance.h"
 #include "platform/strings.h"
 #include "platform/text.h"
 #include "tests/headless.h"
@@ -73,19 +74,19 @@ class MenuListFixture : public Headless {
 
     WNDCLASSW wc{};
     wc.lpfnWndProc = MainProc;
-    wc.lpszClassName = u"Main Window";
+    wc.lpszClassName = kMainWindowClass;
     ASSERT_NE(RegisterClassW(&wc), 0);
     wc.lpfnWndProc = PaneProc;
     wc.lpszClassName = u"Scroll Window";
     ASSERT_NE(RegisterClassW(&wc), 0);
-    app.mainWindow = CreateWindowExW(0, u"Main Window", u"Vesk", WS_VISIBLE, 0, 0, 240, 320,
-                                     nullptr, nullptr, nullptr, nullptr);
+    app.mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, 240,
+                                     320, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(app.mainWindow, nullptr);
     CreateMenuList(app.mainWindow);
     list = GetDlgItem(app.mainWindow, kMenuListId);
     ASSERT_NE(list, nullptr);
-    scrollBar = CreateWindowExW(0, u"Scroll Window", u"Vesk", WS_CHILD | WS_VISIBLE | WS_BORDER,
-                                191, 27, 9, 109, app.mainWindow,
+    scrollBar = CreateWindowExW(0, u"Scroll Window", kMainWindowTitle,
+                                WS_CHILD | WS_VISIBLE | WS_BORDER, 191, 27, 9, 109, app.mainWindow,
                                 reinterpret_cast<void*>(intptr_t{kScrollBarId}), nullptr, nullptr);
     PumpMessages();
     events.clear();

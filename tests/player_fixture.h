@@ -44,6 +44,7 @@ class PlayerTest : public TempConfig {
 
   // Starts the player from scratch again, as a new process would.
   static void Restart() {
+    RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
     ResetAppState();
     ResetPlatformForTests();
   }

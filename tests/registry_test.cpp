@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "settings_fixture.h"
@@ -188,7 +189,8 @@ TEST_F(SettingsStore, AFailedWriteReportsAnErrorAndKeepsTheOldFile) {
   tiny.rlim_cur = before.size();
   sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &tiny);
-  LONG rc = Set(u"New", REG_BINARY, Bytes(100, 0xab));
+  EXPECT_EQ(Set(u"New", REG_BINARY, Bytes(100, 0xab)), ERROR_SUCCESS) << "kept until the flush";
+  LONG rc = RegFlushKey(HKEY_CURRENT_USER);
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_NE(rc, ERROR_SUCCESS);
@@ -198,12 +200,127 @@ TEST_F(SettingsStore, AFailedWriteReportsAnErrorAndKeepsTheOldFile) {
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no temporary file is left";
 }
 
-TEST_F(SettingsStore, ASettingsFileThatIsALinkStaysALink) {
-  std::string target = root_ + "/dotfiles/settings.reg";
-  WriteText(target, StoreText());
-  std::filesystem::remove(SettingsFilePath());
-  std::filesystem::create_symlink(target, SettingsFilePath());
-  ASSERT_EQ(Set(u"Linked", REG_DWORD, {5, 0, 0, 0}), ERROR_SUCCESS);
-  EXPECT_TRUE(std::filesystem::is_symlink(SettingsFilePath()));
-  EXPECT_NE(ReadText(target).find("\"Linked\"=dword:00000005"), std::string::npos);
+// The file is the user's: a link (into a dotfiles folder, say) stays a link
+// and its target gets the values, also a target not made yet; a file made
+// read-only keeps its contents, and the refusal is reported.
+TEST_F(SettingsStore, LinksAndReadOnlyFilesAreRespected) {
+  const std::string old = StoreText();
+  const std::string dotfiles = root_ + "/dotfiles/settings.reg";
+  struct Case {
+    const char* name;
+    std::string link;  // what the settings path links to; "" for the file itself
+    bool targetExists;
+    mode_t mode;
+  } cases[] = {
+      {"a link", dotfiles, true, 0600},
+      {"a relative link to a file not there yet", "../dotfiles/settings.reg", false, 0600},
+      {"a read-only file", "", true, 0444},
+      {"a link to a read-only file", dotfiles, true, 0444},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(root_ + "/dotfiles");
+    std::filesystem::remove(SettingsFilePath());
+    std::string target = c.link.empty() ? SettingsFilePath() : dotfiles;
+    std::filesystem::create_directories(root_ + "/dotfiles");
+    if (c.targetExists) WriteText(target, old);
+    if (c.targetExists) chmod(target.c_str(), c.mode);
+    if (!c.link.empty()) std::filesystem::create_symlink(c.link, SettingsFilePath());
+    bool writable = c.mode & S_IWUSR;
+    LONG set = Set(u"Linked", REG_DWORD, {5, 0, 0, 0});
+    LONG flushed = RegFlushKey(HKEY_CURRENT_USER);
+    EXPECT_EQ(set == ERROR_SUCCESS && flushed == ERROR_SUCCESS, writable) << c.name;
+    EXPECT_EQ(std::filesystem::is_symlink(SettingsFilePath()), !c.link.empty()) << c.name;
+    std::string text = ReadText(target);
+    EXPECT_EQ(text.find("\"Linked\"=dword:00000005") != std::string::npos, writable) << c.name;
+    if (!writable) {
+      EXPECT_EQ(text, old) << c.name;
+    }
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0) << c.name;
+    if (c.targetExists) {
+      EXPECT_EQ(st.st_mode & 0777, c.mode) << c.name;
+    }
+    EXPECT_EQ(Get(u"Linked").has_value(), writable) << c.name;
+    chmod(target.c_str(), 0600);
+  }
+}
+
+// A regedit export: UTF-16LE with a byte-order mark and CR LF line ends.
+TEST_F(SettingsStore, AUtf16ExportIsReadAndWrittenBackInItsOwnForm) {
+  auto utf16 = [](std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : text) out += {char(c), char(c >> 8)};
+    return out;
+  };
+  const std::u16string head =
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
+      u"\"Folder\"=\"\\\\Ψυχή\\\\\"\r\n";
+  WriteStore(utf16(head + u"\"Volume\"=dword:00000020\r\n\r\n"));
+  EXPECT_EQ(Get(u"Volume")->second, (Bytes{0x20, 0, 0, 0}));
+  EXPECT_EQ(Get(u"Folder")->second, Sz(u"\\Ψυχή\\"));
+  ASSERT_EQ(Set(u"Volume", REG_DWORD, {0x21, 0, 0, 0}), ERROR_SUCCESS);
+  ASSERT_EQ(Set(u"New", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+  EXPECT_EQ(StoreText(),
+            utf16(head + u"\"Volume\"=dword:00000021\r\n\"New\"=dword:00000001\r\n\r\n"));
+}
+
+// Junk in the file costs its bytes and no more, and the program never grows
+// the file past the size it reads: the file stays readable, with its values.
+TEST_F(SettingsStore, AFileNearTheSizeLimitIsNeverGrownPastIt) {
+  constexpr size_t kLimit = 16 << 20;
+  std::string file = StoreText() + "\"Kept\"=dword:00000007\n";
+  file += std::string(kLimit - file.size() - 1000, '\n');
+  WriteStore(file);
+  EXPECT_EQ(Set(u"Small", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+  EXPECT_NE(Set(u"Large", REG_BINARY, Bytes(4096, 0xab)), ERROR_SUCCESS);
+  std::string text = StoreText();
+  EXPECT_LE(text.size(), kLimit);
+  EXPECT_EQ(text.size(), file.size() + std::string("\"Small\"=dword:00000001\n").size());
+  EXPECT_EQ(Get(u"Kept"), std::pair(REG_DWORD, Bytes{7, 0, 0, 0}));
+  EXPECT_EQ(Get(u"Small"), std::pair(REG_DWORD, Bytes{1, 0, 0, 0}));
+  EXPECT_FALSE(Get(u"Large"));
+}
+
+// Random files of the lines people and programs leave: a value set into them
+// reads back, and every other line stays, in its order.
+TEST_F(SettingsStore, AValueSetIntoAnyFileKeepsEveryOtherLine) {
+  const std::string pool[] = {"",
+                              "   ",
+                              "; a comment",
+                              "junk",
+                              "[HKEY_CURRENT_USER\\Software\\Test]",
+                              "[HKEY_CURRENT_USER\\Software\\Other]",
+                              "[damaged",
+                              "[-HKEY_CURRENT_USER\\Software\\Test]",
+                              "\"Volume\"=dword:00000001",
+                              "\"Broken\"=dwo",
+                              "\"Hex\"=hex:01,02,\\",
+                              "  03,04",
+                              "@=\"default\""};
+  std::mt19937 random(11);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> lines;
+    for (int i = random() % 30; i > 0; --i) lines.push_back(pool[random() % std::size(pool)]);
+    std::string file = kSignatureLine;
+    for (const std::string& line : lines) file += line + "\n";
+    WriteStore(file);
+    DWORD value = random();
+    ASSERT_EQ(Set(u"Fuzz", REG_DWORD,
+                  {BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)}),
+              ERROR_SUCCESS);
+    std::string text = StoreText();
+    auto stored = Get(u"Fuzz");
+    ASSERT_TRUE(stored) << file;
+    EXPECT_EQ(stored->second,
+              (Bytes{BYTE(value), BYTE(value >> 8), BYTE(value >> 16), BYTE(value >> 24)}))
+        << file;
+    size_t at = 0;
+    for (const std::string& line : lines) {
+      at = text.find(line + "\n", at);
+      ASSERT_NE(at, std::string::npos) << "lost \"" << line << "\" from\n"
+                                       << file << "->\n"
+                                       << text;
+      at += line.size() + 1;
+    }
+  }
 }

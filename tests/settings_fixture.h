@@ -26,6 +26,7 @@ class TempConfig : public ::testing::Test {
     ResetAppState();
   }
   void TearDown() override {
+    RegFlushKey(HKEY_CURRENT_USER);
     if (oldConfig_) {
       setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1);
     } else {
@@ -47,7 +48,12 @@ class TempConfig : public ::testing::Test {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
   }
-  std::string StoreText() const { return ReadText(SettingsFilePath()); }
+  // The file as the program leaves it: what it changed is written first, as
+  // the message loop does before it waits.
+  std::string StoreText() const {
+    RegFlushKey(HKEY_CURRENT_USER);
+    return ReadText(SettingsFilePath());
+  }
   void WriteStore(const std::string& text) const { WriteText(SettingsFilePath(), text); }
 
   std::string root_;

@@ -19,10 +19,20 @@ TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
   }
 }
 
-TEST(NameMapping, UndecodableBytesBecomeLowSurrogatesAndBackslashAPrivateCharacter) {
-  EXPECT_EQ(plat::NameFromBytes("a\xff"), std::u16string(u"a\xdcff"));
-  EXPECT_EQ(plat::NameFromBytes("a\\b"), std::u16string(u"a\xf05c"
-                                                        u"b"));
+// So that no real name is a path or a pattern.
+TEST(NameMapping, UndecodableBytesBecomeLowSurrogatesAndPathCharactersPrivateOnes) {
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"a\xff", u"a\xdcff"},
+      {"a\\b",
+       u"a\xf05c"
+       u"b"},
+      {"*", u"\xf02a"},
+      {"?.mp3", u"\xf03f.mp3"},
+  };
+  for (const auto& [bytes, name] : cases) {
+    EXPECT_EQ(plat::NameFromBytes(bytes), name) << bytes;
+    EXPECT_EQ(plat::NameToBytes(name), bytes) << bytes;
+  }
 }
 
 TEST(NameMapping, DevicePathsBecomeRealPathsAndBack) {

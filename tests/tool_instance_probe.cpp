@@ -10,13 +10,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/display.h"
 #include "platform/instance.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 namespace {
-
-constexpr UINT kCloseRequest = 0x3FF;
 
 void Say(const char* line) {
   std::printf("%s\n", line);
@@ -44,7 +42,7 @@ LRESULT ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int main(int argc, char** argv) {
   SelectDisplay(DisplayKind::Headless);
-  if (HWND running = FindWindowW(u"Main Window", u"Vesk")) {
+  if (HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle)) {
     HWND forward = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1);
     if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW)) {
       std::fprintf(stderr, "probe: the running player did not take the requests\n");
@@ -56,11 +54,11 @@ int main(int argc, char** argv) {
   SetForegroundNoticeForTests([](HWND) { Say("foreground"); });
   WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeProc;
-  wc.lpszClassName = u"Main Window";
+  wc.lpszClassName = kMainWindowClass;
   if (!RegisterClassW(&wc)) return 1;
   // Hidden, as after the menu's "Hide", so that a request to show it is seen.
-  HWND hwnd = CreateWindowExW(0, u"Main Window", u"Vesk", 0, 0, 0, 240, 320, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240, 320, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return 1;
   Say("running");
   MSG msg;

@@ -30,6 +30,15 @@ player=$(first_frame_ms "$build/vesk")
 echo "start to first frame: player ${player} ms, bare SDL window ${bare} ms," \
      "ratio $(awk -v a="$player" -v b="$bare" 'BEGIN {printf "%.2f", a / b}')"
 
+# The same with 1 MiB of junk in the settings file.
+mkdir -p "$XDG_CONFIG_HOME/vesk"
+awk 'BEGIN { while (n < 1048576) { print "; junk"; print ""; n += 8 } }' \
+  >"$XDG_CONFIG_HOME/vesk/settings.reg"
+junk=$(first_frame_ms "$build/vesk")
+rm "$XDG_CONFIG_HOME/vesk/settings.reg"
+echo "start to first frame with 1 MiB of junk settings: ${junk} ms," \
+     "ratio to a clean file $(awk -v a="$junk" -v b="$player" 'BEGIN {printf "%.2f", a / b}')"
+
 # Peak memory and idle wake-ups of a running player.
 "$build/vesk" &
 pid=$!

@@ -7,9 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
-          libsdl2-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
-          googletest libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick)
+          libsdl2-dev libx11-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
+          zlib1g-dev googletest libgtest-dev libbenchmark-dev
+          libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
+          dbus-daemon dbus-bin playerctl)
 
 install_missing() {
   local missing=() p

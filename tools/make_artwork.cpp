@@ -1,4 +1,5 @@
-// Draws Vesk's artwork anew and writes it, with its resource list, into a folder:
+// Draws Vesk's artwork anew and writes it, with its resource list, into a folder,
+// and the program icon for the desktop's icon theme into its icons/ folder:
 //   make_artwork resources
 // The skins are rendered anti-aliased (4 x 4 samples a pixel) and reduced to the
 // palettes the program expects; the small status icons are drawn pixel by pixel.
@@ -7,12 +8,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -52,12 +56,14 @@ Rgb ToRgb(Px p) {
   return {double(p.r), double(p.g), double(p.b)};
 }
 
-// A finished picture: true colour pixels (top row first) and, for the icon, coverage.
+// A finished picture: true colour pixels (top row first) and, for the icon, coverage
+// (0 transparent to 255 opaque; a pixel at least half covered counts as opaque).
 struct Picture {
   int width = 0, height = 0;
   std::vector<Px> pixels;
-  std::vector<bool> opaque;
+  std::vector<uint8_t> alpha;
   Px& at(int x, int y) { return pixels[y * width + x]; }
+  bool Opaque(size_t i) const { return alpha.empty() || alpha[i] >= 128; }
 };
 
 // A scene gives the colour at a point, or nothing where it is transparent.
@@ -65,7 +71,7 @@ using Scene = std::function<std::optional<Rgb>(double x, double y)>;
 
 Picture Render(int width, int height, const Scene& scene) {
   constexpr int kSub = 4;
-  Picture pic{width, height, std::vector<Px>(width * height), std::vector<bool>(width * height)};
+  Picture pic{width, height, std::vector<Px>(width * height), std::vector<uint8_t>(width * height)};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       Rgb sum;
@@ -80,7 +86,7 @@ Picture Render(int width, int height, const Scene& scene) {
       }
       if (covered == 0) continue;
       pic.at(x, y) = ToPx({sum.r / covered, sum.g / covered, sum.b / covered});
-      pic.opaque[y * width + x] = covered * 2 >= kSub * kSub;
+      pic.alpha[y * width + x] = uint8_t(std::lround(covered * 255.0 / (kSub * kSub)));
     }
   }
   return pic;
@@ -113,7 +119,7 @@ std::vector<Px> MakePalette(const Picture& pic, int size, const std::vector<Px>&
   std::map<uint32_t, std::pair<Px, double>> counts;
   for (size_t i = 0; i < pic.pixels.size(); ++i) {
     Px p = pic.pixels[i];
-    if (!pic.opaque.empty() && !pic.opaque[i]) continue;
+    if (!pic.Opaque(i)) continue;
     if (std::find(reserved.begin(), reserved.end(), p) != reserved.end()) continue;
     auto& slot = counts[p.Key()];
     slot.first = p;
@@ -249,7 +255,7 @@ void PutDib(Bytes& out, const Picture& pic, int bits, std::vector<Px> palette, b
     } else {
       row.resize(rowBytes);
       for (int x = 0; x < pic.width; ++x) {
-        bool shown = !iconMask || pic.opaque[y * pic.width + x];
+        bool shown = !iconMask || pic.Opaque(y * pic.width + x);
         unsigned index = shown ? Nearest(palette, pic.pixels[y * pic.width + x]) : 0;
         if (bits == 8) row[x] = uint8_t(index);
         if (bits == 4) row[x / 2] |= uint8_t(index << (x % 2 ? 0 : 4));
@@ -263,7 +269,7 @@ void PutDib(Bytes& out, const Picture& pic, int bits, std::vector<Px> palette, b
     Bytes row;
     row.resize(maskRowBytes);
     for (int x = 0; x < pic.width; ++x)
-      if (!pic.opaque[y * pic.width + x]) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+      if (!pic.Opaque(y * pic.width + x)) row[x / 8] |= uint8_t(0x80 >> (x % 8));
     out.insert(out.end(), row.begin(), row.end());
   }
 }
@@ -439,6 +445,45 @@ bool WriteSkin(const std::string& dir, const Skin& s) {
          WriteSkinBmp(dir + "/forward" + n + ".bmp", Button(s, kForwardGlyph), 8, keep);
 }
 
+// A PNG of 8-bit RGBA rows, each behind filter byte 0, compressed by zlib.
+bool WritePng(const std::string& path, const Picture& pic) {
+  auto be32 = [](Bytes& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.u8((v >> shift) & 0xFF);
+  };
+  auto chunk = [&](Bytes& out, const char* type, const Bytes& data) {
+    be32(out, uint32_t(data.size()));
+    Bytes typed;
+    typed.text(type);
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    be32(out, uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
+  };
+  Bytes raw;
+  for (int y = 0; y < pic.height; ++y) {
+    raw.u8(0);
+    for (int x = 0; x < pic.width; ++x) {
+      size_t i = size_t(y) * pic.width + x;
+      Px p = pic.pixels[i];
+      raw.u8(p.r), raw.u8(p.g), raw.u8(p.b), raw.u8(pic.alpha.empty() ? 255 : pic.alpha[i]);
+    }
+  }
+  Bytes packed;
+  uLongf packedSize = compressBound(uLong(raw.size()));
+  packed.resize(packedSize);
+  if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 9) != Z_OK) return false;
+  packed.resize(packedSize);
+  Bytes header;
+  be32(header, pic.width), be32(header, pic.height);
+  header.u8(8), header.u8(6), header.u8(0), header.u8(0), header.u8(0);  // RGBA, no interlace
+  Bytes file;
+  for (unsigned b : {0x89u, 0x50u, 0x4Eu, 0x47u, 0x0Du, 0x0Au, 0x1Au, 0x0Au})
+    file.u8(b);  // the signature
+  chunk(file, "IHDR", header);
+  chunk(file, "IDAT", packed);
+  chunk(file, "IEND", Bytes{});
+  return Save(path, file);
+}
+
 // ---- The screen border and the status icons -------------------------------------
 
 // Black outline with clipped corners, a grey line inside it and a pale green field.
@@ -508,6 +553,10 @@ const std::vector<Icon> kIcons = {
 
 // ---- The click and the program icon ---------------------------------------------
 
+constexpr double kIconGrid = 32;
+// The program icon in the desktop's icon theme (hicolor), one file a size.
+constexpr int kThemeIconSizes[] = {16, 32, 48, 128, 256};
+
 // 57 samples at 11025 per second: a sharp edge ringing down within five milliseconds.
 bool WriteClick(const std::string& path) {
   constexpr int kSamples = 57, kRate = 11025;
@@ -535,15 +584,18 @@ bool WriteClick(const std::string& path) {
   return Save(path, file);
 }
 
-// A tiny player, 32 pixels: a silver body, the screen above the wheel.
-Picture PlayerIcon() {
+// A tiny player: a silver body, the screen above the wheel. Drawn on a grid of
+// 32 units and rendered afresh at each size, so every size is sharp.
+Picture PlayerIcon(int size) {
   auto roundRect = [](double x, double y, double l, double t, double r, double b, double c) {
     double dx = std::max({l + c - x, 0.0, x - (r - c)});
     double dy = std::max({t + c - y, 0.0, y - (b - c)});
     return x >= l && x <= r && y >= t && y <= b && dx * dx + dy * dy <= c * c;
   };
   const Rgb dark{58, 60, 68};
-  return Render(32, 32, [=](double x, double y) -> std::optional<Rgb> {
+  const double unit = kIconGrid / size;
+  return Render(size, size, [=](double px, double py) -> std::optional<Rgb> {
+    double x = px * unit, y = py * unit;
     if (!roundRect(x, y, 5, 0.5, 27, 31.5, 4.5)) return std::nullopt;
     if (!roundRect(x, y, 6.5, 2, 25.5, 30, 3)) return dark;
     if (InRect(x, y, 8.5, 4, 23.5, 15.5)) {
@@ -555,7 +607,7 @@ Picture PlayerIcon() {
     if (r < 2.6) return Rgb{236, 236, 240};
     if (r < 6.3) return Mix(Rgb{164, 166, 174}, Rgb{112, 114, 122}, (y - 16) / 14);
     if (r < 7.4) return dark;
-    return Mix(Rgb{242, 242, 246}, Rgb{192, 194, 202}, y / 32);
+    return Mix(Rgb{242, 242, 246}, Rgb{192, 194, 202}, y / kIconGrid);
   });
 }
 
@@ -571,13 +623,13 @@ Picture SmallPlayerIcon() {
                                       {'m', {206, 208, 214}}, {'g', {192, 222, 200}},
                                       {'w', {150, 152, 160}}, {'W', {104, 106, 114}},
                                       {'c', {238, 238, 242}}};
-  Picture pic{16, 16, std::vector<Px>(256), std::vector<bool>(256)};
+  Picture pic{16, 16, std::vector<Px>(256), std::vector<uint8_t>(256)};
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
       auto found = colours.find(rows[y][x]);
       if (found == colours.end()) continue;
       pic.at(x, y) = found->second;
-      pic.opaque[y * 16 + x] = true;
+      pic.alpha[y * 16 + x] = 255;
     }
   }
   return pic;
@@ -640,7 +692,11 @@ int main(int argc, char** argv) {
     ok = ok && WriteBmp(dir + "/" + icon.file, FromRows(icon.rows, kBlack, kWhite), icon.bits,
                         {kBlack, kWhite});
   ok = ok && WriteClick(dir + "/click.wav");
-  ok = ok && WriteIcon(dir + "/vesk.ico", {PlayerIcon(), SmallPlayerIcon()});
+  ok = ok && WriteIcon(dir + "/vesk.ico", {PlayerIcon(32), SmallPlayerIcon()});
+  std::filesystem::create_directories(dir + "/icons");
+  for (int size : kThemeIconSizes)
+    ok = ok && WritePng(dir + "/icons/vesk-" + std::to_string(size) + ".png",
+                        size == 16 ? SmallPlayerIcon() : PlayerIcon(size));
   ok = ok && WriteList(dir + "/resources.list");
   return ok ? 0 : 1;
 }

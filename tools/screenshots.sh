@@ -24,7 +24,7 @@ stop() {
   wait "$PID" || true
 }
 save() {  # NAME
-  wait_until "$WAIT_SECONDS" settled || fail "$1 did not settle"
+  wait_until settled || fail "$1 did not settle"
   shot "$PLAYER" "$out/$1.png"
   echo "$out/$1.png"
 }
@@ -32,7 +32,7 @@ save() {  # NAME
 press() {  # X Y WHAT
   shot "$PLAYER" "$WORK/before.png" "$LIST"
   click_on "$1" "$2"
-  wait_until "$WAIT_SECONDS" list_differs "$WORK/before.png" || fail "$3"
+  wait_until list_differs "$WORK/before.png" || fail "$3"
 }
 
 for look in "classic 0 0" "classic-lit 0 1" "night 1 0" "night-lit 1 1"; do

@@ -2,7 +2,7 @@
 # by the screenshot and measuring tools and the end-to-end tests.
 #   start_xvfb            starts a private X server; sets DISPLAY
 #   wait_for_window PID   waits for the player's window and its first frame; prints its X id
-#   wait_until SECONDS COMMAND...   runs the command until it succeeds
+#   wait_until COMMAND...  runs the command until it succeeds, up to WAIT_TENTHS
 #   place ID X Y          the root-window point of a screen pixel of the player
 #   shot ID FILE [CROP]   captures the window, or a crop (WxH+X+Y in screen pixels)
 #   stop_all              stops what was started (also run on exit)
@@ -28,26 +28,30 @@ start_xvfb() {
   export DISPLAY=:$(cat "$WORK/display")
 }
 
-WAIT_SECONDS=60
+WAIT_TENTHS=600  # a minute: enough on a loaded 2-core machine
 
-# Runs the command every 0.1 s until it succeeds; false after the timeout.
-wait_until() {  # SECONDS COMMAND...
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
+# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS.
+wait_until() {  # COMMAND...
+  local i
+  for i in $(seq "$WAIT_TENTHS"); do
+    "$@" && return 0
     sleep 0.1
   done
+  return 1
 }
 
 visible_window() {
   xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1
 }
 
-# The window shows the frame: its top-left corner is no longer unpainted black.
+# The window shows the player: its middle (the frame between the screen and
+# the wheel, whatever the letter box) is no longer unpainted black.
 frame_drawn() {  # ID
-  local colour
-  colour=$(import -window "$1" -crop 1x1+1+1 -format '%[hex:p{0,0}]' info: 2>/dev/null) || return 1
+  local colour WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+  [ -n "${WIDTH:-}" ] || return 1
+  colour=$(import -window "$1" -crop "1x1+$((WIDTH / 2))+$((HEIGHT / 2))" \
+    -format '%[hex:p{0,0}]' info: 2>/dev/null) || return 1
   [ -n "$colour" ] && [ "${colour:0:6}" != 000000 ]
 }
 
@@ -59,11 +63,11 @@ wait_for_window() {  # PID of the program that opens it
     id=$(visible_window)
     [ -n "$id" ]
   }
-  if ! wait_until "$WAIT_SECONDS" found "$1"; then
+  if ! wait_until found "$1"; then
     echo "no window appeared" >&2
     return 1
   fi
-  wait_until "$WAIT_SECONDS" frame_drawn "$id" || { echo "no frame was drawn" >&2; return 1; }
+  wait_until frame_drawn "$id" || { echo "no frame was drawn" >&2; return 1; }
   echo "$id"
 }
 
@@ -141,7 +145,7 @@ turn_to() {  # DEGREES ROW: circles on to the angle until the row is selected
   for attempt in 1 2 3 4 5; do
     ring_to $(($1 - 6))  # below the step threshold: no step of its own
     ring_to "$1"
-    wait_until 10 row_selected "$2" && { sleep "$PACE"; return 0; }
+    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
     sleep "$PACE"
   done
   return 1
@@ -150,7 +154,7 @@ notch() {  # DIRECTION ROW: 5 towards the user, 4 away, until the row is selecte
   local attempt
   for attempt in 1 2 3 4 5; do
     xdotool click "$1"
-    wait_until 10 row_selected "$2" && { sleep "$PACE"; return 0; }
+    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
     sleep "$PACE"
   done
   return 1

@@ -1,0 +1,33 @@
+# Removes what the last install put in place (its manifest), and then each
+# folder that held nothing else, up to <prefix>/bin and <prefix>/share, which
+# stay as other programs expect them. The manifest leaves out DESTDIR, so the
+# same DESTDIR must be given again.
+#   cmake -DMANIFEST=install_manifest.txt -DPROGRAM=bin/vesk -DDATADIR=share -P Uninstall.cmake
+cmake_minimum_required(VERSION 3.25)
+file(STRINGS ${MANIFEST} listed)
+set(installed)
+foreach(file IN LISTS listed)
+  list(APPEND installed "$ENV{DESTDIR}${file}")
+endforeach()
+set(kept)
+foreach(file IN LISTS installed)
+  if(file MATCHES "^(.*)/${PROGRAM}$")
+    get_filename_component(bin ${file} DIRECTORY)
+    list(APPEND kept ${bin} ${CMAKE_MATCH_1}/${DATADIR})
+  endif()
+endforeach()
+if(NOT kept)
+  message(FATAL_ERROR "${MANIFEST} does not name the program ${PROGRAM}")
+endif()
+foreach(file IN LISTS installed)
+  file(REMOVE ${file})
+  get_filename_component(folder ${file} DIRECTORY)
+  while(IS_DIRECTORY "${folder}" AND NOT folder IN_LIST kept)
+    file(GLOB left LIST_DIRECTORIES true ${folder}/*)
+    if(left)
+      break()
+    endif()
+    file(REMOVE_RECURSE ${folder})
+    get_filename_component(folder ${folder} DIRECTORY)
+  endwhile()
+endforeach()

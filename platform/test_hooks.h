@@ -1,0 +1,40 @@
+// What tests, tools and benchmarks use to drive and look at the platform;
+// never the program itself.
+#pragma once
+
+#include <functional>
+
+#include "platform/base.h"
+#include "platform/display.h"
+
+// Headless display only: input as the stylus and keys would give it, in
+// screen pixels, and the clock. Sleep and GetMessageW's waits advance the
+// manual clock instead of waiting.
+void InjectStylus(UINT message, int x, int y);  // WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP
+// The same, arriving when the manual clock reaches the tick: input made while
+// the player is busy (a pause, a scan).
+void InjectStylusAt(DWORD ticks, UINT message, int x, int y);
+void InjectKey(UINT virtualKey);
+void InjectWheel(int notches);         // the mouse's scroll wheel; positive away from the user
+void InjectDesktopClose();             // the desktop window's close button
+void SetHeadlessBattery(int percent);  // -1: unknown (the default)
+bool HeadlessKeptAwake();              // whether the screen saver is held off now
+void SetManualClock(DWORD ticks);
+void AdvanceManualClock(DWORD ms);
+int PresentCount();  // frames presented so far
+// Runs on the user-interface thread whenever the message loop has nothing to
+// do and would wait: a test's way to look at a running program and act on it.
+void SetHeadlessIdleHook(std::function<void()> hook);
+
+// Reads a pixel of the framebuffer as a colour.
+COLORREF ScreenPixel(int x, int y);
+// Writes the framebuffer as a 24-bit BMP file. False on failure.
+bool SaveScreenBitmap(const char* path);
+
+// Called on the user-interface thread each time another program has brought
+// a window of this process to the front.
+void SetForegroundNoticeForTests(void (*notice)(HWND hwnd));
+
+// Forgets every window, class, timer, message and drawing object, so that a
+// test can start from a clean platform.
+void ResetPlatformForTests();

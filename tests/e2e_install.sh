@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# `cmake --install` into a temporary DESTDIR: every file in place, the desktop
+# entry and the AppStream file valid; the installed tree, moved elsewhere,
+# runs without the build folder, finds its font and demo music and shows the
+# same menu as the built program; `uninstall` leaves nothing behind.
+# Usage: e2e_install.sh BUILD_FOLDER
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source "$(dirname "$0")/../tools/xvfb.sh"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The install writes its manifest into the build folder: keep a real one.
+manifest=$build/install_manifest.txt
+[ -e "$manifest" ] && cp "$manifest" "$WORK/manifest.kept"
+restore_manifest() {
+  if [ -e "$WORK/manifest.kept" ]; then cp "$WORK/manifest.kept" "$manifest"; else rm -f "$manifest"; fi
+  stop_all
+}
+trap restore_manifest EXIT
+
+prefix=/opt/vesk-test
+dest=$WORK/dest
+DESTDIR=$dest cmake --install "$build" --prefix "$prefix" >/dev/null
+root=$dest$prefix
+id=org.mireva.Vesk
+for file in bin/vesk share/vesk/Tolo.ttf share/vesk/Tolo.LICENSE \
+  "share/vesk/demo/Vesk Demo/Morning/01 Sunrise.mp3" share/applications/$id.desktop \
+  share/metainfo/$id.metainfo.xml; do
+  [ -f "$root/$file" ] || fail "not installed: $file"
+done
+for size in 16 32 48 128 256; do
+  icon=$root/share/icons/hicolor/${size}x$size/apps/$id.png
+  [ "$(identify -format %wx%h "$icon")" = "${size}x$size" ] || fail "no $size-pixel icon"
+done
+desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >/dev/null ||
+  fail "AppStream file: $(appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml")"
+
+# Moved to another prefix, with no user music: the font and the demo music are
+# found beside the installed program's share folder.
+moved=$WORK/moved
+cp -a "$root" "$moved"
+cp "$build/tool_program_files" "$moved/bin/"
+unset VESK_MUSIC_DIR
+export HOME=$WORK/home
+mkdir -p "$HOME"
+found=$("$moved/bin/tool_program_files")
+[ "$found" = "$moved/share/vesk/Tolo.ttf
+$moved/share/vesk/demo" ] || fail "the moved program looks in: $found"
+
+start_xvfb
+shoot() {  # PROGRAM PNG
+  "$1" &
+  local pid=$! window
+  window=$(wait_for_window "$pid")
+  import -window "$window" "$2"
+  kill -TERM "$pid"
+  wait "$pid" || true
+}
+shoot "$build/vesk" "$WORK/built.png"
+shoot "$moved/bin/vesk" "$WORK/installed.png"
+[ "$(pixel "$WORK/installed.png" 300 390)" = "#C6DCCA" ] || fail "no menu screen"
+same=$(compare -metric AE "$WORK/built.png" "$WORK/installed.png" null: 2>&1) || true
+[ "$same" = 0 ] || fail "the installed program's menu differs in $same pixels"
+# Without its font the menu's text is drawn in another face: the check above sees it.
+rm "$moved/share/vesk/Tolo.ttf"
+shoot "$moved/bin/vesk" "$WORK/fontless.png"
+differ=$(compare -metric AE "$WORK/built.png" "$WORK/fontless.png" null: 2>&1) || true
+[ "$differ" != 0 ] || fail "the menu looks the same without the font"
+
+DESTDIR=$dest cmake --build "$build" --target uninstall >/dev/null
+left=$(find "$dest" -mindepth 1 -not -path "$dest${prefix%/*}" -not -path "$dest$prefix" \
+  -not -path "$root/bin" -not -path "$root/share")
+[ -z "$left" ] || fail "left behind: $left"
+echo "PASS"

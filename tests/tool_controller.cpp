@@ -1,0 +1,102 @@
+// Presses each button of SDL's virtual game controller on a window of the
+// real display and checks the key it brings, as the handheld's buttons would.
+// Run under an X server:
+//   tool_controller handheld   (with VESK_FULLSCREEN=1) every button gives its key
+//                              and the pointer is hidden
+//   tool_controller desktop    a desktop window keeps the pointer and leaves
+//                              game controllers alone
+// Exits 0 when all holds, else 1 after saying what did not.
+#include <SDL.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include "platform/display.h"
+#include "platform/window.h"
+
+namespace {
+
+constexpr UINT_PTR kGiveUpTimer = 1;
+constexpr UINT kGiveUpMs = 10000;
+
+struct Press {
+  SDL_GameControllerButton button;
+  UINT key;
+};
+
+constexpr Press kPresses[] = {
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, VK_UP},        {SDL_CONTROLLER_BUTTON_DPAD_DOWN, VK_DOWN},
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, VK_LEFT},    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, VK_RIGHT},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, VK_LEFT}, {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, VK_RIGHT},
+    {SDL_CONTROLLER_BUTTON_A, VK_RETURN},          {SDL_CONTROLLER_BUTTON_B, VK_ESCAPE},
+    {SDL_CONTROLLER_BUTTON_START, VK_SELECT},
+};
+
+UINT keyGot = 0;
+bool gaveUp = false;
+
+LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_KEYDOWN) keyGot = static_cast<UINT>(wParam);
+  if (message == WM_TIMER) gaveUp = true;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Handles messages until `done` holds or the give-up timer fires.
+template <typename Done>
+bool RunUntil(HWND window, Done done) {
+  gaveUp = false;
+  SetTimer(window, kGiveUpTimer, kGiveUpMs, nullptr);
+  MSG msg;
+  while (!done() && !gaveUp && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  KillTimer(window, kGiveUpTimer);
+  return done();
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "FAIL: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool handheld = argc == 2 && std::string_view(argv[1]) == "handheld";
+  SelectDisplay(DisplayKind::Window);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Proc;
+  wc.lpszClassName = u"Controller Test";
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, u"Controller Test", u"Vesk", WS_VISIBLE, 0, 0, 240, 320, nullptr,
+                                nullptr, nullptr, nullptr);
+  if (!window) return Fail("no window");
+  if (!handheld) {
+    if (SDL_ShowCursor(SDL_QUERY) != SDL_ENABLE) return Fail("a desktop window hid the pointer");
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return Fail("a desktop window took the controllers");
+    return 0;
+  }
+  if (SDL_ShowCursor(SDL_QUERY) != SDL_DISABLE) return Fail("the pointer shows on a handheld");
+
+  int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                         SDL_CONTROLLER_BUTTON_MAX, 0);
+  if (device < 0) return Fail(SDL_GetError());
+  SDL_Joystick* pad = SDL_JoystickOpen(device);
+  SDL_JoystickID id = SDL_JoystickInstanceID(pad);
+  if (!RunUntil(window, [id] { return SDL_GameControllerFromInstanceID(id) != nullptr; }))
+    return Fail("the player did not take up the controller");
+  int failed = 0;
+  for (const Press& press : kPresses) {
+    keyGot = 0;
+    SDL_JoystickSetVirtualButton(pad, press.button, SDL_PRESSED);
+    // A real controller's device file wakes the player to read it; this one has none.
+    SDL_GameControllerUpdate();
+    RunUntil(window, [] { return keyGot != 0; });
+    SDL_JoystickSetVirtualButton(pad, press.button, SDL_RELEASED);
+    if (keyGot != press.key) {
+      std::fprintf(stderr, "FAIL: button %s gave key 0x%02X, not 0x%02X\n",
+                   SDL_GameControllerGetStringForButton(press.button), keyGot, press.key);
+      ++failed;
+    }
+  }
+  SDL_JoystickClose(pad);
+  return failed ? 1 : 0;
+}

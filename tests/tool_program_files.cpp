@@ -1,0 +1,16 @@
+// Prints where the program, placed as this tool is, finds the files that ship
+// with it: the font, then the music root (real paths, one a line).
+#include <cstdio>
+#include <string>
+
+#include "app/player.h"
+#include "platform/files.h"
+
+int main() {
+  WCHAR font[kPathChars] = u"Tolo.ttf";
+  if (!MakeProgramPath(font)) return 1;
+  std::string path;
+  for (const WCHAR* c = font; *c; ++c) path += *c == u'\\' ? '/' : char(*c);
+  std::printf("%s\n%s\n", path.c_str(), MusicRootPath());
+  return 0;
+}
