@@ -244,6 +244,21 @@ TEST_F(MainWindow, HoldingPlayPauseForTwoTicksQuitsAndSavesLiftingItEarlierDoesN
   EXPECT_NE(StoreText().find("\"Volume\"=dword:00000025"), std::string::npos);
 }
 
+// The pen up comes to the main window wherever it is lifted, so a press on
+// a button lifted over the simulated screen ends its hold.
+TEST_F(MainWindow, AButtonLiftedOverTheScreenEndsItsHold) {
+  for (const RECT* button : {&app.forwardRect, &app.playPauseRect}) {
+    app.positionSec = 7;
+    Down(Middle(*button));
+    Up(POINT{100, 80});  // over MenuList
+    EXPECT_EQ(app.holdCountdown, 0);
+    Tick();
+    Tick();
+    EXPECT_EQ(app.positionSec, 7) << "no scan";
+    ASSERT_TRUE(IsWindow(app.mainWindow)) << "no quit";
+  }
+}
+
 TEST_F(MainWindow, APressOnTheRingLiftedOverAButtonRunsThatButton) {
   Wheel(-1);  // "Settings"
   Down(Ring(45));
