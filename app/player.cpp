@@ -55,12 +55,13 @@ void CreatePane(HINSTANCE instance, const PaneRow& pane) {
 
 }  // namespace
 
-int RunPlayer(HINSTANCE instance) {
+bool StartPlayer(HINSTANCE instance, int* exitCode) {
+  *exitCode = 0;
   HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle);
   if (running) {
     SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1));
     ShowWindow(running, SW_SHOW);
-    return 0;
+    return false;
   }
   LoadSettings();
   app.streamOpen = 0;
@@ -71,8 +72,17 @@ int RunPlayer(HINSTANCE instance) {
   CreatePanes(instance);
   // Without a window there is nothing to use: say so, rather than end as if
   // all went well.
-  if (!app.mainWindow) return 1;
+  if (!app.mainWindow) {
+    *exitCode = 1;
+    return false;
+  }
   InitSoundEngine(app.mainWindow);
+  return true;
+}
+
+int RunPlayer(HINSTANCE instance) {
+  int exitCode;
+  if (!StartPlayer(instance, &exitCode)) return exitCode;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

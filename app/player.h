@@ -9,6 +9,9 @@
 constexpr WORD kQuitCommand = 40004;  // kCloseRequest: platform/instance.h
 
 int RunPlayer(HINSTANCE instance);
+// Everything before the message loop. False when the program ends at once:
+// another player runs (exit code 0) or there is no window (1).
+bool StartPlayer(HINSTANCE instance, int* exitCode);
 void CreateMainWindow(HINSTANCE instance);
 // Creates StatusBar, ScrollBar, TrackView, PlayView and AboutView, in that order.
 void CreatePanes(HINSTANCE instance);

@@ -31,6 +31,12 @@ void FillWith(HDC hdc, HBRUSH brush, const RECT& rc) {
   FillRect(hdc, &rc, brush);
 }
 
+// A context of the pane, or none for a missing pane: a null window would
+// give a context of the whole screen.
+HDC PaneDc(HWND pane) {
+  return IsWindow(pane) ? GetDC(pane) : nullptr;
+}
+
 }  // namespace
 
 LRESULT PaneWindowProc(HWND pane, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -69,7 +75,8 @@ LRESULT PaneWindowProc(HWND pane, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void FillPaneRect(HWND pane, COLORREF color, const RECT* rect) {
-  HDC hdc = GetDC(pane);
+  HDC hdc = PaneDc(pane);
+  if (!hdc) return;
   HBRUSH brush = CreateSolidBrush(color);
   RECT rc;
   if (rect) {
@@ -86,7 +93,7 @@ void FillPaneRect(HWND pane, COLORREF color, const RECT* rect) {
 }
 
 void PaintStatusBar(HWND pane, bool clearFirst) {
-  HDC hdc = GetDC(pane);
+  HDC hdc = PaneDc(pane);
   if (!hdc) return;
   SetBkColor(hdc, app.screenColor);
   if (clearFirst) FillPaneRect(pane, app.screenColor, nullptr);
@@ -128,7 +135,8 @@ int32_t BatteryPercent() {
 }
 
 void PaintScrollBar(HWND pane) {
-  HDC hdc = GetDC(pane);
+  HDC hdc = PaneDc(pane);
+  if (!hdc) return;
   HWND list = GetDlgItem(app.mainWindow, kMenuListId);
   int32_t count = static_cast<int32_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
   int32_t top = static_cast<int32_t>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
@@ -165,7 +173,7 @@ void PaintTrackView(HWND pane, bool clearFirst) {
   RECT rc;
   GetClientRect(pane, &rc);
   int32_t width = rc.right - rc.left, height = rc.bottom - rc.top;
-  HDC hdc = GetDC(pane);
+  HDC hdc = PaneDc(pane);
   if (!hdc) return;
   if (clearFirst) FillPaneRect(pane, app.screenColor, nullptr);
   if (app.repeatMode == RepeatMode::One || app.repeatMode == RepeatMode::All) {
@@ -192,7 +200,7 @@ void PaintTrackView(HWND pane, bool clearFirst) {
 void PaintAboutView(HWND pane) {
   RECT rc;
   GetClientRect(pane, &rc);
-  HDC hdc = GetDC(pane);
+  HDC hdc = PaneDc(pane);
   if (!hdc) return;
   SetBkColor(hdc, app.screenColor);
   HGDIOBJ oldFont = SelectObject(hdc, app.largeFont);

@@ -20,9 +20,9 @@ void CopyFrame(HDC hdc, int x, int y, int width, int height, int fromX) {
 }  // namespace
 
 void SlideOut(HWND pane, SlideDirection direction, COLORREF color) {
-  HDC hdc = GetDC(pane);
   RECT rc;
-  GetClientRect(pane, &rc);
+  if (!GetClientRect(pane, &rc)) return;  // a missing pane has nothing to slide
+  HDC hdc = GetDC(pane);
   int32_t width = rc.right - rc.left, height = rc.bottom - rc.top;
   HBRUSH brush = CreateSolidBrush(color);
   if (direction == SlideDirection::Left) {

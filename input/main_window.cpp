@@ -1,22 +1,321 @@
 #include "input/main_window.h"
 
+#include <algorithm>
+
 #include "app/player.h"
 #include "display/painters.h"
+#include "display/play_view.h"
 #include "display/skin.h"
+#include "display/slide.h"
+#include "input/controls.h"
+#include "menus/menu_screens.h"
 #include "platform/gdi.h"
+#include "platform/sound.h"
 #include "platform/window.h"
+#include "playback/playlist.h"
+#include "playback/sound_engine.h"
 
 namespace {
 
-void OnTimer() {
+constexpr const WCHAR* kClickSound = u"CLICK";
+constexpr int32_t kMenuThresholdDegrees = 10;
+constexpr int32_t kFineThresholdDegrees = 3;  // VolumeAdjust and Seek
+constexpr DWORD kMenuStepPauseMs = 100;
+constexpr int32_t kMaxVolume = 100;
+constexpr int32_t kVolumeKeyStep = 5;
+constexpr int32_t kClickEveryVolume = 10;
+constexpr int32_t kSeekStepSec = 4;
+constexpr int32_t kVolumeIdleTicks = 2;
+constexpr int32_t kSeekIdleTicks = 3;
+constexpr int32_t kSkipHoldTicks = 1;
+constexpr int32_t kQuitHoldTicks = 2;
+constexpr DWORD kScanIntervalMs = 200;
+constexpr int32_t kMsPerSecond = 1000;
+
+HWND Pane(int id) {
+  return GetDlgItem(app.mainWindow, id);
+}
+
+POINT PointOf(LPARAM lParam) {
+  return POINT{LOWORD(static_cast<WPARAM>(lParam)), HIWORD(static_cast<WPARAM>(lParam))};
+}
+
+bool Inside(const HitRect& rect, POINT p) {
+  return HitTest(rect, p.x, p.y);
+}
+
+void Click() {
+  if (app.clicker == 1)
+    PlaySoundW(kClickSound, GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
+}
+
+void StartTimer(HWND hwnd) {
+  app.timerId = static_cast<int32_t>(SetTimer(hwnd, kTimerId, kTimerPeriodMs, nullptr));
+}
+
+// 5 s for steps 1 to 4, 15 s for steps 5 to 8, 30 s from step 9 on.
+int32_t ScanStep(int32_t k) {
+  if (k <= 4) return 5;
+  if (k <= 8) return 15;
+  return 30;
+}
+
+void MoveStreamTo(int32_t sec) {
+  app.pausedAtMs = sec * kMsPerSecond;
+  SeekStreamMs(sec * kMsPerSecond);
+}
+
+void ApplyPendingSeek() {
+  app.seekPending = 0;
+  MoveStreamTo(app.positionSec);
+}
+
+void EnterVolumeAdjust() {
+  app.viewMode = ViewMode::VolumeAdjust;
+  HWND playView = Pane(kPlayViewId);
+  SlideOut(playView, SlideDirection::Left, app.screenColor);
+  InvalidateRect(playView, nullptr, FALSE);
+}
+
+void SetVolume(int32_t volume) {
+  app.volume = volume;
+  PaintPlayView(Pane(kPlayViewId), false);
+}
+
+void StepVolume(WheelStep step) {
+  int32_t volume = std::clamp(app.volume + step, 0, kMaxVolume);
+  if (volume == app.volume) return;
+  if (volume % kClickEveryVolume == 0) Click();
+  SetVolume(volume);
+}
+
+void StepSeek(WheelStep step) {
+  if (app.seekPending == 0) {
+    app.positionSec = GetStreamMs() / kMsPerSecond;
+    app.seekPending = 1;
+  }
+  int32_t position = app.positionSec + kSeekStepSec * step;
+  if (position < 0) position = 0;
+  if (position > app.trackLengthSec) position = app.trackLengthSec;
+  if (position == app.positionSec) return;
+  app.positionSec = position;
+  PaintPlayView(Pane(kPlayViewId), false);
+}
+
+// One row per step, then a pause; what the stylus (or the scroll wheel) did
+// meanwhile is dropped, so the selection never runs on after it stops.
+void StepMenu(WheelStep step) {
+  HWND list = Pane(kMenuListId);
+  int32_t count = static_cast<int32_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  int32_t current = static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+  int32_t row = current + step;
+  if (row < 0) row = 0;
+  if (row > count - 1) row = count - 1;
+  if (row == current) return;
+  Click();
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+  PaintScrollBar(Pane(kScrollBarId));
+  Sleep(kMenuStepPauseMs);
+  MSG msg;
+  while (PeekMessageW(&msg, app.mainWindow, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+}
+
+// A wheel step as the view mode takes it. NowPlaying is handled by callers:
+// the first movement there only switches to VolumeAdjust.
+void TurnWheel(WheelStep step) {
+  switch (app.viewMode) {
+    case ViewMode::VolumeAdjust:
+      StepVolume(step);
+      break;
+    case ViewMode::Seek:
+      StepSeek(step);
+      break;
+    case ViewMode::Menu:
+      StepMenu(step);
+      break;
+    default:
+      break;
+  }
+}
+
+void OnPenDown(HWND hwnd, POINT p) {
+  app.penDownPoint = p;
+  if (app.timerId != 0) {
+    KillTimer(hwnd, kTimerId);
+    app.timerId = 0;
+  }
+  StartTimer(hwnd);
+  if (Inside(app.backRect, p) || Inside(app.forwardRect, p)) {
+    app.holdCountdown = kSkipHoldTicks;
+    Click();
+  } else if (Inside(app.playPauseRect, p)) {
+    app.holdCountdown = kQuitHoldTicks;
+    Click();
+  } else if (Inside(app.menuRect, p) || Inside(app.centerRect, p)) {
+    Click();
+  }
+}
+
+void OnPenMove(POINT p) {
+  app.idleTicks = 0;
+  app.penMovePoint = p;
+  // Only a drag that started on the ring turns the wheel.
+  if (!Inside(app.wheelRect, app.penDownPoint) || Inside(app.centerRect, app.penDownPoint)) return;
+  if (app.viewMode == ViewMode::NowPlaying) {
+    EnterVolumeAdjust();
+    return;
+  }
+  if (app.viewMode == ViewMode::About) return;
+  int32_t threshold =
+      app.viewMode == ViewMode::Menu ? kMenuThresholdDegrees : kFineThresholdDegrees;
+  WheelStep step = DecodeWheelStep(app.penDownPoint, app.penMovePoint, threshold);
+  if (step == 0) return;
+  app.penDownPoint = app.penMovePoint;
+  TurnWheel(step);
+}
+
+// The scroll wheel: one notch is one step, wheel down (towards the user) clockwise.
+void OnScrollWheel(WPARAM wParam) {
+  app.idleTicks = 0;
+  int32_t notches = static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA;
+  WheelStep step = notches < 0 ? 1 : -1;
+  for (int32_t n = notches < 0 ? -notches : notches; n > 0; --n) {
+    if (app.viewMode == ViewMode::NowPlaying) {
+      EnterVolumeAdjust();
+      return;
+    }
+    TurnWheel(step);
+  }
+}
+
+// A pen up in Seek applies the chosen position before any button acts.
+void ApplySeekOnRelease() {
+  if (app.seekPending == 1 && app.viewMode == ViewMode::Seek) ApplyPendingSeek();
+}
+
+void OnPenUp(POINT p) {
+  app.idleTicks = 0;
+  app.holdCountdown = 0;
+  app.penDownPoint = p;
+  ApplySeekOnRelease();
+  // Only the lifting point decides.
+  if (Inside(app.backRect, p)) {
+    PreviousTrack();
+  } else if (Inside(app.playPauseRect, p)) {
+    TogglePause();
+  } else if (Inside(app.forwardRect, p)) {
+    NextTrack();
+  } else if (Inside(app.menuRect, p)) {
+    MenuButtonAction();
+  } else if (Inside(app.centerRect, p)) {
+    CentreButtonAction();
+  }
+}
+
+// The centre and menu keys press and lift their button at once.
+void PressButtonByKey(void (*action)()) {
+  Click();
+  app.idleTicks = 0;
+  ApplySeekOnRelease();
+  action();
+}
+
+void OnKey(WPARAM key) {
+  if (key == VK_SELECT) {
+    TogglePause();
+    return;
+  }
+  if (key == VK_RETURN) {
+    PressButtonByKey(CentreButtonAction);
+    return;
+  }
+  if (key == VK_ESCAPE || key == VK_BACK) {
+    PressButtonByKey(MenuButtonAction);
+    return;
+  }
+  if (app.viewMode == ViewMode::Menu) return;
+  if (key == VK_LEFT) {
+    PreviousTrack();
+  } else if (key == VK_RIGHT) {
+    NextTrack();
+  } else if (key == VK_UP || key == VK_DOWN) {
+    app.idleTicks = 0;
+    if (app.viewMode == ViewMode::NowPlaying) {
+      EnterVolumeAdjust();
+      return;
+    }
+    int32_t change = key == VK_UP ? kVolumeKeyStep : -kVolumeKeyStep;
+    int32_t volume = std::clamp(app.volume + change, 0, kMaxVolume);
+    if (volume != app.volume) SetVolume(volume);
+  }
+}
+
+// Holding back or forward: steps through the track until the pen is
+// lifted. The pen-up is taken here, so a scan never changes the track.
+void Scan(bool forwards) {
+  MSG msg;
+  for (int32_t k = 1; !PeekMessageW(&msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE); ++k) {
+    int32_t now = GetStreamMs() / kMsPerSecond;
+    int32_t position = forwards ? now + ScanStep(k) : now - ScanStep(k);
+    if (position < 0) position = 0;
+    if (forwards && position > app.trackLengthSec) position = app.trackLengthSec;
+    app.positionSec = position;
+    MoveStreamTo(position);
+    if (static_cast<int32_t>(app.viewMode) > 0) PaintPlayView(Pane(kPlayViewId), false);
+    Sleep(kScanIntervalMs);
+  }
+}
+
+void ReturnToNowPlaying() {
+  app.viewMode = ViewMode::NowPlaying;
+  app.idleTicks = 0;
+  app.seekPending = 0;
+  HWND playView = Pane(kPlayViewId);
+  SlideOut(playView, SlideDirection::Right, app.screenColor);
+  PaintPlayView(playView, false);
+}
+
+void OnTimer(HWND hwnd) {
+  if (HasFatalFileError()) ReopenTrack();
+
   if (++app.tickCount >= kStatusRefreshTicks) {
     app.tickCount = 0;
-    PaintStatusBar(GetDlgItem(app.mainWindow, kStatusBarId), false);
+    PaintStatusBar(Pane(kStatusBarId), false);
+    // The desktop's screen saver stands in for the device's idle timer.
+    KeepDisplayAwake(app.streamOpen == 1 && app.paused == 0);
+  }
+
+  if (app.seekPending == 1 && app.viewMode == ViewMode::Seek) {
+    app.idleTicks = 0;
+    ApplyPendingSeek();
+    return;
+  }
+
+  if (app.viewMode == ViewMode::VolumeAdjust || app.viewMode == ViewMode::Seek) {
+    ++app.idleTicks;
+    int32_t limit = app.viewMode == ViewMode::VolumeAdjust ? kVolumeIdleTicks : kSeekIdleTicks;
+    if (app.idleTicks >= limit) ReturnToNowPlaying();
+  }
+
+  if ((app.viewMode == ViewMode::NowPlaying || app.viewMode == ViewMode::Seek) &&
+      app.streamOpen == 1 && app.paused == 0) {
+    app.positionSec = GetStreamMs() / kMsPerSecond;
+    PaintPlayView(Pane(kPlayViewId), false);
+  }
+
+  if (app.holdCountdown == 0 || --app.holdCountdown > 0) return;
+  if (Inside(app.backRect, app.penDownPoint)) {
+    Scan(false);
+  } else if (Inside(app.forwardRect, app.penDownPoint)) {
+    Scan(true);
+  } else if (Inside(app.playPauseRect, app.penDownPoint)) {
+    SendMessageW(hwnd, WM_COMMAND, kQuitCommand, 0);
   }
 }
 
 void OnCommand(HWND hwnd, WPARAM wParam) {
-  if (HIWORD(wParam) == LBN_SELCHANGE) PaintScrollBar(GetDlgItem(app.mainWindow, kScrollBarId));
+  if (HIWORD(wParam) == LBN_SELCHANGE) PaintScrollBar(Pane(kScrollBarId));
   if (LOWORD(wParam) == kQuitCommand) QuitPlayer(hwnd);
 }
 
@@ -33,7 +332,7 @@ void OnPaint(HWND hwnd) {
 LRESULT MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE:
-      app.timerId = static_cast<int32_t>(SetTimer(hwnd, kTimerId, kTimerPeriodMs, nullptr));
+      StartTimer(hwnd);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -47,16 +346,31 @@ LRESULT MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       FillRect(reinterpret_cast<HDC>(wParam), &rc, app.frameBrush);
       return 0;
     }
+    case WM_KEYDOWN:
+      OnKey(wParam);
+      return 0;
     case WM_COMMAND:
       OnCommand(hwnd, wParam);
       return 0;
     case WM_TIMER:
-      OnTimer();
+      OnTimer(hwnd);
       return 0;
     case WM_CTLCOLORLISTBOX:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      SetFocus(GetDlgItem(app.mainWindow, kMenuListId));
+      SetFocus(Pane(kMenuListId));
       return reinterpret_cast<LRESULT>(app.screenBrush);
+    case WM_MOUSEMOVE:
+      OnPenMove(PointOf(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnPenDown(hwnd, PointOf(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+      OnPenUp(PointOf(lParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      OnScrollWheel(wParam);
+      return 0;
     case WM_SYSCOMMAND:
       // The desktop window's close button is how people quit here: it quits
       // like "Sleep", saving the settings.

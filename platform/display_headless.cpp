@@ -1,6 +1,7 @@
 // The headless display: shows nothing, takes injected input and keeps a
 // manual clock. Waiting for input with a timeout moves the clock on instead
 // of waiting, so timers fire at once and tests run in virtual time.
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -22,7 +23,7 @@ class HeadlessDisplay : public DisplayBackend {
 
   bool WaitInput(InputEvent* event, int timeoutMs) override {
     std::unique_lock lock(mutex_);
-    if (events_.empty() && !woken_ && timeoutMs != 0 && idleHook_) {
+    if (!FrontDue() && !woken_ && timeoutMs != 0 && idleHook_) {
       lock.unlock();
       idleHook_();
       lock.lock();
@@ -30,12 +31,15 @@ class HeadlessDisplay : public DisplayBackend {
     if (timeoutMs < 0) {
       // Only another thread can bring something now: wait for it for real.
       wakeup_.wait(lock, [&] { return !events_.empty() || woken_; });
-    } else if (events_.empty() && !woken_) {
-      now_ += static_cast<DWORD>(timeoutMs);
+      if (!events_.empty() && !woken_) now_ = std::max(now_, events_.front().due);
+    } else if (!FrontDue() && !woken_) {
+      DWORD wait = static_cast<DWORD>(timeoutMs);
+      if (!events_.empty()) wait = std::min(wait, events_.front().due - now_);
+      now_ += wait;
     }
     woken_ = false;
-    if (events_.empty()) return false;
-    *event = events_.front();
+    if (!FrontDue()) return false;
+    *event = events_.front().event;
     events_.pop_front();
     return true;
   }
@@ -66,11 +70,13 @@ class HeadlessDisplay : public DisplayBackend {
     return true;
   }
 
-  void KeepAwake(bool) override {}
+  void KeepAwake(bool awake) override { awake_ = awake; }
+  bool Awake() const { return awake_; }
 
-  void Inject(const InputEvent& event) {
+  // The event arrives when the manual clock reaches the tick (0: now).
+  void Inject(const InputEvent& event, DWORD due = 0) {
     std::lock_guard lock(mutex_);
-    events_.push_back(event);
+    events_.push_back(Timed{event, due});
     wakeup_.notify_all();
   }
 
@@ -85,10 +91,19 @@ class HeadlessDisplay : public DisplayBackend {
  private:
   std::mutex mutex_;
   std::condition_variable wakeup_;
-  std::deque<InputEvent> events_;
+  struct Timed {
+    InputEvent event;
+    DWORD due;
+  };
+  // In order of arrival; each waits for its tick.
+  bool FrontDue() const {
+    return !events_.empty() && static_cast<int32_t>(now_ - events_.front().due) >= 0;
+  }
+  std::deque<Timed> events_;
   bool woken_ = false;
   DWORD now_ = 0;
   int battery_ = -1;
+  bool awake_ = false;
   std::function<void()> idleHook_;
 };
 
@@ -110,8 +125,21 @@ void InjectStylus(UINT message, int x, int y) {
   if (HeadlessDisplay* h = Headless()) h->Inject(InputEvent{InputEvent::Stylus, message, x, y, 0});
 }
 
+void InjectStylusAt(DWORD ticks, UINT message, int x, int y) {
+  if (HeadlessDisplay* h = Headless()) {
+    h->Inject(InputEvent{InputEvent::Stylus, message, x, y, 0}, ticks);
+  }
+}
+
 void InjectKey(UINT virtualKey) {
   if (HeadlessDisplay* h = Headless()) h->Inject(InputEvent{InputEvent::Key, 0, 0, 0, virtualKey});
+}
+
+void InjectWheel(int notches) {
+  if (HeadlessDisplay* h = Headless()) {
+    InputEvent event{InputEvent::Wheel, 0, 0, 0, 0, notches * WHEEL_DELTA};
+    h->Inject(event);
+  }
 }
 
 void InjectDesktopClose() {
@@ -120,6 +148,11 @@ void InjectDesktopClose() {
 
 void SetHeadlessBattery(int percent) {
   if (HeadlessDisplay* h = Headless()) h->SetBattery(percent);
+}
+
+bool HeadlessKeptAwake() {
+  HeadlessDisplay* h = Headless();
+  return h && h->Awake();
 }
 
 void SetHeadlessIdleHook(std::function<void()> hook) {

@@ -265,7 +265,12 @@ class SdlDisplay : public DisplayBackend {
         got = left > 0 ? SDL_WaitEventTimeout(&e, left) : SDL_PollEvent(&e);
       }
       if (!got) return false;
-      if (e.type == wakeEvent_) return false;
+      // A wake-up ends a wait, but a caller that only takes in what is
+      // pending (timeout 0) must see the input queued behind it too.
+      if (e.type == wakeEvent_) {
+        if (timeoutMs == 0) continue;
+        return false;
+      }
       if (e.type == padEvent_) SDL_GameControllerUpdate();
       NoteX11Event(e);
       if (Translate(e, event)) return true;
@@ -389,6 +394,16 @@ class SdlDisplay : public DisplayBackend {
         event->message = WM_MOUSEMOVE;
         ToScreen(e.motion.x, e.motion.y, event);
         return true;
+      case SDL_MOUSEWHEEL: {
+        int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (notches == 0) return false;
+        event->kind = InputEvent::Wheel;
+        event->delta = notches * WHEEL_DELTA;
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        ToScreen(x, y, event);
+        return true;
+      }
       case SDL_KEYDOWN:
         event->kind = InputEvent::Key;
         event->key = VirtualKey(e.key.keysym.sym);
@@ -414,11 +429,15 @@ class SdlDisplay : public DisplayBackend {
         return VK_UP;
       case SDLK_DOWN:
         return VK_DOWN;
-      case SDLK_RETURN:
-      case SDLK_KP_ENTER:
       case SDLK_SPACE:
       case SDLK_AUDIOPLAY:
         return VK_SELECT;
+      case SDLK_RETURN:  // the centre button
+      case SDLK_KP_ENTER:
+        return VK_RETURN;
+      case SDLK_ESCAPE:  // the menu button
+      case SDLK_BACKSPACE:
+        return VK_ESCAPE;
       default:
         return 0;
     }

@@ -63,12 +63,30 @@ bool ScrollIntoView(HWND hwnd, ListBox& lb, int index) {
   return lb.top != old;
 }
 
+void InvalidateRow(HWND hwnd, const ListBox& lb, int index) {
+  if (index < 0) return;
+  RECT client;
+  GetClientRect(hwnd, &client);
+  RECT row{0, (index - lb.top) * lb.itemHeight, client.right, (index - lb.top + 1) * lb.itemHeight};
+  InvalidateRect(hwnd, &row, TRUE);
+}
+
 // Selects the row (-1: none) and shows it; true when the selection changed.
+// The changed rows are drawn at once, as the highlight must follow the
+// wheel without waiting for the message loop.
 bool Select(HWND hwnd, ListBox& lb, int index) {
-  bool changed = index != lb.selected;
+  int old = lb.selected;
+  bool changed = index != old;
   lb.selected = index;
   bool scrolled = index >= 0 && ScrollIntoView(hwnd, lb, index);
-  if (changed || scrolled) Repaint(hwnd, lb);
+  if (!lb.redraw || !(changed || scrolled)) return changed;
+  if (scrolled) {
+    Repaint(hwnd, lb);
+  } else {
+    InvalidateRow(hwnd, lb, old);
+    InvalidateRow(hwnd, lb, index);
+  }
+  UpdateWindow(hwnd);
   return changed;
 }
 

@@ -30,6 +30,7 @@ std::deque<std::function<void()>> tasks;
 std::deque<MSG> input;
 std::vector<Timer> timers;
 bool penDown = false;
+HWND capture = nullptr;  // the window that got the pen down
 
 // Whether tick a has been reached at tick b, across a wrap of the counter.
 bool Reached(DWORD due, DWORD now) {
@@ -70,19 +71,31 @@ void QueueInput(const InputEvent& event) {
       msg.lParam = 1;
       break;
     }
+    case InputEvent::Wheel:
+      // The scroll wheel turns the click wheel, which is the main window's.
+      if (!IsWindowVisible(top)) return;
+      msg.hwnd = top;
+      msg.message = WM_MOUSEWHEEL;
+      msg.wParam = MAKEWPARAM(0, static_cast<WORD>(static_cast<int16_t>(event.delta)));
+      msg.lParam = MAKELPARAM(static_cast<WORD>(event.x), static_cast<WORD>(event.y));
+      break;
     case InputEvent::Stylus: {
       // A stylus only moves while it touches the screen.
       if (event.message == WM_MOUSEMOVE && !penDown) return;
-      if (event.message == WM_LBUTTONDOWN) penDown = true;
-      if (event.message == WM_LBUTTONUP) {
-        if (!penDown) return;
-        penDown = false;
-      }
-      if (!IsWindowVisible(top)) return;
+      if (event.message == WM_LBUTTONUP && !penDown) return;
       int x = std::clamp(event.x, 0, kScreenWidth - 1);
       int y = std::clamp(event.y, 0, kScreenHeight - 1);
-      int slot = TheScreen().owner[y * kScreenWidth + x];
-      msg.hwnd = slot ? Windows()[slot]->handle : top;
+      if (event.message == WM_LBUTTONDOWN) {
+        if (!IsWindowVisible(top)) return;
+        int slot = TheScreen().owner[y * kScreenWidth + x];
+        penDown = true;
+        // As on a touch screen, the window under the pen down gets the
+        // moves and the pen up until the pen is lifted.
+        capture = slot ? Windows()[slot]->handle : top;
+      }
+      if (event.message == WM_LBUTTONUP) penDown = false;
+      if (!IsWindow(capture)) return;
+      msg.hwnd = capture;
       RECT client;
       ClientRectOnScreen(msg.hwnd, &client);
       msg.message = event.message;
@@ -208,6 +221,7 @@ void ResetMessagesForTests() {
   input.clear();
   timers.clear();
   penDown = false;
+  capture = nullptr;
 }
 
 }  // namespace plat

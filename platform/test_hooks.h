@@ -11,9 +11,14 @@
 // screen pixels, and the clock. Sleep and GetMessageW's waits advance the
 // manual clock instead of waiting.
 void InjectStylus(UINT message, int x, int y);  // WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP
+// The same, arriving when the manual clock reaches the tick: input made while
+// the player is busy (a pause, a scan).
+void InjectStylusAt(DWORD ticks, UINT message, int x, int y);
 void InjectKey(UINT virtualKey);
+void InjectWheel(int notches);         // the mouse's scroll wheel; positive away from the user
 void InjectDesktopClose();             // the desktop window's close button
 void SetHeadlessBattery(int percent);  // -1: unknown (the default)
+bool HeadlessKeptAwake();              // whether the screen saver is held off now
 void SetManualClock(DWORD ticks);
 void AdvanceManualClock(DWORD ms);
 int PresentCount();  // frames presented so far

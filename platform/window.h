@@ -62,7 +62,9 @@ constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_MOUSEWHEEL = 0x020A;  // to the main window; delta in the high word of wParam
 constexpr UINT WM_MOUSELAST = 0x020A;
+constexpr int WHEEL_DELTA = 120;  // one notch
 constexpr UINT WM_USER = 0x0400;
 
 // WM_SYSCOMMAND: the desktop window's close button arrives as SC_CLOSE.
@@ -86,6 +88,7 @@ constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
 // Virtual keys.
+constexpr UINT VK_BACK = 0x08;
 constexpr UINT VK_RETURN = 0x0D;
 constexpr UINT VK_ESCAPE = 0x1B;
 constexpr UINT VK_LEFT = 0x25;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of tools/screenshots.sh and checks their colours:
-# the frame follows the skin, the screen follows the backlight.
+# the frame follows the skin, the screen follows the backlight; the menus
+# and About were reached with the wheel and the buttons.
 # Usage: e2e_screens.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -16,5 +17,7 @@ check night.png 3 3 "#16171D" "Night frame"
 check classic.png 300 390 "#C6DCCA" "unlit screen"
 check classic-lit.png 300 390 "#69DFE3" "lit screen"
 check night-lit.png 300 390 "#69DFE3" "lit screen in Night"
+check settings.png 300 390 "#C6DCCA" "Settings menu"
+check shells.png 3 3 "#F7F7F7" "Shells menu in Classic"
 check about.png 300 390 "#C6DCCA" "About screen"
 echo "PASS: $(ls "$shots" | tr '\n' ' ')"

@@ -2,23 +2,12 @@
 # wait is for a condition, with room for a loaded machine.
 #   start_screen WxH         a private X server with a screen of that size
 #   stop_screen              ends it (the player on it notices)
-#   wait_until COMMAND...    runs the command until it succeeds, up to 60 s
 #   wait_for_player_window PID   the player's window, once shown; its X id
 #   seen ID X Y              the colour of a pixel of the window, #RRGGBB
 
 UNLIT="#C6DCCA"  # the player's screen with the backlight off
-WAIT_TENTHS=600
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-wait_until() {
-  local i
-  for i in $(seq "$WAIT_TENTHS"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 start_screen() {  # WxH
   rm -f "$WORK/display"

@@ -53,7 +53,7 @@ TEST_F(ListBoxRows, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
   Append({longText.c_str()});
   EXPECT_EQ(Send(LB_GETTEXTLEN, 0), 255);
   EXPECT_EQ(RowText(0), longText.substr(0, 255));
-  Send(LB_SETITEMDATA, 0, static_cast<DWORD>((65536u << 16) | 1));  // an ordinal wraps
+  Send(LB_SETITEMDATA, 0, 0x00000001u);  // folder ordinal 65536: its high word has wrapped to 0
   EXPECT_EQ(Send(LB_GETITEMDATA, 0), 1);
   Send(LB_SETITEMDATA, 0, 0xFFFF0001u);
   EXPECT_EQ(static_cast<DWORD>(Send(LB_GETITEMDATA, 0)), 0xFFFF0001u);
@@ -214,6 +214,38 @@ TEST_F(ListBoxPainting, SuspendedRedrawDrawsNothingAndResumingDoesNotRepaint) {
   PumpMessages();
   EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 1);
   EXPECT_GT(PixelsOf(kHighlight, 1), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A selection set by the program shows at once while the list draws and
+// shows; otherwise it waits for the next paint.
+TEST_F(ListBoxOfTwenty, ASelectionIsDrawnAtOnceOnlyWhileTheListDrawsAndShows) {
+  constexpr int kRowY = 28 + 18 + 1;  // the top of the second row, above its text
+  struct Case {
+    const char* what;
+    bool redraw;
+    bool shown;
+    bool atOnce;
+  } cases[] = {
+      {"drawing and shown", true, true, true},
+      {"drawing suspended", false, true, false},
+      {"hidden", true, false, false},
+  };
+  for (const Case& c : cases) {
+    Send(LB_SETCURSEL, 0);
+    PumpMessages();
+    COLORREF unselected = ScreenPixel(41, kRowY);
+    Send(WM_SETREDRAW, c.redraw);
+    if (!c.shown) ShowWindow(list, SW_HIDE);
+    Send(LB_SETCURSEL, 1);
+    EXPECT_EQ(ScreenPixel(41, kRowY) != unselected, c.atOnce) << c.what;
+    Send(WM_SETREDRAW, TRUE);
+    ShowWindow(list, SW_SHOW);
+    PumpMessages();
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The pane painters on the real framebuffer of a started player.
 #include "display/painters.h"
+#include "display/slide.h"
 #include "menus/menu_list.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
@@ -172,6 +173,33 @@ TEST_F(Painters, TheAboutLinesAreSpacedDownThePane) {
       EXPECT_GT(InkIn(kAboutViewId, RECT{0, top, 160, top + 15}), 0) << top;
     }
     EXPECT_EQ(InkIn(kAboutViewId, RECT{0, 0, 160, 8}), 0);
+  });
+}
+
+}  // namespace
+
+namespace {
+
+// A pane that does not exist (a null window) draws nothing at all: its
+// context would otherwise be the whole screen.
+TEST_F(Painters, AMissingPaneDrawsNothing) {
+  OnStartScreen([] {
+    std::vector<COLORREF> before;
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 240; ++x) before.push_back(ScreenPixel(x, y));
+    const std::function<void()> painters[] = {
+        [] { PaintStatusBar(nullptr, true); },
+        [] { PaintScrollBar(nullptr); },
+        [] { PaintTrackView(nullptr, true); },
+        [] { PaintAboutView(nullptr); },
+        [] { FillPaneRect(nullptr, RGB(255, 0, 0), nullptr); },
+        [] { SlideOut(nullptr, SlideDirection::Left, RGB(255, 0, 0)); },
+    };
+    for (const auto& paint : painters) paint();
+    size_t changed = 0;
+    for (int y = 0; y < 320; ++y)
+      for (int x = 0; x < 240; ++x) changed += ScreenPixel(x, y) != before[y * 240 + x];
+    EXPECT_EQ(changed, 0u);
   });
 }
 

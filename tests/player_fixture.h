@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/player.h"
+#include "platform/internal.h"
 #include "tests/headless.h"
 #include "tests/settings_fixture.h"
 
@@ -18,6 +19,7 @@ class PlayerTest : public TempConfig {
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+    plat::ResetMusicRootForTests();
     SelectDisplay(DisplayKind::Headless);
     ResetPlatformForTests();
   }

@@ -147,22 +147,28 @@ TEST_F(Windows, ContextsDrawOnlyWhatOfTheirWindowShows) {
   DeleteObject(blue);
 }
 
-TEST_F(Windows, TheStylusGoesToTheTopmostWindowUnderItInClientPixels) {
+// As on a touch screen, the window under the pen down keeps the stroke.
+TEST_F(Windows, TheStylusStrokeGoesToTheWindowUnderThePenDownInItsClientPixels) {
   InjectStylus(WM_MOUSEMOVE, 50, 50);  // no touch yet: no movement
   InjectStylus(WM_LBUTTONDOWN, 130, 30);
   InjectStylus(WM_MOUSEMOVE, 131, 31);
   InjectStylus(WM_MOUSEMOVE, 135, 35);  // only the newest move is kept
-  InjectStylus(WM_LBUTTONUP, 5, 300);
+  InjectStylus(WM_LBUTTONUP, 5, 300);   // lifted over the main window
+  InjectStylus(WM_LBUTTONDOWN, 5, 300);
   PumpMessages();
-  ASSERT_EQ(seen.size(), 3u);
+  ASSERT_EQ(seen.size(), 4u);
   EXPECT_EQ(seen[0].hwnd, right);
   EXPECT_EQ(seen[0].message, WM_LBUTTONDOWN);
   EXPECT_EQ(LOWORD(seen[0].lParam), 10);
   EXPECT_EQ(HIWORD(seen[0].lParam), 10);
   EXPECT_EQ(seen[1].message, WM_MOUSEMOVE);
   EXPECT_EQ(LOWORD(seen[1].lParam), 15);
-  EXPECT_EQ(seen[2].hwnd, main);
-  EXPECT_EQ(HIWORD(seen[2].lParam), 300);
+  EXPECT_EQ(seen[2].hwnd, right);
+  EXPECT_EQ(seen[2].message, WM_LBUTTONUP);
+  EXPECT_EQ(static_cast<int16_t>(LOWORD(seen[2].lParam)), 5 - 120);
+  EXPECT_EQ(HIWORD(seen[2].lParam), 300 - 20);
+  EXPECT_EQ(seen[3].hwnd, main);  // the next stroke starts afresh
+  EXPECT_EQ(HIWORD(seen[3].lParam), 300);
 }
 
 TEST_F(Windows, KeysGoToTheFocusedWindowOnlyWhileItShows) {

@@ -103,7 +103,7 @@ pid=$!
 win=$(wait_for_window "$pid")
 start=$(date +%s.%N)
 xdotool key --window "$win" Return Return Return
-wait_until "the first file of the big folder is heard" heard_since 0
+wait_until heard_since 0 || { echo "the first file of the big folder was not heard" >&2; exit 1; }
 echo "browsing into a folder of 70,000 files and starting one: $(awk -v b="$start" -v a="$(date +%s.%N)" 'BEGIN {printf "%.1f s", a - b}')"
 echo "peak memory playing from a folder of 70,000 files: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
 kill -TERM "$pid"

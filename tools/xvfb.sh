@@ -1,10 +1,13 @@
 # Shell functions for running the player in a real window under Xvfb, sourced
 # by the screenshot and measuring tools and the end-to-end tests.
 #   start_xvfb            starts a private X server; sets DISPLAY
-#   wait_for_window PID   waits for the player's window; prints its X id
-#   wait_until WHAT CMD.. waits up to 30 s for a command to succeed, or fails
-#   heard_since OFFSET    the disk audio driver's file sounds after the offset
+#   wait_for_window PID   waits for the player's window and its first frame; prints its X id
+#   wait_until COMMAND...  runs the command until it succeeds, up to WAIT_TENTHS
+#   place ID X Y          the root-window point of a screen pixel of the player
+#   shot ID FILE [CROP]   captures the window, or a crop (WxH+X+Y in screen pixels)
+#   heard_since OFFSET    SDL's disk driver wrote sound (not silence) after the offset
 #   stop_all              stops what was started (also run on exit)
+# Waits are for a condition, with timeouts that hold on a loaded 2-core machine.
 # Every run gets its own settings, runtime and music folders under $WORK.
 
 WORK=$(mktemp -d)
@@ -26,32 +29,149 @@ start_xvfb() {
   export DISPLAY=:$(cat "$WORK/display")
 }
 
-wait_for_window() {  # PID of the program that opens it
-  local i id
-  for i in $(seq 200); do
-    kill -0 "$1" 2>/dev/null || { echo "the program ended before its window opened" >&2; return 1; }
-    id=$(xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1) || true
-    [ -n "$id" ] && { sleep 0.3; echo "$id"; return 0; }
-    sleep 0.05
-  done
-  echo "no window appeared" >&2
-  return 1
-}
+WAIT_TENTHS=600  # a minute: enough on a loaded 2-core machine
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-wait_until() {  # WHAT COMMAND...
-  local what=$1 i
-  shift
-  for i in $(seq 300); do
+# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS.
+wait_until() {  # COMMAND...
+  local i
+  for i in $(seq "$WAIT_TENTHS"); do
     "$@" && return 0
     sleep 0.1
   done
-  fail "waited in vain: $what"
+  return 1
 }
 
-# Sound heard through SDL's disk driver (SDL_DISKAUDIOFILE): bytes that are
-# not silence, from an offset of the file on.
+visible_window() {
+  xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1
+}
+
+# The window shows the player: its middle (the frame between the screen and
+# the wheel, whatever the letter box) is no longer unpainted black.
+frame_drawn() {  # ID
+  local colour WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+  [ -n "${WIDTH:-}" ] || return 1
+  colour=$(import -window "$1" -crop "1x1+$((WIDTH / 2))+$((HEIGHT / 2))" \
+    -format '%[hex:p{0,0}]' info: 2>/dev/null) || return 1
+  [ -n "$colour" ] && [ "${colour:0:6}" != 000000 ]
+}
+
+wait_for_window() {  # PID of the program that opens it
+  local id=
+  # shellcheck disable=SC2317
+  found() {
+    kill -0 "$1" 2>/dev/null || { echo "the program ended before its window opened" >&2; exit 1; }
+    id=$(visible_window)
+    [ -n "$id" ]
+  }
+  if ! wait_until found "$1"; then
+    echo "no window appeared" >&2
+    return 1
+  fi
+  wait_until frame_drawn "$id" || { echo "no frame was drawn" >&2; return 1; }
+  echo "$id"
+}
+
+# Where the player's screen lies in its window: the whole-number scale and
+# the letter box.
+geometry() {  # ID: sets WIN_X WIN_Y SCALE OFF_X OFF_Y
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  WIN_X=$X WIN_Y=$Y
+  SCALE=$(( WIDTH / 240 < HEIGHT / 320 ? WIDTH / 240 : HEIGHT / 320 ))
+  [ "$SCALE" -ge 1 ] || SCALE=1
+  OFF_X=$(( (WIDTH - 240 * SCALE) / 2 )) OFF_Y=$(( (HEIGHT - 320 * SCALE) / 2 ))
+}
+
+place() {  # ID X Y: prints the root point of the screen pixel
+  geometry "$1"
+  echo "$((WIN_X + OFF_X + $2 * SCALE + SCALE / 2)) $((WIN_Y + OFF_Y + $3 * SCALE + SCALE / 2))"
+}
+
+shot() {  # ID FILE [WxH+X+Y in screen pixels]
+  geometry "$1"
+  if [ $# -lt 3 ]; then
+    import -window "$1" "$2"
+    return
+  fi
+  local w h x y
+  IFS='x+' read -r w h x y <<<"$3"
+  import -window "$1" -crop "$((w * SCALE))x$((h * SCALE))+$((OFF_X + x * SCALE))+$((OFF_Y + y * SCALE))" +repage "$2"
+}
+
+# Driving the player as a person would, in screen pixels of the simulated
+# player; PLAYER is the X id of its window.
+PLAYER=
+WHEEL_X=120 WHEEL_Y=210 RING=40  # the wheel's centre and a radius on its ring
+CENTRE="120 205" MENU="94 295" PLAY_PAUSE="146 295"
+LIST=151x108+40+28  # the menu list
+HIGHLIGHT=202028    # the selected row's background
+ROW_TOP=28 ROW_HEIGHT=18
+
+move_to() {  # X Y
+  local rx ry
+  read -r rx ry <<<"$(place "$PLAYER" "$1" "$2")"
+  xdotool mousemove "$rx" "$ry"
+}
+ring_to() {  # DEGREES clockwise from three o'clock
+  local x y
+  read -r x y <<<"$(awk -v a="$1" -v cx=$WHEEL_X -v cy=$WHEEL_Y -v r=$RING \
+    'BEGIN {t = a * 3.14159265 / 180; printf "%d %d", cx + r * cos(t), cy + r * sin(t)}')"
+  move_to "$x" "$y"
+}
+click_on() {  # X Y
+  move_to "$1" "$2"
+  xdotool click 1
+}
+# Whether the row is the selected one (its top left has the highlight).
+row_selected() {  # ROW
+  local y=$((ROW_TOP + $1 * ROW_HEIGHT + 1))  # above the text
+  shot "$PLAYER" "$WORK/px.png" "1x1+41+$y"
+  [ "$(convert "$WORK/px.png" -format '%[hex:p{0,0}]' info: | cut -c1-6)" = "$HIGHLIGHT" ]
+}
+# Whether the list shows exactly the picture.
+list_is() {  # FILE
+  shot "$PLAYER" "$WORK/list.png" "$LIST"
+  [ "$(compare -metric AE "$WORK/list.png" "$1" null: 2>&1)" = 0 ]
+}
+list_differs() {  # FILE
+  ! list_is "$1"
+}
+
+# One wheel step, at a person's pace: the player drops all input that comes
+# during the 100 ms after a step, so the next action waits a moment, and a
+# movement whose step did not show is made again.
+PACE=0.3
+turn_to() {  # DEGREES ROW: circles on to the angle until the row is selected
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    ring_to $(($1 - 6))  # below the step threshold: no step of its own
+    ring_to "$1"
+    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
+    sleep "$PACE"
+  done
+  return 1
+}
+notch() {  # DIRECTION ROW: 5 towards the user, 4 away, until the row is selected
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    xdotool click "$1"
+    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
+    sleep "$PACE"
+  done
+  return 1
+}
+
+# Whether the window shows the same picture twice, a moment apart: a slide
+# or a repaint has ended.
+settled() {
+  shot "$PLAYER" "$WORK/settle-a.png"
+  sleep 0.2
+  shot "$PLAYER" "$WORK/settle-b.png"
+  [ "$(compare -metric AE "$WORK/settle-a.png" "$WORK/settle-b.png" null: 2>&1)" = 0 ]
+}
+
+# Sound heard through SDL's disk driver (SDL_DISKAUDIOFILE): the bytes that
+# are not silence from an offset of the file on.
 loud_bytes() {  # FROM_OFFSET
   tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
 }

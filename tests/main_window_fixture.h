@@ -1,0 +1,120 @@
+// The player started on the headless display without its message loop: a
+// test hands it stylus, wheel, key and timer messages as the loop would, and
+// looks at the state, the list and the framebuffer.
+#pragma once
+
+#include <cmath>
+#include <string>
+
+#include "app/player.h"
+#include "menus/menu_screens.h"
+#include "platform/audio_output.h"
+#include "platform/strings.h"
+#include "platform/test_hooks.h"
+#include "platform/window.h"
+#include "tests/player_fixture.h"
+
+class MainWindowTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    Start();
+  }
+
+  // Starts the player afresh with the settings file as it is.
+  static void Start() {
+    Restart();
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, kChannels});
+    int exitCode;
+    ASSERT_TRUE(StartPlayer(GetModuleHandleW(nullptr), &exitCode));
+    PumpMessages();
+    app.clicker = 1;
+    Heard();  // nothing sounded yet
+  }
+
+  static constexpr int kRate = 48000;
+  static constexpr int kChannels = 2;
+  static constexpr double kRingRadius = 40;  // between the centre button and the rim
+
+  static POINT Middle(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
+  // A point on the wheel's ring, degrees clockwise from three o'clock.
+  static POINT Ring(double degrees) {
+    POINT c = Middle(app.wheelRect);
+    double a = degrees * M_PI / 180;
+    return POINT{c.x + static_cast<LONG>(std::lround(kRingRadius * std::cos(a))),
+                 c.y + static_cast<LONG>(std::lround(kRingRadius * std::sin(a)))};
+  }
+
+  static void Down(POINT p) {
+    InjectStylus(WM_LBUTTONDOWN, p.x, p.y);
+    PumpMessages();
+  }
+  static void Move(POINT p) {
+    InjectStylus(WM_MOUSEMOVE, p.x, p.y);
+    PumpMessages();
+  }
+  static void Up(POINT p) {
+    InjectStylus(WM_LBUTTONUP, p.x, p.y);
+    PumpMessages();
+  }
+  static void Tap(const RECT& button) {
+    Down(Middle(button));
+    Up(Middle(button));
+  }
+  // A circle on the ring from one angle by a number of degrees, moving 12
+  // degrees at a time (one menu step each), the pen lifted where it ends.
+  static void Circle(double from, double degrees) {
+    Down(Ring(from));
+    double step = degrees < 0 ? -12 : 12;
+    for (double a = step; std::abs(a) <= std::abs(degrees); a += step) Move(Ring(from + a));
+    Up(Ring(from + degrees));
+  }
+  static void Wheel(int notches) {
+    InjectWheel(notches);
+    PumpMessages();
+  }
+  static void Key(UINT key) {
+    InjectKey(key);
+    PumpMessages();
+  }
+  // One timer period passes: the tick and whatever it paints.
+  static void Tick() {
+    AdvanceManualClock(1000);
+    PumpMessages();
+  }
+
+  static std::u16string Row(int index) {
+    WCHAR text[kTextChars] = {};
+    SendMessageW(Pane(kMenuListId), LB_GETTEXT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  static int Selected() {
+    return static_cast<int>(SendMessageW(Pane(kMenuListId), LB_GETCURSEL, 0, 0));
+  }
+  static std::u16string SelectedRow() { return Row(Selected()); }
+  static int RowCount() {
+    return static_cast<int>(SendMessageW(Pane(kMenuListId), LB_GETCOUNT, 0, 0));
+  }
+
+  // Whether a sound was mixed since the last call.
+  static bool Heard() {
+    std::vector<float> out(4096 * kChannels);
+    plat::PullAudioSinkForTests(out.data(), 4096);
+    for (float s : out) {
+      if (s != 0) return true;
+    }
+    return false;
+  }
+
+  // The Now Playing panes as the Main menu's row opens them.
+  static void OpenNowPlaying() {
+    app.streamOpen = 1;
+    app.paused = 1;  // nothing plays: no stream behind it
+    ShowMainMenu(Pane(kMenuListId), u"Now Playing");
+    PumpMessages();
+    Tap(app.centerRect);
+  }
+};

@@ -1,0 +1,182 @@
+// The fixed menus walked with the wheel and the buttons: what each choice
+// shows, which row is selected afterwards, and the settings it toggles.
+#include "display/skin.h"
+#include "platform/gdi.h"
+#include "tests/main_window_fixture.h"
+
+namespace {
+
+class MenuScreens : public MainWindowTest {
+ protected:
+  // d: one wheel step down, u: up, c: the centre button, m: the menu button.
+  static void Walk(const char* steps) {
+    for (const char* s = steps; *s; ++s) {
+      switch (*s) {
+        case 'd':
+          Wheel(-1);
+          break;
+        case 'u':
+          Wheel(1);
+          break;
+        case 'c':
+          Tap(app.centerRect);
+          break;
+        case 'm':
+          Tap(app.menuRect);
+          break;
+      }
+    }
+  }
+};
+
+TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
+  struct Case {
+    const char* steps;
+    const char16_t* header;
+    MenuKind kind;
+    const char16_t* selected;  // null: the list does not show
+  } cases[] = {
+      {"", u"Vesk", MenuKind::Main, u"Browse\t>"},
+      {"m", u"Vesk", MenuKind::Main, u"Browse\t>"},
+      {"dc", u"Settings", MenuKind::Settings, u"About\t>"},
+      {"dcm", u"Vesk", MenuKind::Main, u"Settings\t>"},
+      {"dcdc", u"Shells", MenuKind::Shells, u"Classic"},
+      {"dcdcm", u"Settings", MenuKind::Settings, u"Shells\t>"},
+      {"dcdcmm", u"Vesk", MenuKind::Main, u"Settings\t>"},
+      {"dcdcmmcdcmm", u"Vesk", MenuKind::Main, u"Settings\t>"},
+      {"dcc", u"About", MenuKind::Settings, nullptr},
+      {"dccc", u"About", MenuKind::Settings, nullptr},
+      {"dccm", u"Settings", MenuKind::Settings, u"About\t>"},
+  };
+  for (const Case& c : cases) {
+    Start();
+    Walk(c.steps);
+    EXPECT_EQ(std::u16string(app.headerTitle), c.header) << c.steps;
+    EXPECT_EQ(app.menuKind, c.kind) << c.steps;
+    EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr) << c.steps;
+    EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr) << c.steps;
+    if (c.selected) {
+      EXPECT_EQ(SelectedRow(), c.selected) << c.steps;
+    }
+  }
+}
+
+TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
+  app.shuffle = 0;
+  app.repeatMode = RepeatMode::Off;
+  app.clicker = 1;
+  Walk("dc");
+  ASSERT_EQ(RowCount(), 5);
+  struct Case {
+    const char* steps;
+    int row;
+    const char16_t* text;
+  } cases[] = {
+      {"ddc", 2, u"Shuffle  On"}, {"c", 2, u"Shuffle  Off"}, {"dc", 3, u"Repeat  One"},
+      {"c", 3, u"Repeat  All"},   {"c", 3, u"Repeat  Off"},  {"dc", 4, u"Clicker  Off"},
+      {"c", 4, u"Clicker  On"},
+  };
+  for (const Case& c : cases) {
+    Walk(c.steps);
+    EXPECT_EQ(Selected(), c.row) << c.steps;
+    EXPECT_EQ(Row(c.row), c.text);
+  }
+  EXPECT_EQ(app.shuffle, 0);
+  EXPECT_EQ(app.repeatMode, RepeatMode::Off);
+  EXPECT_EQ(app.clicker, 1);
+}
+
+TEST_F(MenuScreens, ARepeatValueOutsideTheNamedOnesHasNoRow) {
+  app.repeatMode = static_cast<RepeatMode>(7);
+  Walk("dc");
+  EXPECT_EQ(RowCount(), 4);
+  EXPECT_EQ(Row(3), u"Clicker  On");
+}
+
+TEST_F(MenuScreens, BacklightTogglesTheScreenColourAndStaysOnItsRow) {
+  const POINT inList{100, 130};  // below the rows
+  COLORREF unlit = ScreenPixel(inList.x, inList.y);
+  Walk("ddc");
+  EXPECT_EQ(app.backlight, 1);
+  EXPECT_EQ(ScreenPixel(inList.x, inList.y), RGB(105, 223, 227));
+  EXPECT_EQ(SelectedRow(), u"Backlight");
+  Walk("c");
+  EXPECT_EQ(app.backlight, 0);
+  EXPECT_EQ(ScreenPixel(inList.x, inList.y), unlit);
+  EXPECT_EQ(app.menuKind, MenuKind::Main);
+}
+
+TEST_F(MenuScreens, ChoosingNightChangesTheFrameAtOnceAndKeepsTheShellsMenu) {
+  Walk("dcdc");
+  EXPECT_EQ(ScreenPixel(2, 2), RGB(247, 247, 247));
+  Walk("dc");
+  EXPECT_EQ(app.shell, Shell::Night);
+  EXPECT_EQ(ScreenPixel(2, 2), RGB(22, 23, 29));
+  EXPECT_EQ(SelectedRow(), u"Night");
+  Walk("mc");  // back to Settings, into Shells again: the current skin is selected
+  EXPECT_EQ(SelectedRow(), u"Night");
+}
+
+TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
+  OpenNowPlaying();
+  EXPECT_EQ(std::u16string(app.headerTitle), u"Now Playing");
+  EXPECT_EQ(app.menuKind, MenuKind::NowPlaying);
+  EXPECT_TRUE(IsWindowVisible(Pane(kTrackViewId)) && IsWindowVisible(Pane(kPlayViewId)));
+  EXPECT_FALSE(IsWindowVisible(Pane(kMenuListId)));
+  ViewMode expected[] = {ViewMode::Seek, ViewMode::NowPlaying, ViewMode::Seek};
+  for (ViewMode mode : expected) {
+    Walk("c");
+    EXPECT_EQ(app.viewMode, mode);
+  }
+  Walk("m");
+  EXPECT_EQ(app.viewMode, ViewMode::Menu);
+  EXPECT_EQ(SelectedRow(), u"Now Playing\t>");
+  EXPECT_EQ(Selected(), RowCount() - 1);
+  EXPECT_FALSE(IsWindowVisible(Pane(kPlayViewId)));
+}
+
+TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
+  std::filesystem::create_directories(root_ + "/Albums/Blue");
+  struct Case {
+    const char16_t* folder;
+    bool offered;
+  } cases[] = {
+      {u"\\Albums\\Blue\\", true}, {u"\\Albums\\Gone\\", false}, {u"\\", false}, {u"", false}};
+  for (const Case& c : cases) {
+    StringCchCopyW(app.lastPlayedFolder, kPathChars, c.folder);
+    ShowMainMenu(Pane(kMenuListId), u"Browse");
+    EXPECT_EQ(Row(1) == u"Last Played\t>", c.offered) << std::string(c.folder, c.folder + 1);
+    EXPECT_EQ(RowCount(), c.offered ? 6 : 5);
+  }
+}
+
+TEST_F(MenuScreens, BrowseAndLastPlayedEnterTheBrowserWithTheirHeaders) {
+  std::filesystem::create_directories(root_ + "/Albums");
+  StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\");
+  ShowMainMenu(Pane(kMenuListId), u"Browse");
+  Walk("c");
+  EXPECT_EQ(std::u16string(app.headerTitle), u"Browse");
+  EXPECT_EQ(std::u16string(app.browsePath), u"\\");
+  ShowMainMenu(Pane(kMenuListId), u"Last");
+  Walk("c");
+  EXPECT_EQ(std::u16string(app.headerTitle), u"Last Played");
+  EXPECT_EQ(std::u16string(app.browsePath), u"\\Albums\\");
+}
+
+TEST_F(MenuScreens, HideLeavesTheScreenAndASecondStartShowsIt) {
+  Walk("dddc");
+  ASSERT_EQ(SelectedRow(), u"Hide");
+  EXPECT_FALSE(IsWindowVisible(app.mainWindow));
+  EXPECT_EQ(RunPlayer(GetModuleHandleW(nullptr)), 0) << "the second start ends at once";
+  EXPECT_TRUE(IsWindowVisible(app.mainWindow));
+  EXPECT_EQ(SelectedRow(), u"Hide");
+}
+
+TEST_F(MenuScreens, SleepQuitsAndSaves) {
+  app.volume = 42;
+  Walk("ddddc");
+  EXPECT_FALSE(IsWindow(app.mainWindow));
+  EXPECT_NE(StoreText().find("\"Volume\"=dword:0000002a"), std::string::npos);
+}
+
+}  // namespace

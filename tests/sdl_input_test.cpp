@@ -1,0 +1,64 @@
+// Input on the desktop display (SDL, with its dummy video driver): what the
+// user did while the user-interface thread was busy is seen by PeekMessageW,
+// even behind the wake-up that a posted message leaves in SDL's queue.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "platform/test_hooks.h"
+#include "platform/window.h"
+
+namespace {
+
+LRESULT Plain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+class SdlInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    SelectDisplay(DisplayKind::Window);
+    ResetPlatformForTests();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Plain;
+    wc.lpszClassName = u"Sdl Input";
+    RegisterClassW(&wc);
+    main_ = CreateWindowExW(0, u"Sdl Input", u"Input", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                            nullptr, nullptr);
+    if (!main_) GTEST_SKIP() << "no SDL window with the dummy video driver";
+  }
+  void TearDown() override {
+    ResetPlatformForTests();
+    SelectDisplay(DisplayKind::Headless);
+    unsetenv("SDL_VIDEODRIVER");
+  }
+
+  static void PushButton(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x;
+    e.button.y = y;
+    SDL_PushEvent(&e);
+  }
+
+  HWND main_ = nullptr;
+};
+
+TEST_F(SdlInput, APenUpBehindAPostedMessageIsSeenByPeekMessage) {
+  PostMessageW(main_, WM_USER, 0, 0);  // as the end of a track or a second start would
+  PushButton(SDL_MOUSEBUTTONDOWN, 30, 300);
+  PushButton(SDL_MOUSEBUTTONUP, 30, 300);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE));
+  EXPECT_EQ(msg.hwnd, main_);
+  // The post and the pen down are still there, in their order.
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_USER);
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_LBUTTONDOWN);
+}
+
+}  // namespace
