@@ -21,8 +21,8 @@ expect() {  # WHAT COMMAND...: waits for the condition
   wait_until "$@" || fail "$what"
 }
 
-SCREEN=160x108+40+28  # the simulated screen below the status bar
-look() { shot "$PLAYER" "$WORK/$1.png" "$SCREEN"; }
+BELOW_STATUS=160x108+40+28  # the simulated screen below the status bar (xdotool sets SCREEN)
+look() { shot "$PLAYER" "$WORK/$1.png" "$BELOW_STATUS"; }
 same() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 || true)" = 0 ]; }
 screen_is() { look now && same now "$1"; }
 screen_differs() { ! screen_is "$1"; }
@@ -113,7 +113,6 @@ press Escape "the menu button leaves the Now Playing panes"
 expect "the listing shows with the started file's row selected" screen_is chosen
 press Escape "up to the music folder"
 press Escape "up to the Main menu"
-shot "$PLAYER" "$shots/main-last-played-now-playing.png"
 screen_differs main || fail "the Main menu gained no rows"
 
 press Down "Last Played is selected"
@@ -121,7 +120,9 @@ press Return "Last Played opens the folder"
 expect "Last Played lists the folder of the started file" screen_is album
 press Escape "up to the music folder"
 press Escape "up to the Main menu"
-for _ in 1 2 3 4 5; do press Down "moving to Sleep"; done
+for _ in 1 2 3 4 5 6; do press Down "moving down to Now Playing, the last row"; done
+shot "$PLAYER" "$shots/main-last-played-now-playing.png"
+press Up "back to Sleep"
 xdotool key Return
 wait_for_exit
 
