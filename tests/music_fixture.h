@@ -16,6 +16,7 @@
 #include "platform/internal.h"
 #include "platform/strings.h"
 #include "platform/window.h"
+#include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
 
 class MusicTest : public PlayerTest {
@@ -33,13 +34,23 @@ class MusicTest : public PlayerTest {
     if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
   }
 
-  // Runs the action inside the running player, then closes it.
-  static void Run(const std::function<void()>& action) {
-    RunWith([&] {
-      action();
-      InjectDesktopClose();
+  // Runs each step at the running player's next idle moment, so that what
+  // a step leaves for the message loop (an end notice) runs before the next;
+  // then closes the player. Its quit leaves the stream to end with the
+  // process, so the stream is closed here: no later test hears it.
+  static void RunSteps(std::vector<std::function<void()>> steps) {
+    size_t next = 0;
+    SetHeadlessIdleHook([&] {
+      if (next < steps.size()) steps[next++]();
+      if (next == steps.size()) {
+        ++next;
+        InjectDesktopClose();
+      }
     });
+    RunPlayer(GetModuleHandleW(nullptr));
+    CloseStream();
   }
+  static void Run(const std::function<void()>& action) { RunSteps({action}); }
 
   // A file under the music folder, made from the name's bytes as they are
   // (so names that are not UTF-8 can be made); its folders are made too.

@@ -22,23 +22,6 @@ class PlaylistPlayback : public MusicTest {
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
 
-  // The player's quit leaves its stream to end with the process; here the
-  // next run of the player must not hear it.
-  static void Play(const std::function<void()>& action) { PlaySteps({action}); }
-  // Runs each step at the player's next idle moment, so that what the
-  // steps left for the message loop (the end notice) runs in between.
-  static void PlaySteps(std::vector<std::function<void()>> steps) {
-    size_t next = 0;
-    SetHeadlessIdleHook([&] {
-      if (next < steps.size()) steps[next++]();
-      if (next == steps.size()) {
-        ++next;
-        InjectDesktopClose();
-      }
-    });
-    RunPlayer(GetModuleHandleW(nullptr));
-    CloseStream();
-  }
   // Lists the box and starts the file of the row, as choosing it does.
   static void Start(const std::u16string& row) {
     Browse(kBox);
@@ -76,7 +59,7 @@ TEST_F(PlaylistPlayback, PreviousGoesBackWithinTheFirstSecondAndRestartsLater) {
     int32_t pos = -1, msAfter = -1;
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
-    Play([&] {
+    Run([&] {
       app.repeatMode = c.repeat;
       Start(u"Ant");
       EXPECT_TRUE(Hear(c.heardMs));
@@ -91,7 +74,7 @@ TEST_F(PlaylistPlayback, PreviousGoesBackWithinTheFirstSecondAndRestartsLater) {
 
 TEST_F(PlaylistPlayback, NextWhilePausedOpensTheNextEntryPausedAtTheStart) {
   bool heard = true;
-  Play([&] {
+  Run([&] {
     Start(u"Ant");
     Hear(300);
     TogglePause();
@@ -106,16 +89,16 @@ TEST_F(PlaylistPlayback, NextWhilePausedOpensTheNextEntryPausedAtTheStart) {
 TEST_F(PlaylistPlayback, RepeatOneReopensTheSameEntryAtItsNaturalEnd) {
   int32_t pos = -1, msAfter = -1;
   bool open = false;
-  PlaySteps({[&] {
-               app.repeatMode = RepeatMode::One;
-               Start(u"Bee");
-               Hear(app.trackLengthSec * 1000 + 1500);
-             },
-             [&] {  // after the end notice
-               pos = app.playlistPos;
-               msAfter = GetStreamMs();
-               open = app.streamOpen == 1;
-             }});
+  RunSteps({[&] {
+              app.repeatMode = RepeatMode::One;
+              Start(u"Bee");
+              Hear(app.trackLengthSec * 1000 + 1500);
+            },
+            [&] {  // after the end notice
+              pos = app.playlistPos;
+              msAfter = GetStreamMs();
+              open = app.streamOpen == 1;
+            }});
   EXPECT_EQ(pos, 1);
   EXPECT_TRUE(open);
   EXPECT_LT(msAfter, 1500) << "the entry started again";
@@ -125,7 +108,7 @@ TEST_F(PlaylistPlayback, RepeatOneReopensTheSameEntryAtItsNaturalEnd) {
 // stands, nothing opens, and what plays goes on.
 TEST_F(PlaylistPlayback, FilesDeletedBeforeTheyOpenLeaveTheCurrentTrackPlaying) {
   bool heardAfter = false;
-  Play([&] {
+  Run([&] {
     Start(u"Ant");
     Hear(200);
     std::filesystem::remove(Path("Box/Bee.mp3"));
