@@ -4,11 +4,12 @@
 //
 // How the started file's row is found again: starting a file leaves the
 // listing in MenuList, hidden, with the chosen row selected, and browsePath
-// stays the file's folder. Nothing moves a hidden list's selection (the
-// wheel and the keys act on the Now Playing panes), so BrowseUp shows the
-// panes' listing with the started file's row still selected. Matching a
-// name against the rows could select another file whose name begins the
-// same or differs only in letter case.
+// ends with the file's entry while the Now Playing panes show. Nothing moves
+// a hidden list's selection (the wheel and the keys act on the Now Playing
+// panes), so BrowseUp cuts the entry off again and shows the panes' listing
+// with the started file's row still selected. Matching the entry's name
+// against the rows could select another file whose name begins the same or
+// differs only in letter case.
 #include "menus/browser.h"
 
 #include "display/painters.h"
@@ -93,6 +94,15 @@ bool NthName(const WCHAR* folder, const WCHAR* wildcards, int32_t ordinal, WCHAR
 bool AtTop() {
   int length = lstrlenW(app.browsePath);
   return length <= 1 || app.browsePath[0] != kSeparator || app.browsePath[length - 1] != kSeparator;
+}
+
+// Removes browsePath's last component: the folder being left, or the entry
+// of the started file. A path cut short when the entry was appended still
+// comes back to its folder.
+void CutToParent() {
+  int length = lstrlenW(app.browsePath);
+  if (length > 1) app.browsePath[--length] = 0;
+  while (length > 1 && app.browsePath[length - 1] != kSeparator) app.browsePath[--length] = 0;
 }
 
 // The header of a listing: "Browse" at the root, else the folder's own name.
@@ -180,6 +190,8 @@ void OpenBrowseRow(HWND list, int32_t row) {
   }
   BuildPlaylist(list, app.browsePath, row);
   StringCchCopyW(app.lastPlayedFolder, kPathChars, app.browsePath);
+  StringCchCatW(app.browsePath, kPathChars, name);
+  StringCchCatW(app.browsePath, kPathChars, u"\\");
   // The chosen row stays selected in the hidden list: BrowseUp returns to it.
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
   SlideOut(list, SlideDirection::Left, app.screenColor);
@@ -191,6 +203,7 @@ void BrowseUp(HWND list) {
   if (app.viewMode > ViewMode::Menu) {
     // Back from the Now Playing panes to the listing they were started
     // from, as it was: same folder, same rows, the started file selected.
+    CutToParent();
     SetFolderHeader();
     FillPaneRect(Pane(kPlayViewId), app.screenColor, nullptr);
     SlideOut(Pane(kTrackViewId), SlideDirection::Right, app.screenColor);
@@ -203,12 +216,11 @@ void BrowseUp(HWND list) {
     ShowMainMenu(list, kBrowseName);
     return;
   }
-  int length = lstrlenW(app.browsePath);
-  app.browsePath[--length] = 0;
   WCHAR name[kPathChars];
   StringCchCopyW(name, kPathChars, app.browsePath);
+  name[lstrlenW(name) - 1] = 0;
   KeepAfterLast(name, kSeparator);
-  while (length > 1 && app.browsePath[length - 1] != kSeparator) app.browsePath[--length] = 0;
+  CutToParent();
   SetFolderHeader();
   SlideOut(list, SlideDirection::Right, app.screenColor);
   ListFolder(list, app.browsePath);

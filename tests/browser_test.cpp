@@ -146,7 +146,7 @@ TEST_F(Browser, UpFromTheRootIsTheMainMenuWithBrowseSelected) {
 // is selected even when another row begins with the same name.
 TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
   for (const char* f : {"Box/Ant.mp3", "Box/Ant 2.mp3", "Box/ant.mp3"}) Song(f);
-  std::u16string selected, header, lastPlayed;
+  std::u16string selected, header, lastPlayed, playingPath, backPath;
   int32_t rowsBefore = 0, rowsAfter = 0;
   bool listShown = false;
   Run([&] {
@@ -154,6 +154,7 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     rowsBefore = RowCount();
     OpenBrowseRow(List(), RowOf(u"Ant"));
     lastPlayed = app.lastPlayedFolder;
+    playingPath = app.browsePath;
     EXPECT_EQ(std::u16string(app.playlistFolder), kBox);
     app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
     EmptyFile("Box/Another.mp3");
@@ -161,9 +162,12 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     rowsAfter = RowCount();
     selected = RowText(Selected());
     header = app.headerTitle;
+    backPath = app.browsePath;
     listShown = IsWindowVisible(List());
   });
   EXPECT_EQ(lastPlayed, kBox);
+  EXPECT_EQ(playingPath, std::u16string(kBox) + u"Ant\\") << "the started file's entry";
+  EXPECT_EQ(backPath, kBox);
   EXPECT_EQ(rowsAfter, rowsBefore) << "the listing was kept, not read again";
   EXPECT_EQ(selected, u"Ant");
   EXPECT_EQ(header, u"Box");
