@@ -25,9 +25,6 @@ struct Entry {
   std::string bytes;  // the name as the file system holds it
   std::u16string name;
   DWORD attributes = 0;
-  uint64_t size = 0;
-  FILETIME accessed{};
-  FILETIME written{};
 };
 
 // A search holds its whole result from the moment it starts, so stepping
@@ -51,14 +48,6 @@ struct FolderFd {
     if (fd >= 0) close(fd);
   }
 };
-
-FILETIME ToFileTime(const timespec& t) {
-  // 100-nanosecond steps since 1601-01-01, as the device counts.
-  constexpr int64_t kEpochDifference = 11644473600;
-  int64_t ticks = (static_cast<int64_t>(t.tv_sec) + kEpochDifference) * 10000000 + t.tv_nsec / 100;
-  if (ticks < 0) ticks = 0;
-  return {static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32)};
-}
 
 bool SameLetter(char16_t a, char16_t b) {
   if (a == b) return true;
@@ -134,26 +123,28 @@ std::optional<std::string> RealFolder(std::u16string_view folder) {
 
 // Describes the entry `bytes` of the open folder; false when it vanished or
 // is neither a file nor a folder (a pipe named like a song would hang
-// whoever opens it).
-bool DescribeEntry(int folderFd, const std::string& bytes, std::u16string name, Entry* entry) {
+// whoever opens it). The folder's listing often tells a file or a folder
+// already (type); only links and unknown types are looked up.
+bool DescribeEntry(int folderFd, const std::string& bytes, std::u16string name, Entry* entry,
+                   unsigned char type = DT_UNKNOWN) {
   if (name.size() > MAX_PATH - 1) return false;  // no buffer of the player holds it
-  struct stat st;
-  if (fstatat(folderFd, bytes.c_str(), &st, 0) != 0) {
-    // A broken or looping link still shows, as a plain file that will not open.
-    if (fstatat(folderFd, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
+  bool folder = type == DT_DIR;
+  if (type != DT_REG && type != DT_DIR) {
+    struct stat st;
+    if (fstatat(folderFd, bytes.c_str(), &st, 0) != 0) {
+      // A broken or looping link still shows, as a plain file that will not open.
+      if (fstatat(folderFd, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
+        return false;
+    } else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
       return false;
-  } else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    return false;
+    }
+    folder = S_ISDIR(st.st_mode);
   }
   entry->bytes = bytes;
   entry->name = std::move(name);
-  bool folder = S_ISDIR(st.st_mode);
   entry->attributes = folder ? FILE_ATTRIBUTE_DIRECTORY : 0;
   if (bytes[0] == '.') entry->attributes |= FILE_ATTRIBUTE_HIDDEN;
   if (entry->attributes == 0) entry->attributes = FILE_ATTRIBUTE_NORMAL;
-  entry->size = folder ? 0 : static_cast<uint64_t>(st.st_size);
-  entry->accessed = ToFileTime(st.st_atim);
-  entry->written = ToFileTime(st.st_mtim);
   return true;
 }
 
@@ -195,7 +186,8 @@ std::vector<Entry> ReadMatches(std::u16string_view devicePattern) {
     std::u16string name = plat::NameFromBytes(bytes);
     if (!PatternMatches(pattern, name)) continue;
     Entry entry;
-    if (DescribeEntry(dir.fd, bytes, std::move(name), &entry)) entries.push_back(std::move(entry));
+    if (DescribeEntry(dir.fd, bytes, std::move(name), &entry, de->d_type))
+      entries.push_back(std::move(entry));
   }
   closedir(list);
   std::sort(entries.begin(), entries.end(),
@@ -206,11 +198,6 @@ std::vector<Entry> ReadMatches(std::u16string_view devicePattern) {
 void FillFindData(const Entry& entry, WIN32_FIND_DATAW* data) {
   std::memset(data, 0, sizeof *data);
   data->dwFileAttributes = entry.attributes;
-  data->ftCreationTime = entry.written;  // Linux keeps no creation time everywhere
-  data->ftLastAccessTime = entry.accessed;
-  data->ftLastWriteTime = entry.written;
-  data->nFileSizeHigh = static_cast<DWORD>(entry.size >> 32);
-  data->nFileSizeLow = static_cast<DWORD>(entry.size);
   std::copy(entry.name.begin(), entry.name.end(), data->cFileName);
   data->cFileName[entry.name.size()] = 0;
 }
