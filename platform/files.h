@@ -12,7 +12,6 @@ constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
-
 // What the player reads of an entry: its attributes and its name. Sizes and
 // times are left out, since finding them would cost a look-up per entry.
 struct WIN32_FIND_DATAW {
