@@ -133,8 +133,19 @@ bool MakeProgramPath(WCHAR* name) {
 }
 
 void ReportPlayback() {
-  // The track, its tags and the play state join when the sound engine reports them.
   MediaReport report;
+  WCHAR path[kPathChars];
+  if (app.streamOpen == 1) {
+    report.state = app.paused ? MediaState::Paused : MediaState::Playing;
+    if (CurrentTrackPath(path)) report.file = path;
+    report.title = app.trackTags.title;
+    report.artist = app.trackTags.artist;
+    report.album = app.trackTags.album;
+    report.lengthMs = static_cast<DWORD>(GetStreamLengthMs());
+    report.positionMs = static_cast<DWORD>(app.paused ? app.pausedAtMs : GetStreamMs());
+    // NextTrack and PreviousTrack act whenever there is a playlist.
+    report.canGoNext = report.canGoPrevious = app.playlistCount > 0;
+  }
   report.volume = app.volume;
   report.shuffle = app.shuffle != 0;
   report.repeat = static_cast<int>(app.repeatMode);
