@@ -31,7 +31,7 @@ enum class MediaState { Stopped, Playing, Paused };
 
 struct MediaReport {
   MediaState state = MediaState::Stopped;
-  const WCHAR* file = nullptr;  // the track's real path in device form, or null
+  const WCHAR* file = nullptr;  // the track's path under the music root, or null
   const WCHAR* title = nullptr;
   const WCHAR* artist = nullptr;
   const WCHAR* album = nullptr;

@@ -24,14 +24,14 @@ wait_for() {  # FILE LINE [COUNT]: waits until lines of the file match (COUNT of
 
 # Silent without a bus.
 DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/none \
-  "$build/tool_mpris" "$WORK/song.mp3" >"$WORK/alone.out" 2>"$WORK/alone.err" &
+  "$build/tool_mpris" /song.mp3 >"$WORK/alone.out" 2>"$WORK/alone.err" &
 alone=$!
 wait_for "$WORK/alone.out" ready
 kill -0 "$alone" || fail "the player without a bus ended"
 kill "$alone"
 [ ! -s "$WORK/alone.err" ] || fail "without a bus: $(cat "$WORK/alone.err")"
 
-song="$WORK/Morning songs/01 Sunrise.mp3"
+song="/Morning songs/01 Sunrise.mp3"
 "$build/tool_mpris" "$song" >"$WORK/commands" &
 wait_for "$WORK/commands" ready
 for i in $(seq 200); do playerctl -l 2>/dev/null | grep -qx vesk && break; sleep 0.05; done
@@ -50,7 +50,7 @@ status|Paused
 metadata xesam:title|Sunrise — early
 metadata xesam:artist|Vesk Demo
 metadata xesam:album|Morning
-metadata xesam:url|file://${WORK// /%20}/Morning%20songs/01%20Sunrise.mp3
+metadata xesam:url|file://${VESK_MUSIC_DIR// /%20}/Morning%20songs/01%20Sunrise.mp3
 metadata mpris:length|30000000
 metadata mpris:trackid|'/org/mpris/MediaPlayer2/Track/1'
 loop|Playlist
