@@ -133,6 +133,7 @@ bool MakeProgramPath(WCHAR* name) {
 }
 
 void ReportPlayback() {
+  if (!app.mainWindow) return;  // the sound engine used alone: nothing to control
   MediaReport report;
   WCHAR path[kPathChars];
   if (app.streamOpen == 1) {
