@@ -132,13 +132,12 @@ bool MakeProgramPath(WCHAR* name) {
   return true;
 }
 
-void ReportPlayback() {
+void ReportPlayback(const WCHAR* openedPath) {
   if (!app.mainWindow) return;  // the sound engine used alone: nothing to control
   MediaReport report;
-  WCHAR path[kPathChars];
   if (app.streamOpen == 1) {
     report.state = app.paused ? MediaState::Paused : MediaState::Playing;
-    if (CurrentTrackPath(path)) report.file = path;
+    report.file = openedPath;
     report.title = app.trackTags.title;
     report.artist = app.trackTags.artist;
     report.album = app.trackTags.album;

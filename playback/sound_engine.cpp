@@ -140,7 +140,7 @@ bool OpenTrack(int32_t ordinal, int32_t openPaused) {
     }
     ApplyVolume(app.volume);
   }
-  ReportPlayback();
+  ReportPlayback(path);
   return opened;
 }
 
@@ -157,7 +157,7 @@ void ReopenTrack() {
     }
     ApplyVolume(app.volume);
   }
-  ReportPlayback();
+  ReportPlayback(path);
 }
 
 void TogglePause() {
@@ -186,11 +186,6 @@ void CloseStream() {
   if (!app.streamOpen || !app.stream) return;
   StopAndClose();
   ReportPlayback();
-}
-
-bool CurrentTrackPath(WCHAR* path) {
-  return app.streamOpen == 1 && app.playlistCount > 0 &&
-         FindEntryPath(app.playlist[app.playlistPos], path);
 }
 
 int32_t GetStreamLengthMs() {

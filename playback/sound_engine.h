@@ -15,8 +15,6 @@ void ReopenTrack();
 void TogglePause();
 void ApplyVolume(int32_t volume);
 void CloseStream();
-// The open track's full path (260 characters); false with no track open.
-bool CurrentTrackPath(WCHAR* path);
 // With no stream open: 0, and seeking does nothing.
 int32_t GetStreamMs();
 int32_t GetStreamLengthMs();
