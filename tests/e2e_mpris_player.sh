@@ -106,6 +106,7 @@ p loop Playlist
 reports loop Playlist
 p shuffle On
 reports shuffle On
+shows_track "$first"  # still: only an opened track brings a new one
 call Quit
 timeout 60 tail --pid="$player" -f /dev/null || fail "Quit did not end the player"
 wait "$player" || fail "the player ended with an error"
