@@ -23,10 +23,6 @@ constexpr int32_t kBatteryGaugeWidth = 15;
 constexpr const WCHAR* kAboutLines[] = {u"Vesk V1.04", u"Mireva", u"\u00A9 2026 Mireva",
                                         u"www.mireva.example"};
 
-void DrawIcon(HDC hdc, HBITMAP icon, int x, int y, int width, int height) {
-  TransparentImage(hdc, x, y, width, height, icon, 0, 0, width, height, kTransparentColor);
-}
-
 void FillWith(HDC hdc, HBRUSH brush, const RECT& rc) {
   FillRect(hdc, &rc, brush);
 }
@@ -104,7 +100,7 @@ void PaintStatusBar(HWND pane, bool clearFirst) {
 
   HBRUSH black = CreateSolidBrush(kBlack);
   HBRUSH screen = CreateSolidBrush(app.screenColor);
-  DrawIcon(hdc, app.batteryBitmap, rc.right - 22, 4, 20, 10);
+  DrawBitmap(hdc, app.batteryBitmap, rc.right - 22, 4, 20, 10);
   int32_t fill = BatteryPercent() * kBatteryGaugeWidth / 100;
   FillWith(hdc, black, RECT{rc.right - 20, 6, rc.right - 20 + fill, 12});
   FillWith(hdc, screen, RECT{rc.right - 20 + fill, 6, rc.right - 5, 12});
@@ -113,8 +109,8 @@ void PaintStatusBar(HWND pane, bool clearFirst) {
     const RECT icon{kPlayStateOrigin.x, kPlayStateOrigin.y, kPlayStateOrigin.x + kIconSize,
                     kPlayStateOrigin.y + kIconSize};
     if (!clearFirst) FillWith(hdc, screen, icon);
-    DrawIcon(hdc, app.paused ? app.pauseIconBitmap : app.playIconBitmap, icon.left, icon.top,
-             kIconSize, kIconSize);
+    DrawBitmap(hdc, app.paused ? app.pauseIconBitmap : app.playIconBitmap, icon.left, icon.top,
+               kIconSize, kIconSize);
   }
   DeleteObject(black);
   DeleteObject(screen);
@@ -177,10 +173,10 @@ void PaintTrackView(HWND pane, bool clearFirst) {
   if (!hdc) return;
   if (clearFirst) FillPaneRect(pane, app.screenColor, nullptr);
   if (app.repeatMode == RepeatMode::One || app.repeatMode == RepeatMode::All) {
-    DrawIcon(hdc, app.repeatMode == RepeatMode::One ? app.repeatOneBitmap : app.repeatAllBitmap,
-             width - 30, 4, 11, 7);
+    DrawBitmap(hdc, app.repeatMode == RepeatMode::One ? app.repeatOneBitmap : app.repeatAllBitmap,
+               width - 30, 4, 11, 7);
   }
-  if (app.shuffle) DrawIcon(hdc, app.shuffleBitmap, width - 15, 4, 11, 7);
+  if (app.shuffle) DrawBitmap(hdc, app.shuffleBitmap, width - 15, 4, 11, 7);
   SetBkColor(hdc, app.screenColor);
   HGDIOBJ oldFont = SelectObject(hdc, app.smallFont);
   DrawTextW(hdc, number, -1, &rc, 0);

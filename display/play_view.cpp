@@ -86,11 +86,10 @@ void PaintSeek(HDC hdc, HBRUSH black, HBRUSH screen) {
 }
 
 void PaintVolume(HDC hdc, HBRUSH black, HBRUSH screen) {
-  TransparentImage(hdc, kVolumeDownAt.x, kVolumeDownAt.y, kVolumeDownSize.cx, kVolumeDownSize.cy,
-                   app.volumeDownBitmap, 0, 0, kVolumeDownSize.cx, kVolumeDownSize.cy,
-                   kTransparentColor);
-  TransparentImage(hdc, kVolumeUpAt.x, kVolumeUpAt.y, kVolumeUpSize.cx, kVolumeUpSize.cy,
-                   app.volumeUpBitmap, 0, 0, kVolumeUpSize.cx, kVolumeUpSize.cy, kTransparentColor);
+  DrawBitmap(hdc, app.volumeDownBitmap, kVolumeDownAt.x, kVolumeDownAt.y, kVolumeDownSize.cx,
+             kVolumeDownSize.cy);
+  DrawBitmap(hdc, app.volumeUpBitmap, kVolumeUpAt.x, kVolumeUpAt.y, kVolumeUpSize.cx,
+             kVolumeUpSize.cy);
   Polyline(hdc, kVolumeOutline, static_cast<int>(std::size(kVolumeOutline)));
   app.volume = std::clamp(app.volume, 0, kMaxVolume);
   int32_t fill = (kVolumeRight - kVolumeLeft) * app.volume / kMaxVolume;

@@ -57,11 +57,11 @@ HFONT CreateToloFont(LONG height) {
   return CreateFontIndirectW(&lf);
 }
 
+}  // namespace
+
 void DrawBitmap(HDC hdc, HBITMAP bitmap, int x, int y, int width, int height) {
   TransparentImage(hdc, x, y, width, height, bitmap, 0, 0, width, height, kTransparentColor);
 }
-
-}  // namespace
 
 void CreateDrawingResources(HINSTANCE instance) {
   app.measureDC = GetDC(app.mainWindow);

@@ -16,5 +16,7 @@ void CreateDrawingResources(HINSTANCE instance);
 // sets both colours and brushes.
 void LoadSkin(HINSTANCE instance);
 void ReleaseResources();
+// Draws the bitmap unscaled at (x, y), its pure white left transparent.
+void DrawBitmap(HDC hdc, HBITMAP bitmap, int x, int y, int width, int height);
 // The five controls and the screen border, on a context of the main window.
 void PaintFrame(HDC hdc);

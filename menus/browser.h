@@ -4,8 +4,18 @@
 
 #include "app/app_state.h"
 
+// The Main menu's row that leads to the browser, and the header of the root.
+inline constexpr WCHAR kBrowseName[] = u"Browse";
+
+// Fills the list with the folder's sub-folders (Arrow rows) and MP3 files
+// (without ".mp3"), sorted together; the selection is the caller's.
 void ListFolder(HWND list, const WCHAR* folder);
-// The row's full name (260 characters) and whether it is a folder.
+// The row's full name (260 characters) and whether it is a folder. A row cut
+// with "..." is looked up again in browsePath by its FileOrdinal, and a file
+// name found that way keeps its extension. False when there is no such row.
 bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder);
+// Enters the chosen folder, or starts the chosen file's folder from it.
 void OpenBrowseRow(HWND list, int32_t row);
+// Back to the listing from the Now Playing panes, up one folder, or from the
+// root to the Main menu.
 void BrowseUp(HWND list);

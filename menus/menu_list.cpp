@@ -25,9 +25,6 @@ constexpr int kTabStop = 71;
 // The room an Arrow row keeps right of its text is measured on two spaces
 // and the arrow, a little wider than the tab and arrow it then gets.
 constexpr WCHAR kArrowReserve[] = u"  >";
-constexpr WCHAR kEllipsis[] = u"...";
-constexpr int kEllipsisChars = 3;
-constexpr int kArrowSuffixChars = 2;
 constexpr int kMaxRowChars = kTextChars - 1;
 
 bool IsHighSurrogate(WCHAR c) {

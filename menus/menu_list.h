@@ -9,6 +9,10 @@ enum class RowKind : int32_t { Plain = 0, Arrow = 1 };
 // Rows that lead to another screen end in this: a tab, so that the arrows of
 // short rows line up at the list's tab stop, and the arrow.
 inline constexpr WCHAR kArrowSuffix[] = u"\t>";
+inline constexpr int kArrowSuffixChars = 2;
+// What a text cut to fit ends in.
+inline constexpr WCHAR kEllipsis[] = u"...";
+inline constexpr int kEllipsisChars = 3;
 
 // Creates MenuList as a child of the main window and sets its font, row
 // height, tab stop and selection; showing a menu in it is the caller's.

@@ -1,5 +1,5 @@
 // The built-in "LISTBOX" class: a single-selection list of text rows, each
-// with a 32-bit item data word. A row keeps its slot in a pool and the list
+// with a pointer-sized item data word. A row keeps its slot in a pool and the list
 // order is a vector of 32-bit slot numbers, so a sorted insertion into a long
 // folder listing shifts 4 bytes per row instead of strings.
 #include "platform/listbox.h"
@@ -293,15 +293,14 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return SetTabStops(hwnd, lb, wParam, reinterpret_cast<const int*>(lParam));
     case LB_GETITEMDATA:
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      // Zero-extended, so that no data word reads as LB_ERR.
-      return static_cast<LRESULT>(lb.pool[lb.order[index]].data);
+      return lb.pool[lb.order[index]].data;
     case LB_SETITEMDATA:
       if (index == -1) {
-        for (uint32_t slot : lb.order) lb.pool[slot].data = static_cast<DWORD>(lParam);
+        for (uint32_t slot : lb.order) lb.pool[slot].data = lParam;
         return 0;
       }
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      lb.pool[lb.order[index]].data = static_cast<DWORD>(lParam);
+      lb.pool[lb.order[index]].data = lParam;
       return 0;
     case LB_SETITEMHEIGHT:
       return SetItemHeight(hwnd, lb, lParam);

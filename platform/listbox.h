@@ -13,7 +13,7 @@ namespace plat {
 struct ListBox {
   struct Row {
     std::u16string text;  // at most 255 characters
-    DWORD data = 0;
+    LPARAM data = 0;      // pointer-sized: a folder listing keeps whole ordinals in it
   };
   std::vector<Row> pool;            // rows by slot; a slot never moves
   std::vector<uint32_t> freeSlots;  // slots of deleted rows, for reuse

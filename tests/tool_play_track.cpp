@@ -26,10 +26,18 @@ int32_t entry = 0;
 
 // Refreshes the play view as the one-second timer would, and quits once the
 // time has reached the length and stood still for a moment: all was heard.
+// The end of the one-entry playlist closes the stream while its tail still
+// plays out, so a closed stream quits a tick later.
 LRESULT WatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_TIMER) return DefWindowProcW(hwnd, msg, wParam, lParam);
   static int32_t lastMs = -1;
   static DWORD stillSince = 0;
+  static bool closedAtLastTick = false;
+  if (app.streamOpen == 0) {
+    if (closedAtLastTick) PostQuitMessage(0);
+    closedAtLastTick = true;
+    return 0;
+  }
   int32_t ms = GetStreamMs();
   app.positionSec = ms / 1000;
   PaintPlayView(GetDlgItem(app.mainWindow, kPlayViewId), false);
@@ -65,7 +73,7 @@ int main(int argc, char** argv) {
   for (bool more = find != INVALID_HANDLE_VALUE; more && wanted != data.cFileName; ++entry)
     more = FindNextFileW(find, &data);
   FindClose(find);
-  app.playlist = &entry;
+  app.playlist = new int32_t[1]{entry};  // the playlist's own, freed at its end
   app.playlistCount = 1;
   app.viewMode = ViewMode::NowPlaying;
   ShowWindow(GetDlgItem(app.mainWindow, kMenuListId), SW_HIDE);
@@ -84,6 +92,6 @@ int main(int argc, char** argv) {
   SetTimer(watch, kWatchTimer, kWatchMs, nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-  app.playlist = nullptr;
+  delete[] app.playlist;
   return 0;
 }

@@ -43,11 +43,11 @@ case "${1:-}" in
     ;;
   test)
     install_missing
+    tools/fuzz.sh 20
     build build
     (cd build && ctest --output-on-failure -j2)
     build build-asan -DVESK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-asan && ctest --output-on-failure -j2)
-    tools/fuzz.sh 20
     ;;
   bench)
     PACKAGES+=("${BENCH_PACKAGES[@]}")

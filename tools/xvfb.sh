@@ -5,6 +5,7 @@
 #   wait_until COMMAND...  runs the command until it succeeds, up to WAIT_TENTHS
 #   place ID X Y          the root-window point of a screen pixel of the player
 #   shot ID FILE [CROP]   captures the window, or a crop (WxH+X+Y in screen pixels)
+#   heard_since OFFSET    SDL's disk driver wrote sound (not silence) after the offset
 #   stop_all              stops what was started (also run on exit)
 # Waits are for a condition, with timeouts that hold on a loaded 2-core machine.
 # Every run gets its own settings, runtime and music folders under $WORK.
@@ -168,6 +169,14 @@ settled() {
   shot "$PLAYER" "$WORK/settle-b.png"
   [ "$(compare -metric AE "$WORK/settle-a.png" "$WORK/settle-b.png" null: 2>&1)" = 0 ]
 }
+
+# Sound heard through SDL's disk driver (SDL_DISKAUDIOFILE): the bytes that
+# are not silence from an offset of the file on.
+loud_bytes() {  # FROM_OFFSET
+  tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
+}
+size_of_heard() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
+heard_since() { [ "$(loud_bytes "$1")" -gt 10000 ]; }
 
 # The colour of a pixel of a PNG as #RRGGBB.
 pixel() {  # FILE X Y

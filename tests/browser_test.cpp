@@ -1,0 +1,286 @@
+// The folder browser on real folders: listings, names the rows cut, going in
+// and up, starting a file and coming back, and folders that misbehave.
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "playback/playlist.h"
+#include "tests/music_fixture.h"
+
+namespace {
+
+constexpr WCHAR kBox[] = u"\\Box\\";
+
+class Browser : public MusicTest {};
+
+TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations) {
+  for (const char* folder : {"Box/Bats", "Box/cows", "Box/dir.mp3"}) Folder(folder);
+  for (const char* file : {"Box/ant.mp3", "Box/Bee.MP3", "Box/notes.txt"}) EmptyFile(file);
+  std::vector<std::u16string> rows;
+  std::vector<LPARAM> data;
+  std::vector<LPARAM> expected;
+  Run([&] {
+    Browse(kBox);
+    rows = Rows();
+    for (int32_t i = 0; i < RowCount(); ++i) data.push_back(RowData(i));
+    expected = {MakeListItemData(OrdinalOf(kBox, kMp3Pattern, u"ant.mp3"), false),
+                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"Bats"), true),
+                MakeListItemData(OrdinalOf(kBox, kMp3Pattern, u"Bee.MP3"), false),
+                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"cows"), true),
+                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"dir.mp3"), true)};
+  });
+  EXPECT_EQ(rows,
+            (std::vector<std::u16string>{u"ant", u"Bats\t>", u"Bee", u"cows\t>", u"dir.mp3\t>"}))
+      << "the folder named like a song is a folder row only; the text file has none";
+  EXPECT_EQ(data, expected);
+  EXPECT_EQ(app.menuKind, MenuKind::Browse);
+}
+
+// Names the platform maps (bytes that are not UTF-8, a backslash) and names
+// that differ only in letter case each list, and each row leads to its own
+// file, whether its row is cut or not.
+TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
+  const std::string longName(120, 'w');
+  const std::vector<std::string> files = {"caf\xE9.mp3", "a\\b.mp3",    "song.mp3",
+                                          "SONG.mp3",    "Wait....mp3", longName + ".mp3"};
+  for (const std::string& file : files) EmptyFile("Box/" + file);
+  Folder("Box/" + longName);
+  struct Seen {
+    std::u16string row, full;
+    bool folder;
+    int32_t entry, ordinal;
+  };
+  std::vector<Seen> seen;
+  Run([&] {
+    Browse(kBox);
+    for (int32_t row = 0; row < RowCount(); ++row) {
+      Seen s{RowText(row), u"", false, -1, -1};
+      WCHAR name[kPathChars];
+      EXPECT_TRUE(RowFullName(List(), row, name, &s.folder));
+      s.full = name;
+      if (!s.folder) {
+        BuildPlaylist(List(), app.browsePath, row);
+        s.entry = app.playlist[app.playlistPos];
+        std::u16string fileName = s.full;
+        if (fileName.size() < 4 || fileName.substr(fileName.size() - 4) != u".mp3")
+          fileName += u".mp3";
+        s.ordinal = OrdinalOf(kBox, kMp3Pattern, fileName);
+      }
+      seen.push_back(s);
+    }
+  });
+  ASSERT_EQ(seen.size(), files.size() + 1);
+  std::vector<std::u16string> fullNames;
+  for (const Seen& s : seen) {
+    fullNames.push_back(s.full);
+    if (!s.folder) {
+      EXPECT_EQ(s.entry, s.ordinal) << "each file row starts its own file";
+    }
+  }
+  const std::u16string longWide(longName.begin(), longName.end());
+  for (const std::u16string& name :
+       {plat::NameFromBytes("caf\xE9"), plat::NameFromBytes("a\\b"), std::u16string(u"song"),
+        std::u16string(u"SONG"), std::u16string(u"Wait....mp3"), longWide + u".mp3", longWide}) {
+    EXPECT_NE(std::find(fullNames.begin(), fullNames.end(), name), fullNames.end())
+        << "an uncut row gives its text; a cut one, and one ending in \"...\", the entry's name";
+  }
+  for (const Seen& s : seen) {
+    if (s.full.rfind(u"www", 0) == 0) {
+      EXPECT_EQ(s.row.substr(s.row.size() - (s.folder ? 5 : 3)), s.folder ? u"...\t>" : u"...");
+    }
+  }
+}
+
+TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgain) {
+  const std::string longName(120, 'f');
+  const std::u16string longWide(longName.begin(), longName.end());
+  for (const char* f : {"Box/Ant", "Box/ant", "Box/Ant 2", "Box/Zoo"}) Folder(f);
+  Folder("Box/" + longName + "/inner");
+  EmptyFile("Box/aardvark.mp3");
+  std::vector<std::u16string> selectedAfterUp;
+  std::u16string header, path;
+  Run([&] {
+    Browse(kBox);
+    for (const std::u16string& row :
+         {std::u16string(u"Ant\t>"), std::u16string(u"ant\t>"), std::u16string(u"Ant 2\t>")}) {
+      OpenBrowseRow(List(), RowOf(row));
+      EXPECT_EQ(std::u16string(app.headerTitle), row.substr(0, row.size() - 2));
+      BrowseUp(List());
+      selectedAfterUp.push_back(RowText(Selected()));
+    }
+    int32_t cut = -1;
+    for (int32_t i = 0; i < RowCount(); ++i)
+      if (RowText(i).rfind(u"fff", 0) == 0) cut = i;
+    OpenBrowseRow(List(), cut);
+    header = app.headerTitle;
+    path = app.browsePath;
+    EXPECT_EQ(Rows(), std::vector<std::u16string>{u"inner\t>"});
+    EXPECT_EQ(Selected(), 0);
+    BrowseUp(List());
+    selectedAfterUp.push_back(RowText(Selected()));
+    EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
+    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+  });
+  ASSERT_EQ(selectedAfterUp.size(), 4u);
+  EXPECT_EQ(selectedAfterUp[0], u"Ant\t>");
+  EXPECT_EQ(selectedAfterUp[1], u"ant\t>") << "letter case tells the folders apart";
+  EXPECT_EQ(selectedAfterUp[2], u"Ant 2\t>");
+  EXPECT_EQ(selectedAfterUp[3].rfind(u"fff", 0), 0u);
+  EXPECT_EQ(header, longWide);
+  EXPECT_EQ(path, std::u16string(kBox) + longWide + u"\\");
+}
+
+TEST_F(Browser, UpFromTheRootIsTheMainMenuWithBrowseSelected) {
+  Folder("Box");
+  std::u16string header;
+  Run([&] {
+    Browse(u"\\");
+    BrowseUp(List());
+    EXPECT_EQ(RowText(Selected()), u"Browse\t>");
+    header = app.headerTitle;
+  });
+  EXPECT_EQ(app.menuKind, MenuKind::Main);
+  EXPECT_EQ(header, u"Vesk");
+}
+
+// The listing is not read again on the way back, and the started file's row
+// is selected even when another row begins with the same name.
+TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
+  for (const char* f : {"Box/Ant.mp3", "Box/Ant 2.mp3", "Box/ant.mp3"}) Song(f);
+  std::u16string selected, header, lastPlayed, playingPath, backPath;
+  int32_t rowsBefore = 0, rowsAfter = 0;
+  bool listShown = false;
+  Run([&] {
+    Browse(kBox);
+    rowsBefore = RowCount();
+    OpenBrowseRow(List(), RowOf(u"Ant"));
+    lastPlayed = app.lastPlayedFolder;
+    playingPath = app.browsePath;
+    EXPECT_EQ(std::u16string(app.playlistFolder), kBox);
+    app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
+    EmptyFile("Box/Another.mp3");
+    BrowseUp(List());
+    rowsAfter = RowCount();
+    selected = RowText(Selected());
+    header = app.headerTitle;
+    backPath = app.browsePath;
+    listShown = IsWindowVisible(List());
+  });
+  EXPECT_EQ(lastPlayed, kBox);
+  EXPECT_EQ(playingPath, std::u16string(kBox) + u"Ant\\") << "the started file's entry";
+  EXPECT_EQ(backPath, kBox);
+  EXPECT_EQ(rowsAfter, rowsBefore) << "the listing was kept, not read again";
+  EXPECT_EQ(selected, u"Ant");
+  EXPECT_EQ(header, u"Box");
+  EXPECT_TRUE(listShown);
+  EXPECT_EQ(app.viewMode, ViewMode::Menu);
+}
+
+TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
+  ManyFiles("Big", 70000);
+  int32_t rows = 0, entry = -1, expected = -2;
+  Run([&] {
+    Browse(u"\\Big\\");
+    rows = RowCount();
+    int32_t last = RowOf(u"69999");
+    BuildPlaylist(List(), app.browsePath, last);
+    entry = app.playlist[app.playlistPos];
+    expected = OrdinalOf(u"\\Big\\", kMp3Pattern, u"69999.mp3");
+  });
+  EXPECT_EQ(rows, 70000);
+  EXPECT_GE(expected, 65536);
+  EXPECT_EQ(entry, expected) << "choosing a file plays that file, not one 65,536 before it";
+}
+
+// Folders that change or refuse: nothing breaks, and the outcome is quiet.
+TEST_F(Browser, AFolderDeletedWhileShownGivesEmptyListingsAndNoPlaylist) {
+  Folder("Box/Sub");
+  Song("Box/Ant.mp3");
+  int32_t subRows = -1;
+  Run([&] {
+    Browse(kBox);
+    std::filesystem::remove_all(Path("Box"));
+    OpenBrowseRow(List(), RowOf(u"Ant"));
+    EXPECT_EQ(app.playlistCount, 0);
+    EXPECT_EQ(app.playlist, nullptr);
+    app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
+    BrowseUp(List());
+    OpenBrowseRow(List(), RowOf(u"Sub\t>"));
+    subRows = RowCount();
+    EXPECT_EQ(Selected(), -1);
+    BrowseUp(List());
+    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+    OpenBrowseRow(List(), 0);  // no rows: nothing happens
+    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+  });
+  EXPECT_EQ(subRows, 0);
+}
+
+TEST_F(Browser, AFolderTooDeepForThePathBuffersIsNotEntered) {
+  const std::string level(100, 'd');
+  Folder(level + "/" + level + "/" + level + "/inner");
+  std::u16string pathAfter;
+  std::vector<std::u16string> rowsBefore, rowsAfter;
+  Run([&] {
+    Browse(u"\\");
+    OpenBrowseRow(List(), 0);
+    OpenBrowseRow(List(), 0);
+    rowsBefore = Rows();
+    std::u16string before = app.browsePath;
+    OpenBrowseRow(List(), 0);
+    pathAfter = app.browsePath;
+    EXPECT_EQ(pathAfter, before);
+    rowsAfter = Rows();
+  });
+  EXPECT_EQ(pathAfter.size(), 1u + 2 * 101);
+  EXPECT_EQ(rowsAfter, rowsBefore);
+}
+
+TEST_F(Browser, AMusicRootThatIsALinkListsLikeTheFolderItPointsTo) {
+  Folder("real/Box");
+  EmptyFile("real/Box/Ant.mp3");
+  std::filesystem::create_directory_symlink(Path("real"), root_ + "/linked");
+  std::filesystem::create_directory_symlink(Path("real/Box"), Path("real/BoxLink"));
+  setenv("VESK_MUSIC_DIR", (root_ + "/linked").c_str(), 1);
+  plat::ResetMusicRootForTests();
+  std::vector<std::u16string> root, box;
+  Run([&] {
+    Browse(u"\\");
+    root = Rows();
+    OpenBrowseRow(List(), RowOf(u"BoxLink\t>"));
+    box = Rows();
+  });
+  EXPECT_EQ(root, (std::vector<std::u16string>{u"Box\t>", u"BoxLink\t>"}));
+  EXPECT_EQ(box, std::vector<std::u16string>{u"Ant"});
+}
+
+// Run as root, the check is made by a child that gives up root first.
+TEST_F(Browser, AFolderTheUserMayNotReadListsEmpty) {
+  EmptyFile("Locked/Ant.mp3");
+  EmptyFile("Open/Ant.mp3");
+  chmod(Path("Locked").c_str(), 0);
+  if (geteuid() != 0) {
+    int32_t rows = -1;
+    Run([&] {
+      Browse(u"\\Locked\\");
+      rows = RowCount();
+    });
+    EXPECT_EQ(rows, 0);
+    return;
+  }
+  for (const std::string& folder : {root_, music_}) chmod(folder.c_str(), 0755);
+  constexpr uid_t kNobody = 65534;
+  pid_t child = fork();
+  if (child == 0) {
+    if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(2);
+    WIN32_FIND_DATAW found;
+    bool locked = FindFirstFileW(u"\\Locked\\*.*", &found) == INVALID_HANDLE_VALUE;
+    bool open = FindFirstFileW(u"\\Open\\*.*", &found) != INVALID_HANDLE_VALUE;
+    _exit(locked && open ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the locked folder gives no entries, the open one does";
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# A person's whole use of the player, in a real window under Xvfb with the
+# sound written to a file by SDL's disk driver: browse into a folder, start a
+# file and hear it, skip, pause, turn the volume with the wheel, seek, go
+# back to the same row, use Last Played, quit with Sleep, and find it all
+# again after a restart. Then the demo music as the music root of a user who
+# has none. Keeps its screenshots in BUILD_FOLDER/screenshots.
+# Usage: e2e_listen.sh BUILD_FOLDER
+set -euo pipefail
+build=$(cd "$1" && pwd)
+export SDL_AUDIODRIVER=disk
+source "$(dirname "$0")/../tools/xvfb.sh"
+export SDL_DISKAUDIOFILE=$WORK/heard.raw
+shots=$build/screenshots
+mkdir -p "$shots"
+start_xvfb
+fail() { echo "FAIL: $*" >&2; exit 1; }
+expect() {  # WHAT COMMAND...: waits for the condition
+  local what=$1
+  shift
+  wait_until "$@" || fail "$what"
+}
+
+BELOW_STATUS=160x108+40+28  # the simulated screen below the status bar (xdotool sets SCREEN)
+look() { shot "$PLAYER" "$WORK/$1.png" "$BELOW_STATUS"; }
+same() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 || true)" = 0 ]; }
+screen_is() { look now && same now "$1"; }
+screen_differs() { ! screen_is "$1"; }
+
+# Presses a key and waits until the screen has changed and come to rest.
+press() {  # KEY WHAT
+  look before
+  xdotool key "$1"
+  expect "$2" screen_differs before
+  expect "$2 (coming to rest)" settled
+}
+
+# Circles on the wheel's ring between two angles, a step at a time at a
+# person's pace (the player drops what comes in the pause after a step).
+circle() {  # FROM_DEGREES TO_DEGREES
+  local a
+  ring_to "$1"
+  xdotool mousedown 1
+  for a in $(seq "$(($1 + 12))" 12 "$2"); do
+    ring_to "$a"
+    sleep "$PACE"
+  done
+  xdotool mouseup 1
+}
+
+# The last 64 KB the driver wrote are silence, and they came after the mark.
+silent_after() {  # MARK
+  local size
+  size=$(size_of_heard)
+  [ "$size" -gt $(($1 + 65536)) ] && [ "$(loud_bytes $((size - 65536)))" = 0 ]
+}
+
+start_player() {
+  "$build/vesk" 2>>"$WORK/stderr" &
+  pid=$!
+  PLAYER=$(wait_for_window "$pid")
+}
+wait_for_exit() {
+  timeout 60 tail --pid="$pid" -f /dev/null || fail "the player did not end"
+  wait "$pid" || fail "the player ended with an error"
+}
+settings() { cat "$XDG_CONFIG_HOME/vesk/settings.reg" 2>/dev/null || true; }
+
+# --- A music folder of the user's own --------------------------------------
+demo=$build/demo/"Vesk Demo"
+mkdir -p "$VESK_MUSIC_DIR/Album" "$VESK_MUSIC_DIR/Other"
+cp "$demo/Morning/01 Sunrise.mp3" "$VESK_MUSIC_DIR/Album/01 Sunrise.mp3"
+cp "$demo/Morning/02 Coffee Walk.mp3" "$VESK_MUSIC_DIR/Album/02 Coffee Walk.mp3"
+cp "$demo/Evening/01 Dusk.mp3" "$VESK_MUSIC_DIR/Album/03 Dusk.mp3"
+cp "$demo/Evening/02 Lanterns.mp3" \
+  "$VESK_MUSIC_DIR/Album/04 Lanterns Along The Harbour Wall In The Long Summer Rain.mp3"
+
+start_player
+look main
+press Return "Browse lists the music folder"
+press Return "the first folder, Album, opens"
+look album
+shot "$PLAYER" "$shots/listing-cut-row.png"
+press Down "the second file is selected"
+look chosen
+
+mark=$(size_of_heard)
+press Return "the file starts and the Now Playing panes show"
+expect "the file is heard" heard_since "$mark"
+
+press Right "forward skips to the next file"
+mark=$(size_of_heard)
+expect "the next file is heard" heard_since "$mark"
+
+xdotool key space
+mark=$(size_of_heard)
+expect "pause silences the output" silent_after "$mark"
+expect "the paused panes come to rest" settled
+look paused
+
+circle 90 270
+expect "the wheel shows the volume" screen_differs paused
+# Paused, the Now Playing panes stand still: they look as before once the
+# volume bar has given way after two idle seconds.
+expect "the volume bar gives way to Now Playing" screen_is paused
+
+press Return "the centre button enters Seek"
+look seek
+circle 90 200
+expect "the wheel moves the seek position" screen_differs seek
+
+press Escape "the menu button leaves the Now Playing panes"
+expect "the listing shows with the started file's row selected" screen_is chosen
+press Escape "up to the music folder"
+press Escape "up to the Main menu"
+screen_differs main || fail "the Main menu gained no rows"
+
+press Down "Last Played is selected"
+press Return "Last Played opens the folder"
+expect "Last Played lists the folder of the started file" screen_is album
+press Escape "up to the music folder"
+press Escape "up to the Main menu"
+for _ in 1 2 3 4 5 6; do press Down "moving down to Now Playing, the last row"; done
+shot "$PLAYER" "$shots/main-last-played-now-playing.png"
+press Up "back to Sleep"
+xdotool key Return
+wait_for_exit
+
+settings | grep -qF '"LastPld"="\\Album\\"' || fail "the last played folder was not saved: $(settings)"
+settings | grep -q '"Volume"=dword:' || fail "no volume saved"
+if settings | grep -q '"Volume"=dword:00000032'; then fail "the wheel did not change the volume"; fi
+
+start_player
+look restarted
+same restarted main && fail "after a restart the Main menu has no Last Played row"
+press Down "Last Played is selected after the restart"
+press Return "Last Played opens after the restart"
+expect "Last Played lists the same folder after the restart" screen_is album
+kill -TERM "$pid"
+wait_for_exit
+
+# --- No music folder: the demo music is the root -----------------------------
+unset VESK_MUSIC_DIR
+export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config-demo
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+start_player
+press Return "Browse lists the demo music"
+press Return "the demo folder opens"
+press Return "its first folder, Evening, opens"
+mark=$(size_of_heard)
+press Return "a demo piece starts"
+expect "the demo piece is heard" heard_since "$mark"
+shot "$PLAYER" "$shots/now-playing-demo.png"
+kill -TERM "$pid"
+wait_for_exit
+settings | grep -qF '"LastPld"="\\Vesk Demo\\Evening\\"' ||
+  fail "the demo folder was not the music root: $(settings)"
+
+echo "PASS: $(ls "$shots" | tr '\n' ' ')"

@@ -1,0 +1,144 @@
+// The whole player on the headless display with a music folder of the test's
+// own making: real folders on disk, real MP3 files (copies of the demo music)
+// or empty files named like them where only listing matters.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "menus/browser.h"
+#include "platform/files.h"
+#include "platform/internal.h"
+#include "platform/strings.h"
+#include "platform/window.h"
+#include "playback/sound_engine.h"
+#include "tests/player_fixture.h"
+
+class MusicTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    music_ = root_ + "/music";
+    std::filesystem::create_directory(music_);
+    setenv("VESK_MUSIC_DIR", music_.c_str(), 1);
+    plat::ResetMusicRootForTests();
+  }
+  void TearDown() override {
+    PlayerTest::TearDown();
+    plat::ResetMusicRootForTests();
+    if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
+  }
+
+  // Runs each step at the running player's next idle moment, so that what
+  // a step leaves for the message loop (an end notice) runs before the next;
+  // then closes the player. Its quit leaves the stream to end with the
+  // process, so the stream is closed here: no later test hears it.
+  static void RunSteps(std::vector<std::function<void()>> steps) {
+    size_t next = 0;
+    SetHeadlessIdleHook([&] {
+      if (next < steps.size()) steps[next++]();
+      if (next == steps.size()) {
+        ++next;
+        InjectDesktopClose();
+      }
+    });
+    RunPlayer(GetModuleHandleW(nullptr));
+    CloseStream();
+  }
+  static void Run(const std::function<void()>& action) { RunSteps({action}); }
+
+  // A file under the music folder, made from the name's bytes as they are
+  // (so names that are not UTF-8 can be made); its folders are made too.
+  std::string Path(const std::string& relative) const { return music_ + "/" + relative; }
+  void Folder(const std::string& relative) const {
+    std::filesystem::create_directories(Path(relative));
+  }
+  void EmptyFile(const std::string& relative) const {
+    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
+    close(open(Path(relative).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  }
+  // A folder of count empty files named 00000.mp3 and on. Made in memory
+  // (tmpfs) when the machine has it, since a disk makes tens of thousands of
+  // files slowly, and linked into the music folder.
+  void ManyFiles(const std::string& relative, int count) {
+    std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_;
+    bulk_ = base + "/vesk-bulk-XXXXXX";
+    ASSERT_NE(mkdtemp(bulk_.data()), nullptr);
+    char name[16];
+    for (int i = 0; i < count; ++i) {
+      std::snprintf(name, sizeof name, "/%05d.mp3", i);
+      close(open((bulk_ + name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    }
+    std::filesystem::create_directory_symlink(bulk_, Path(relative));
+  }
+  // A real MP3: one of the demo pieces built beside the program.
+  void Song(const std::string& relative) const {
+    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
+    std::filesystem::copy_file(DemoSong(), Path(relative),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  static std::string DemoSong() {
+    return std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3";
+  }
+
+  // The position of a name among the folder's matches of the pattern, as
+  // the platform enumerates them; -1 when absent.
+  static int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
+                           const std::u16string& name) {
+    std::u16string pattern = folder + wildcards;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return -1;
+    int32_t ordinal = 0;
+    int32_t at = -1;
+    do {
+      if (name == found.cFileName) at = ordinal;
+      ++ordinal;
+    } while (at < 0 && FindNextFileW(find, &found));
+    FindClose(find);
+    return at;
+  }
+
+  static HWND List() { return Pane(kMenuListId); }
+  static int32_t RowCount() {
+    return static_cast<int32_t>(SendMessageW(List(), LB_GETCOUNT, 0, 0));
+  }
+  static std::u16string RowText(int32_t row) {
+    WCHAR text[kPathChars] = {};
+    SendMessageW(List(), LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  static std::vector<std::u16string> Rows() {
+    std::vector<std::u16string> rows;
+    for (int32_t i = 0; i < RowCount(); ++i) rows.push_back(RowText(i));
+    return rows;
+  }
+  static LPARAM RowData(int32_t row) {
+    return SendMessageW(List(), LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
+  }
+  static int32_t Selected() {
+    return static_cast<int32_t>(SendMessageW(List(), LB_GETCURSEL, 0, 0));
+  }
+  static int32_t RowOf(const std::u16string& text) {
+    for (int32_t i = 0; i < RowCount(); ++i)
+      if (RowText(i) == text) return i;
+    return -1;
+  }
+  // Browses the folder as the Browse row does, with row 0 selected.
+  static void Browse(const WCHAR* folder) {
+    StringCchCopyW(app.browsePath, kPathChars, folder);
+    ListFolder(List(), app.browsePath);
+    SendMessageW(List(), LB_SETCURSEL, 0, 0);
+  }
+  static std::vector<int32_t> Entries() {
+    return std::vector<int32_t>(app.playlist, app.playlist + app.playlistCount);
+  }
+
+  std::string music_;
+  std::string bulk_;
+};
