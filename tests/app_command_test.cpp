@@ -2,7 +2,9 @@
 // in every view mode, with a real track open and with none.
 #include <filesystem>
 
+#include "menus/browser.h"
 #include "platform/mpris.h"
+#include "playback/playlist.h"
 #include "playback/sound_engine.h"
 #include "tests/main_window_fixture.h"
 #include "tests/sound_fixture.h"
@@ -180,6 +182,35 @@ TEST_F(AppCommand, VolumeShuffleAndRepeatAreSetInEveryViewMode) {
         BackToMainMenu();
       }
     }
+  }
+}
+
+TEST_F(AppCommand, NextAndPreviousMoveThroughThePlaylistInEveryViewMode) {
+  HWND list = Pane(kMenuListId);
+  for (const Screen& screen : kScreens) {
+    SCOPED_TRACE(screen.name);
+    // The folder's first file started paused, as the browser starts it.
+    ListFolder(list, u"\\Tones\\");
+    ASSERT_TRUE(BuildPlaylist(list, u"\\Tones\\", 0));
+    ASSERT_TRUE(OpenTrack(app.playlist[0], 1));
+    screen.show();
+    ViewMode mode = app.viewMode;
+    Send(APPCOMMAND_MEDIA_NEXTTRACK);
+    EXPECT_EQ(app.playlistPos, 1);
+    Send(APPCOMMAND_MEDIA_NEXTTRACK);
+    EXPECT_EQ(app.playlistPos, 2);
+    Send(APPCOMMAND_MEDIA_PREVIOUSTRACK);  // at 0:00: the one before
+    EXPECT_EQ(app.playlistPos, 1);
+    EXPECT_EQ(app.streamOpen, 1);
+    EXPECT_EQ(app.paused, 1);
+    EXPECT_EQ(app.viewMode, mode);
+    EndPlaylist();
+    BackToMainMenu();
+    // Without a playlist they do nothing.
+    Send(APPCOMMAND_MEDIA_NEXTTRACK);
+    Send(APPCOMMAND_MEDIA_PREVIOUSTRACK);
+    EXPECT_EQ(app.streamOpen, 0);
+    EXPECT_EQ(app.playlistCount, 0);
   }
 }
 
