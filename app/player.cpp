@@ -101,7 +101,7 @@ void CreateMainWindow(HINSTANCE instance) {
   if (!app.mainWindow) return;
   SHFullScreen(app.mainWindow, kFullScreenFlags);
   CreateMenuList(app.mainWindow);
-  ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), u"Browse");
+  ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), kBrowseRow);
   RefreshDesktop();
   ReportPlayback();
 }

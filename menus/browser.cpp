@@ -108,7 +108,7 @@ void CutToParent() {
 // The header of a listing: "Browse" at the root, else the folder's own name.
 void SetFolderHeader() {
   if (AtTop()) {
-    StringCchCopyW(app.headerTitle, kTextChars, kBrowseName);
+    StringCchCopyW(app.headerTitle, kTextChars, kBrowseRow);
     return;
   }
   WCHAR name[kPathChars];
@@ -213,7 +213,7 @@ void BrowseUp(HWND list) {
   }
   if (AtTop()) {
     SlideOut(list, SlideDirection::Right, app.screenColor);
-    ShowMainMenu(list, kBrowseName);
+    ShowMainMenu(list, kBrowseRow);
     return;
   }
   WCHAR name[kPathChars];

@@ -4,9 +4,6 @@
 
 #include "app/app_state.h"
 
-// The Main menu's row that leads to the browser, and the header of the root.
-inline constexpr WCHAR kBrowseName[] = u"Browse";
-
 // Fills the list with the folder's sub-folders (Arrow rows) and MP3 files
 // (without ".mp3"), sorted together; the selection is the caller's.
 void ListFolder(HWND list, const WCHAR* folder);

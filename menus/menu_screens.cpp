@@ -17,7 +17,6 @@
 namespace {
 
 constexpr const WCHAR* kMainHeader = kMainWindowTitle;
-constexpr const WCHAR* kBrowseRow = u"Browse";
 constexpr const WCHAR* kLastPlayedRow = u"Last Played";
 constexpr const WCHAR* kSettingsRow = u"Settings";
 constexpr const WCHAR* kBacklightRow = u"Backlight";
@@ -29,7 +28,6 @@ constexpr const WCHAR* kSettingsHeader = u"Settings";
 constexpr const WCHAR* kShellsHeader = u"Shells";
 constexpr const WCHAR* kAboutHeader = u"About";
 constexpr const WCHAR* kNowPlayingHeader = u"Now Playing";
-constexpr const WCHAR* kBrowseHeader = u"Browse";
 constexpr const WCHAR* kLastPlayedHeader = u"Last Played";
 constexpr const WCHAR* kRootFolder = u"\\";
 
@@ -174,7 +172,7 @@ void SelectMainMenuRow(HWND list, int32_t row) {
   switch (text[0]) {
     case u'B':
       if (IsRow(text, kBrowseRow, RowKind::Arrow)) {
-        EnterBrowser(list, kRootFolder, kBrowseHeader);
+        EnterBrowser(list, kRootFolder, kBrowseRow);
       } else if (IsRow(text, kBacklightRow, RowKind::Plain)) {
         ToggleBacklight();
       }

@@ -4,6 +4,9 @@
 
 #include "app/app_state.h"
 
+// The Main menu's row that leads to the browser; also the root's header.
+inline constexpr WCHAR kBrowseRow[] = u"Browse";
+
 // Shows the Main menu and selects the row that begins with the selection text.
 void ShowMainMenu(HWND list, const WCHAR* selection);
 void ShowSettingsMenu(HWND list, int32_t row);

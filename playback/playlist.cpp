@@ -151,7 +151,7 @@ void EndPlaylist() {
   app.playlistCount = 0;
   FreePlaylist();
   if (app.viewMode > ViewMode::Menu) {
-    ShowMainMenu(Pane(kMenuListId), kBrowseName);
+    ShowMainMenu(Pane(kMenuListId), kBrowseRow);
     ShowMenuPanes();
     FillPaneRect(Pane(kPlayViewId), app.screenColor, nullptr);
     SlideOut(Pane(kTrackViewId), SlideDirection::Right, app.screenColor);

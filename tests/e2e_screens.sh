@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots of tools/screenshots.sh and checks their colours:
 # the frame follows the skin, the screen follows the backlight; the menus
-# and About were reached with the wheel and the buttons.
+# and About were reached with the wheel and the buttons; the play view's
+# layouts show while a demo piece plays.
 # Usage: e2e_screens.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,4 +21,6 @@ check night-lit.png 300 390 "#69DFE3" "lit screen in Night"
 check settings.png 300 390 "#C6DCCA" "Settings menu"
 check shells.png 3 3 "#F7F7F7" "Shells menu in Classic"
 check about.png 300 390 "#C6DCCA" "About screen"
+check playing.png 136 334 "#C6DCCA" "the progress bar's cut corner"
+check seek.png 136 334 "#000000" "the seek bar's square corner"
 echo "PASS: $(ls "$shots" | tr '\n' ' ')"

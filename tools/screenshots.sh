@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes screenshots of the player in a real window under Xvfb: the start
-# screen in Classic and Night, backlight off and on, and the Settings and
-# Shells menus and the About screen reached with the wheel and the buttons.
+# screen in Classic and Night, backlight off and on, the Settings and Shells
+# menus and the About screen reached with the wheel and the buttons, and the
+# play view's three layouts (times, volume, seek) while a demo piece plays.
 # Usage: tools/screenshots.sh BUILD_FOLDER   (writes BUILD_FOLDER/screenshots/*.png)
 set -euo pipefail
 build=$(cd "${1:?usage: tools/screenshots.sh BUILD_FOLDER}" && pwd)
@@ -54,4 +55,38 @@ press $MENU "the menu button did not come back"
 notch 4 0 || fail "the wheel did not reach About"  # away from the user: up
 press $CENTRE "About did not open"
 save about
+stop
+
+# A demo piece, reached through Browse: "Vesk Demo", "Evening", "01 Dusk".
+cp -r "$build/demo/." "$VESK_MUSIC_DIR"
+start 0 0
+move_to $CENTRE
+for what in "Browse" "the demo folder" "its Evening folder" "its first piece"; do
+  press $CENTRE "$what did not open"
+done
+shot "$PLAYER" "$WORK/started.png" "$LIST"
+wait_until list_differs "$WORK/started.png" || fail "the time did not move"
+save playing
+# The play view's layouts, told apart by what only they draw: the volume
+# screen has no times, and only the seek bar has square corners.
+no_times() {  # the corner of the remaining time holds one colour
+  shot "$PLAYER" "$WORK/times.png" 25x12+170+124
+  [ "$(convert "$WORK/times.png" -format '%k' info:)" = 1 ]
+}
+square_corner() { [ "$(pixel_of 45 111)" = "#000000" ]; }
+pixel_of() {  # X Y of the screen
+  shot "$PLAYER" "$WORK/corner.png" "1x1+$1+$2"
+  pixel "$WORK/corner.png" 0 0
+}
+ring_to 0
+xdotool mousedown 1
+ring_to 30  # the first movement on the ring turns to the volume
+ring_to 60
+wait_until no_times || fail "the volume did not show"
+save volume
+xdotool mouseup 1
+press $CENTRE "the times did not come back"
+press $CENTRE "the seek bar did not show"
+wait_until square_corner || fail "the seek bar did not show"
+save seek
 stop
