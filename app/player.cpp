@@ -132,9 +132,20 @@ bool MakeProgramPath(WCHAR* name) {
   return true;
 }
 
-void ReportPlayback() {
-  // The track, its tags and the play state join when the sound engine reports them.
+void ReportPlayback(const WCHAR* openedPath) {
+  if (!app.mainWindow) return;  // the sound engine used alone: nothing to control
   MediaReport report;
+  if (app.streamOpen == 1) {
+    report.state = app.paused ? MediaState::Paused : MediaState::Playing;
+    report.file = openedPath;
+    report.title = app.trackTags.title;
+    report.artist = app.trackTags.artist;
+    report.album = app.trackTags.album;
+    report.lengthMs = static_cast<DWORD>(GetStreamLengthMs());
+    report.positionMs = static_cast<DWORD>(app.paused ? app.pausedAtMs : GetStreamMs());
+    // NextTrack and PreviousTrack act whenever there is a playlist.
+    report.canGoNext = report.canGoPrevious = app.playlistCount > 0;
+  }
   report.volume = app.volume;
   report.shuffle = app.shuffle != 0;
   report.repeat = static_cast<int>(app.repeatMode);

@@ -21,6 +21,7 @@ void RefreshDesktop();
 // with the program (beside it, or where an installed program's files lie).
 bool MakeProgramPath(WCHAR* name);
 // Tells the desktop's media controls what plays: at start, and wherever the
-// track, the play state, the volume or a setting changes.
-void ReportPlayback();
+// track, the play state, the volume or a setting changes. The path of a
+// track comes with the report made when it opens.
+void ReportPlayback(const WCHAR* openedPath = nullptr);
 void QuitPlayer(HWND window);

@@ -10,6 +10,7 @@
 #include "input/controls.h"
 #include "menus/menu_screens.h"
 #include "platform/gdi.h"
+#include "platform/mpris.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 #include "playback/playlist.h"
@@ -60,14 +61,19 @@ int32_t ScanStep(int32_t k) {
   return 30;
 }
 
-void MoveStreamTo(int32_t sec) {
-  app.pausedAtMs = sec * kMsPerSecond;
-  SeekStreamMs(sec * kMsPerSecond);
+bool PlayViewShown() {
+  return static_cast<int32_t>(app.viewMode) > 0;  // NowPlaying, VolumeAdjust or Seek
+}
+
+void MoveStreamToMs(int32_t ms) {
+  app.pausedAtMs = ms;
+  SeekStreamMs(ms);
+  ReportPlayback();
 }
 
 void ApplyPendingSeek() {
   app.seekPending = 0;
-  MoveStreamTo(app.positionSec);
+  MoveStreamToMs(app.positionSec * kMsPerSecond);
 }
 
 void EnterVolumeAdjust() {
@@ -80,6 +86,7 @@ void EnterVolumeAdjust() {
 void SetVolume(int32_t volume) {
   app.volume = volume;
   PaintPlayView(Pane(kPlayViewId), false);
+  ReportPlayback();
 }
 
 void StepVolume(WheelStep step) {
@@ -261,8 +268,8 @@ void Scan(bool forwards) {
     if (position < 0) position = 0;
     if (forwards && position > app.trackLengthSec) position = app.trackLengthSec;
     app.positionSec = position;
-    MoveStreamTo(position);
-    if (static_cast<int32_t>(app.viewMode) > 0) PaintPlayView(Pane(kPlayViewId), false);
+    MoveStreamToMs(position * kMsPerSecond);
+    if (PlayViewShown()) PaintPlayView(Pane(kPlayViewId), false);
     Sleep(kScanIntervalMs);
   }
 }
@@ -314,6 +321,74 @@ void OnTimer(HWND hwnd) {
   }
 }
 
+// A place chosen on the desktop's media controls, applied as a seek is.
+void MoveToMs(WPARAM ms) {
+  if (app.streamOpen != 1) return;
+  auto to = static_cast<int32_t>(std::min<WPARAM>(ms, GetStreamLengthMs()));
+  app.seekPending = 0;
+  app.positionSec = to / kMsPerSecond;
+  MoveStreamToMs(to);
+  if (PlayViewShown()) PaintPlayView(Pane(kPlayViewId), false);
+}
+
+// Stop leaves the track paused at its start, ready to play again.
+void StopTrack() {
+  if (app.streamOpen != 1) return;
+  if (!app.paused) TogglePause();
+  MoveToMs(0);
+}
+
+// The Settings menu shows the new value at once, its selection kept.
+void SetSetting() {
+  if (app.viewMode == ViewMode::Menu && app.menuKind == MenuKind::Settings) {
+    HWND list = Pane(kMenuListId);
+    ShowSettingsMenu(list, static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
+  }
+  ReportPlayback();
+}
+
+// The desktop's media controls, in every view mode; a value rides in wParam.
+void OnAppCommand(WPARAM value, LPARAM lParam) {
+  switch (GetAppCommand(lParam)) {
+    case APPCOMMAND_MEDIA_PLAY_PAUSE:
+      TogglePause();
+      break;
+    case APPCOMMAND_MEDIA_PLAY:
+      if (app.paused) TogglePause();
+      break;
+    case APPCOMMAND_MEDIA_PAUSE:
+      if (!app.paused) TogglePause();
+      break;
+    case APPCOMMAND_MEDIA_NEXTTRACK:
+      NextTrack();
+      break;
+    case APPCOMMAND_MEDIA_PREVIOUSTRACK:
+      PreviousTrack();
+      break;
+    case APPCOMMAND_MEDIA_STOP:
+      StopTrack();
+      break;
+    case APPCOMMAND_VESK_SET_POSITION:
+      MoveToMs(value);
+      break;
+    case APPCOMMAND_VESK_SET_VOLUME:
+      app.volume = static_cast<int32_t>(std::min<WPARAM>(value, kMaxVolume));
+      ApplyVolume(app.volume);
+      if (app.viewMode == ViewMode::VolumeAdjust) PaintPlayView(Pane(kPlayViewId), false);
+      ReportPlayback();
+      break;
+    case APPCOMMAND_VESK_SET_SHUFFLE:
+      app.shuffle = value != 0 ? 1 : 0;
+      SetSetting();
+      break;
+    case APPCOMMAND_VESK_SET_REPEAT:
+      if (value <= static_cast<WPARAM>(RepeatMode::All))
+        app.repeatMode = static_cast<RepeatMode>(value);
+      SetSetting();
+      break;
+  }
+}
+
 void OnCommand(HWND hwnd, WPARAM wParam) {
   if (HIWORD(wParam) == LBN_SELCHANGE) PaintScrollBar(Pane(kScrollBarId));
   if (LOWORD(wParam) == kQuitCommand) QuitPlayer(hwnd);
@@ -352,6 +427,9 @@ LRESULT MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(hwnd, wParam);
       return 0;
+    case WM_APPCOMMAND:
+      OnAppCommand(wParam, lParam);
+      return TRUE;
     case WM_TIMER:
       OnTimer(hwnd);
       return 0;

@@ -217,6 +217,7 @@ void SelectSettingsRow(HWND list, int32_t row) {
       app.repeatMode = next > static_cast<int32_t>(RepeatMode::All) ? RepeatMode::Off
                                                                     : static_cast<RepeatMode>(next);
       ShowSettingsMenu(list, row);
+      ReportPlayback();
       break;
     }
     case u'S':
@@ -226,6 +227,7 @@ void SelectSettingsRow(HWND list, int32_t row) {
       } else {
         app.shuffle = app.shuffle == 0 ? 1 : 0;
         ShowSettingsMenu(list, row);
+        ReportPlayback();
       }
       break;
   }

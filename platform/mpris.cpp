@@ -109,7 +109,11 @@ class Mpris {
       window_ = window;
       Snapshot next;
       next.state = r.state;
-      next.file = r.file ? DevicePathToReal(View(r.file)) : std::string();
+      if (r.file) {
+        next.file = MusicPathToReal(View(r.file)).value_or(std::string());
+      } else if (r.state != MediaState::Stopped) {
+        next.file = now_.file;
+      }
       next.title = Utf8(r.title), next.artist = Utf8(r.artist), next.album = Utf8(r.album);
       next.lengthUs = int64_t(r.lengthMs) * 1000;
       next.positionUs = int64_t(r.positionMs) * 1000;

@@ -31,7 +31,9 @@ enum class MediaState { Stopped, Playing, Paused };
 
 struct MediaReport {
   MediaState state = MediaState::Stopped;
-  const WCHAR* file = nullptr;  // the track's real path in device form, or null
+  // The track's path under the music root when it opens; null keeps the
+  // track last reported, until the state is Stopped.
+  const WCHAR* file = nullptr;
   const WCHAR* title = nullptr;
   const WCHAR* artist = nullptr;
   const WCHAR* album = nullptr;

@@ -78,6 +78,7 @@ struct Player {
   std::deque<Segment> segments;
   std::vector<std::unique_ptr<SoundStream>> streams;  // open, or closed with a tail to play
   SoundStream* current = nullptr;                     // the one being decoded
+  SoundStream* decoding = nullptr;                    // decoded outside the lock: kept while it is
   int rate = 0;
   std::atomic<float> gain{1.0f};
   int gainChannel = -1;
@@ -268,6 +269,7 @@ void DecoderLoop() {
     size_t writePos = (p.readPos + p.count) % p.ringCapacity;
     size_t span = std::min(kChunkFrames, p.ringCapacity - writePos);
     float* into = &p.ring[writePos * kOutputChannels];
+    p.decoding = s;
     lock.unlock();
     Decoded d;
     {
@@ -276,6 +278,7 @@ void DecoderLoop() {
       if (s->decoder) d = DecodeChunk(*s, into, span);
     }
     lock.lock();
+    p.decoding = nullptr;
     if (s->generation != generation || s->closed) continue;
     if (d.frames) {
       p.count += d.frames;
@@ -298,9 +301,12 @@ void DecoderLoop() {
   }
 }
 
-// Caller holds both mutexes. Frees closed streams whose tail has played.
+// Caller holds both mutexes. Frees closed streams whose tail has played; one
+// closed while the decoder worked on it waits for the next call.
 void ForgetPlayedStreams(Player& p) {
-  std::erase_if(p.streams, [](const auto& s) { return s->closed && s->queuedFrames == 0; });
+  std::erase_if(p.streams, [&](const auto& s) {
+    return s->closed && s->queuedFrames == 0 && s.get() != p.decoding;
+  });
 }
 
 void SetError(int code) {

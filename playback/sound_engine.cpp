@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "app/player.h"
 #include "display/painters.h"
 #include "platform/device.h"
 #include "platform/files.h"
@@ -71,6 +72,15 @@ bool OpenStreamOf(const WCHAR* path) {
   return true;
 }
 
+// Closing on the way to another stream: the report waits for the new one.
+void StopAndClose() {
+  if (!app.streamOpen || !app.stream) return;
+  StopSoundStream(Stream());
+  CloseSoundStream(Stream());
+  app.stream = nullptr;
+  app.streamOpen = 0;
+}
+
 }  // namespace
 
 const char* SoundErrorText(int code) {
@@ -115,34 +125,39 @@ bool FindNthFile(int32_t ordinal, WCHAR* path) {
 bool OpenTrack(int32_t ordinal, int32_t openPaused) {
   WCHAR path[kPathChars];
   if (!FindEntryPath(ordinal, path)) return false;
-  CloseStream();
+  StopAndClose();
   app.trackLengthSec = 0;
   app.pausedAtMs = 0;
   app.positionSec = 0;
   ReadTrackTags(path, &app.trackTags);
-  if (!OpenStreamOf(path)) return false;
-  if (openPaused) {
-    app.paused = 1;
-  } else {
-    app.paused = 0;
-    app.channel = PlaySoundStream(Stream());
+  bool opened = OpenStreamOf(path);
+  if (opened) {
+    if (openPaused) {
+      app.paused = 1;
+    } else {
+      app.paused = 0;
+      app.channel = PlaySoundStream(Stream());
+    }
+    ApplyVolume(app.volume);
   }
-  ApplyVolume(app.volume);
-  return true;
+  ReportPlayback(path);
+  return opened;
 }
 
 void ReopenTrack() {
   if (app.playlistCount == 0) return;
   WCHAR path[kPathChars];
   if (!FindEntryPath(app.playlist[app.playlistPos], path)) return;
-  CloseStream();
+  StopAndClose();
   ReadTrackTags(path, &app.trackTags);
-  if (!OpenStreamOf(path)) return;
-  if (!app.paused) {
-    SetSoundStreamTimeMs(Stream(), app.positionSec * kMsPerSecond);
-    app.channel = PlaySoundStream(Stream());
+  if (OpenStreamOf(path)) {
+    if (!app.paused) {
+      SetSoundStreamTimeMs(Stream(), app.positionSec * kMsPerSecond);
+      app.channel = PlaySoundStream(Stream());
+    }
+    ApplyVolume(app.volume);
   }
-  ApplyVolume(app.volume);
+  ReportPlayback(path);
 }
 
 void TogglePause() {
@@ -158,6 +173,7 @@ void TogglePause() {
     app.paused = 1;
   }
   if (HWND bar = GetDlgItem(app.mainWindow, kStatusBarId)) PaintStatusBar(bar, false);
+  ReportPlayback();
 }
 
 void ApplyVolume(int32_t volume) {
@@ -168,10 +184,12 @@ void ApplyVolume(int32_t volume) {
 
 void CloseStream() {
   if (!app.streamOpen || !app.stream) return;
-  StopSoundStream(Stream());
-  CloseSoundStream(Stream());
-  app.stream = nullptr;
-  app.streamOpen = 0;
+  StopAndClose();
+  ReportPlayback();
+}
+
+int32_t GetStreamLengthMs() {
+  return SoundStreamLengthMs(Stream());
 }
 
 int32_t GetStreamMs() {

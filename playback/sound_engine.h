@@ -17,6 +17,7 @@ void ApplyVolume(int32_t volume);
 void CloseStream();
 // With no stream open: 0, and seeking does nothing.
 int32_t GetStreamMs();
+int32_t GetStreamLengthMs();
 void SeekStreamMs(int32_t ms);
 bool HasFatalFileError();
 // The text of a back-end error code; "Unknown error" for codes it lacks.

@@ -19,6 +19,8 @@ class PlayerTest : public TempConfig {
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+    // The media controls stay off the desktop's session bus.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtime + "/no-bus").c_str(), 1);
     plat::ResetMusicRootForTests();
     SelectDisplay(DisplayKind::Headless);
     ResetPlatformForTests();
@@ -28,6 +30,7 @@ class PlayerTest : public TempConfig {
     ResetPlatformForTests();
     unsetenv("XDG_RUNTIME_DIR");
     unsetenv("VESK_MUSIC_DIR");
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
     TempConfig::TearDown();
   }
 

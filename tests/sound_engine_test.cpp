@@ -68,10 +68,10 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     int lengthMs;  // 0: unknown, the encoder's padding stays in without a header
     bool stereo;
   } cases[] = {
-      {"mono_22k_cbr", 22050, 0,
-       false},  // MPEG-2: no gapless trim    {"stereo_44k_cbr", 44100, 1000, true},
-      {"stereo_48k_vbr", 48000, 1000, true},
-      {"mono_44k_vbr_noxing", 44100, 0, false},
+      {"mono_22k_cbr", 22050, 0, false},         // MPEG-2: no gapless trim
+      {"stereo_44k_cbr", 44100, 1000, true},     // a header gives the exact length
+      {"stereo_48k_vbr", 48000, 1000, true},     // the same at a variable bit rate
+      {"mono_44k_vbr_noxing", 44100, 0, false},  // no header: the padding stays
       {"mono_48k_cbr_noxing", 48000, 0, false},
   };
   app.volume = 100;
@@ -297,6 +297,15 @@ TEST(SoundErrorText, KnownCodesHaveTheirTextsAndOthersAreUnknown) {
   EXPECT_STREQ(SoundErrorText(18), "Required Mediaplayer codec is not installed");
   EXPECT_STREQ(SoundErrorText(19), "Unknown error");
   EXPECT_STREQ(SoundErrorText(-1), "Unknown error");
+}
+
+// Meant for the sanitizer build: the decoder must not read a stream freed
+// while it decoded a chunk of it outside the lock.
+TEST_F(SoundEngine, StreamsClosedWhileTheDecoderWorksAreFreedOnlyAfterIt) {
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(OpenTrack(Ordinal("stereo_44k_cbr"), 0));
+    CloseStream();
+  }
 }
 
 }  // namespace

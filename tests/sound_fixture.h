@@ -15,6 +15,21 @@
 #include "platform/internal.h"
 #include "tests/headless.h"
 
+// The FileOrdinal of a fixture in "\Tones\*.mp3".
+inline int32_t ToneOrdinal(const std::string& name) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(u"\\Tones\\*.mp3", &data);
+  int32_t n = 0;
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data), ++n) {
+    if (plat::ToUtf8(plat::View(data.cFileName)) == name + ".mp3") {
+      FindClose(find);
+      return n;
+    }
+  }
+  FindClose(find);
+  return -1;
+}
+
 class SoundFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,20 +57,7 @@ class SoundFiles : public ::testing::Test {
     app.playlistFolder[folder.size()] = 0;
   }
 
-  // The FileOrdinal of a fixture in "\Tones\*.mp3".
-  static int32_t Ordinal(const std::string& name) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(u"\\Tones\\*.mp3", &data);
-    int32_t n = 0;
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data), ++n) {
-      if (plat::ToUtf8(plat::View(data.cFileName)) == name + ".mp3") {
-        FindClose(find);
-        return n;
-      }
-    }
-    FindClose(find);
-    return -1;
-  }
+  static int32_t Ordinal(const std::string& name) { return ToneOrdinal(name); }
 
   static std::u16string DevicePath(const std::string& name) {
     return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";

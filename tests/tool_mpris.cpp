@@ -2,7 +2,7 @@
 // "Hide", reports a track and prints each command it gets ("command value",
 // one a line), then takes it as a player would and reports again; "shown"
 // when it is shown again, "quit" when it is told to quit.
-//   tool_mpris FILE   (the track's real path)
+//   tool_mpris FILE   (the track's path under the music root, "/" between names)
 #include <cstdio>
 #include <string>
 

@@ -39,20 +39,44 @@ rm "$XDG_CONFIG_HOME/vesk/settings.reg"
 echo "start to first frame with 1 MiB of junk settings: ${junk} ms," \
      "ratio to a clean file $(awk -v a="$junk" -v b="$player" 'BEGIN {printf "%.2f", a / b}')"
 
-# Peak memory and idle wake-ups of a running player.
-"$build/vesk" &
-pid=$!
-wait_for_window "$pid" >/dev/null
-sleep 2
-switches() { cat /proc/"$pid"/task/*/status | awk '/voluntary_ctxt_switches/ {n += $2} END {print n}'; }
+# Peak memory and idle wake-ups of a running player, first alone, then with
+# the media controls connected to a session bus of its own.
+# Wake-ups are counted per thread: the sound device's thread ends a few
+# seconds after the last sound, and its count must not leave the sum.
+switches() {  # FILE: each thread's voluntary context switches so far
+  local task
+  for task in /proc/"$pid"/task/*; do
+    echo "${task##*/} $(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status")"
+  done >"$1"
+}
+woken() {  # BEFORE AFTER: wake-ups in between of the threads alive at the end
+  awk 'NR == FNR {was[$1] = $2; next} {n += $2 - was[$1]} END {print n}' "$1" "$2"
+}
 cpu() { awk '{print $14 + $15}' /proc/"$pid"/stat; }
-s0=$(switches) c0=$(cpu)
-sleep 10
-s1=$(switches) c1=$(cpu)
-echo "peak memory: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
-echo "idle for 10 s: $(( (s1 - s0) )) wake-ups (all threads), $(( (c1 - c0) * 10 )) ms of CPU"
-kill -TERM "$pid"
-wait "$pid" || true
+idle() {  # WHAT [ENVIRONMENT...]
+  local what=$1 c0 c1
+  shift
+  env "$@" "$build/vesk" &
+  pid=$!
+  wait_for_window "$pid" >/dev/null
+  WAIT_TENTHS=50 wait_until env "$@" playerctl -p vesk status >/dev/null 2>&1 &&
+    what="$what (on the bus)"
+  sleep 2
+  switches "$WORK/s0"
+  c0=$(cpu)
+  sleep 10
+  switches "$WORK/s1"
+  c1=$(cpu)
+  echo "peak memory$what: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
+  echo "idle for 10 s$what: $(woken "$WORK/s0" "$WORK/s1") wake-ups (all threads), $(( (c1 - c0) * 10 )) ms of CPU"
+  kill -TERM "$pid"
+  wait "$pid" || true
+}
+idle "" DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/no-bus
+dbus-daemon --session --nofork --print-address=3 3>"$WORK/bus" &
+wait_until test -s "$WORK/bus"
+bus=$(head -n 1 "$WORK/bus")
+idle " with the session bus" DBUS_SESSION_BUS_ADDRESS="$bus"
 
 # Sound: a 10 MB MP3 of 128 kbit/s without a Xing header (the test tone
 # over and over, decoded and encoded again with lame -t) and a 30 s one.
@@ -82,10 +106,10 @@ VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
 pid=$!
 wait_for_window "$pid" >/dev/null
 sleep 2
-s0=$(switches)
+switches "$WORK/s0"
 sleep 20
-s1=$(switches)
-echo "playing for 20 s: $(( (s1 - s0) / 20 )) wake-ups a second (all threads)"
+switches "$WORK/s1"
+echo "playing for 20 s: $(( $(woken "$WORK/s0" "$WORK/s1") / 20 )) wake-ups a second (all threads)"
 wait "$pid" || true
 
 # Peak memory while playing from a folder of 70,000 files: the list holds a
