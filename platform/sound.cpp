@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,9 @@ constexpr size_t kChunkFrames = 16384;
 constexpr int kMaxDecodeErrors = 32;
 constexpr int kFullVolume = 255;
 constexpr long kResyncLimitBytes = 64 * 1024;
+// mpg123 reads each frame's header and body apart; served from blocks this
+// large, the frame scan of a 10 MB file makes 160 reads instead of 50,000.
+constexpr size_t kReadBlockBytes = 64 * 1024;
 
 }  // namespace
 
@@ -44,6 +48,11 @@ struct SoundStream {
   int fd = -1;
   off_t fileSize = 0;
   int64_t lengthFrames = 0;
+  // The decoder's reading: its place in the file and the block read last.
+  off_t readPos = 0;
+  off_t blockStart = 0;
+  size_t blockBytes = 0;
+  std::vector<unsigned char> block;
   // The rest under Player::mutex.
   int64_t startFrame = 0;      // where the present play began, or the time while stopped
   int64_t takenFrame = 0;      // the next frame the output takes
@@ -309,6 +318,46 @@ void ForgetPlayedStreams(Player& p) {
   });
 }
 
+// The decoder's reads, served from the stream's block.
+ssize_t ReadBlocked(void* handle, void* into, size_t bytes) {
+  SoundStream& s = *static_cast<SoundStream*>(handle);
+  auto* to = static_cast<unsigned char*>(into);
+  size_t done = 0;
+  while (done < bytes) {
+    off_t offset = s.readPos - s.blockStart;
+    if (offset < 0 || offset >= static_cast<off_t>(s.blockBytes)) {
+      ssize_t got = pread(s.fd, s.block.data(), s.block.size(), s.readPos);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return done ? static_cast<ssize_t>(done) : -1;
+      s.blockStart = s.readPos;
+      s.blockBytes = static_cast<size_t>(got);
+      if (got == 0) break;
+      offset = 0;
+    }
+    size_t n = std::min(bytes - done, s.blockBytes - static_cast<size_t>(offset));
+    std::memcpy(to + done, s.block.data() + offset, n);
+    done += n;
+    s.readPos += static_cast<off_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+off_t SeekBlocked(void* handle, off_t offset, int whence) {
+  SoundStream& s = *static_cast<SoundStream*>(handle);
+  off_t base = whence == SEEK_CUR ? s.readPos : 0;
+  if (whence == SEEK_END) {
+    struct stat st;
+    if (fstat(s.fd, &st) != 0) return -1;
+    base = st.st_size;
+  }
+  if (base + offset < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  s.readPos = base + offset;
+  return s.readPos;
+}
+
 void SetError(int code) {
   ThePlayer().lastError = code;
 }
@@ -377,7 +426,9 @@ SoundStream* OpenSoundStream(const WCHAR* path) {
   mpg123_format(s->decoder, p.rate, MPG123_STEREO, MPG123_ENC_FLOAT_32);
   long rate = 0;
   int channels = 0, encoding = 0;
-  bool opened = mpg123_open_fd(s->decoder, s->fd) == MPG123_OK &&
+  s->block.resize(kReadBlockBytes);
+  mpg123_replace_reader_handle(s->decoder, ReadBlocked, SeekBlocked, nullptr);
+  bool opened = mpg123_open_handle(s->decoder, s.get()) == MPG123_OK &&
                 mpg123_getformat(s->decoder, &rate, &channels, &encoding) == MPG123_OK;
   if (opened) {
     // The length is exact from the encoder's Xing/Info header; otherwise
