@@ -87,8 +87,25 @@ for _ in $(seq 620); do cat "$tone"; done >"$WORK/long.mp3"
 mpg123 -q -r 44100 --stereo -w "$WORK/long.wav" "$WORK/long.mp3"
 lame --quiet -b 128 -t "$WORK/long.wav" "$music/big.mp3"
 for _ in $(seq 28); do cat "$tone"; done >"$music/thirty.mp3"
-VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound
-echo "mpg123 -t on the same file: $( { /usr/bin/time -f %e mpg123 -q -t -e f32 "$music/big.mp3"; } 2>&1) s"
+VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound | tee "$WORK/sound.txt"
+# Decoding throughput against mpg123 -t decoding the same file to the same
+# output: floats at the file's own rate, and at 48 kHz (a usual device) by
+# the same NtoM resampler. Ratios are mpg123's time over the back end's, in
+# wall time and in CPU (the whole process's, steadier on a busy machine).
+decode_against_mpg123() {  # RATE [MPG123 OPTIONS...]
+  local rate=$1 start end ours
+  shift
+  start=$(date +%s.%N)
+  /usr/bin/time -o "$WORK/cpu" -f "%U %S" mpg123 -q -t -e f32 "$@" "$music/big.mp3"
+  end=$(date +%s.%N)
+  ours=$(awk -v r="DecodeWholeFile/$rate/" 'index($1, r) {print $2, $4}' "$WORK/sound.txt")
+  awk -v s="$start" -v e="$end" -v ours="$ours" -v rate="$rate" '
+    BEGIN { split(ours, o, " "); wall = (e - s) * 1000; getline < ARGV[1]; cpu = ($1 + $2) * 1000
+      printf "decoding at %d Hz: back end %.0f ms (%.0f ms of CPU), mpg123 -t %.0f ms (%.0f ms): ratio %.2f (CPU %.2f)\n",
+        rate, o[1], o[2], wall, cpu, wall / o[1], cpu / o[2] }' "$WORK/cpu"
+}
+decode_against_mpg123 44100
+decode_against_mpg123 48000 -r 48000 --resample NtoM
 
 # CPU and wake-ups of the whole player playing 30 s through the disk driver,
 # and the CPU of ffplay playing the same file through the same driver.
