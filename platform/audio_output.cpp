@@ -74,9 +74,10 @@ Output& Out() {
 // Mixes into out (interleaved, the output format). Caller holds mixMutex.
 void Mix(Output& o, float* out, size_t frames) {
   const size_t channels = static_cast<size_t>(std::max(o.format.channels, 1));
-  std::fill_n(out, frames * channels, 0.0f);
-  bool sounding = false;
-  if (o.musicPull && o.musicPull(out, frames, o.musicUser) > 0) sounding = true;
+  // The music writes from the start; only what it leaves is silenced.
+  size_t music = o.musicPull ? o.musicPull(out, frames, o.musicUser) : 0;
+  std::fill(out + music * channels, out + frames * channels, 0.0f);
+  bool sounding = music > 0;
   for (Effect& e : o.effects) {
     size_t n = std::min(frames * channels, e.samples.size() - e.pos);
     for (size_t i = 0; i < n; ++i) out[i] = std::clamp(out[i] + e.samples[e.pos + i], -1.0f, 1.0f);

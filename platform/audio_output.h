@@ -27,8 +27,8 @@ bool OpenAudioOutput(bool retry = false);
 AudioFormat AudioOutputFormat();
 
 // The music: called on the audio thread for up to `frames` frames in the
-// output format; returns how many it wrote (the rest is silence, and 0 counts
-// as quiet for closing the idle device). Setting a new source, or null,
+// output format; writes the first ones and returns how many (the rest is
+// silence, and 0 counts as quiet for closing the idle device). Setting a new source, or null,
 // returns only after a mix that uses the old one has finished.
 using AudioPull = size_t (*)(float* out, size_t frames, void* user);
 void SetMusicSource(AudioPull pull, void* user);
