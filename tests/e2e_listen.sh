@@ -14,7 +14,6 @@ export SDL_DISKAUDIOFILE=$WORK/heard.raw
 shots=$build/screenshots
 mkdir -p "$shots"
 start_xvfb
-fail() { echo "FAIL: $*" >&2; exit 1; }
 expect() {  # WHAT COMMAND...: waits for the condition
   local what=$1
   shift

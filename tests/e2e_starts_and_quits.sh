@@ -25,7 +25,7 @@ set -e
 grep -q "no display" "$WORK/err" || fail "without a display nothing was said: $(cat "$WORK/err")"
 [ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "without a display the socket was taken"
 
-start_screen 1280x1024
+start_xvfb 1280x1024
 
 # A runtime folder too long for a socket: players still meet, in /tmp.
 long=$WORK/$(printf 'r%.0s' $(seq 120))

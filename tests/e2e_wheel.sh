@@ -10,7 +10,6 @@ build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
 start_xvfb
 store=$XDG_CONFIG_HOME/vesk/settings.reg
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$build/vesk" &
 player=$!

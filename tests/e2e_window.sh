@@ -9,14 +9,13 @@ build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
 start_xvfb
 store=$XDG_CONFIG_HOME/vesk/settings.reg
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$build/vesk" &
 first=$!
 id=$(wait_for_window "$first")
 import -window "$id" "$WORK/start.png"
 [ "$(pixel "$WORK/start.png" 3 3)" = "#F7F7F7" ] || fail "the frame is not the Classic colour"
-[ "$(pixel "$WORK/start.png" 300 390)" = "#C6DCCA" ] || fail "the screen is not the unlit colour"
+[ "$(pixel "$WORK/start.png" 300 390)" = "$UNLIT" ] || fail "the screen is not the unlit colour"
 
 timeout 10 "$build/vesk" || fail "a second start did not exit 0"
 kill -0 "$first" || fail "the second start ended the first"

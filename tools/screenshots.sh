@@ -10,7 +10,6 @@ source "$(dirname "$0")/xvfb.sh"
 out=$build/screenshots
 mkdir -p "$out"
 start_xvfb
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start() {  # SHELL BACKLIGHT: starts the player with these settings; sets PLAYER
   mkdir -p "$XDG_CONFIG_HOME/vesk"
