@@ -9,7 +9,6 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
 start_xvfb
-store=$XDG_CONFIG_HOME/vesk/settings.reg
 
 "$build/vesk" &
 player=$!
@@ -64,5 +63,5 @@ xdotool mousedown 1
 timeout 60 tail --pid="$player" -f /dev/null || fail "holding play/pause did not quit"
 xdotool mouseup 1
 wait "$player" || fail "the player ended with an error"
-grep -q '"Shuffle"=dword:00000001' "$store" || fail "the Shuffle setting was not saved"
+grep -q '"Shuffle"=dword:00000001' "$SETTINGS" || fail "the Shuffle setting was not saved"
 echo "PASS"

@@ -14,6 +14,7 @@
 WORK=$(mktemp -d)
 export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/run VESK_MUSIC_DIR=$WORK/music
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+SETTINGS=$XDG_CONFIG_HOME/vesk/settings.reg  # the player's settings file
 mkdir -p "$XDG_CONFIG_HOME" "$VESK_MUSIC_DIR"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 XVFB_PID=
