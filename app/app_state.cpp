@@ -2,6 +2,7 @@
 
 #include "platform/instance.h"
 #include "platform/strings.h"
+#include "platform/window.h"
 
 static AppState InitialState() {
   AppState state{};
@@ -13,4 +14,8 @@ AppState app = InitialState();
 
 void ResetAppState() {
   app = InitialState();
+}
+
+HWND Pane(int id) {
+  return GetDlgItem(app.mainWindow, id);
 }

@@ -19,6 +19,9 @@ using HitRect = RECT;
 constexpr int kPathChars = 260;
 constexpr int kTextChars = 256;
 
+// The volume's top; 0 is silence.
+constexpr int32_t kMaxVolume = 100;
+
 // Control ids of the panes of the simulated screen.
 constexpr int kMenuListId = 6;
 constexpr int kStatusBarId = 7;
@@ -35,7 +38,7 @@ struct TrackTags {
 
 struct AppState {
   // Settings, kept across runs.
-  int32_t volume;
+  int32_t volume;  // 0..kMaxVolume
   int32_t shuffle;
   RepeatMode repeatMode;
   int32_t clicker;
@@ -122,3 +125,6 @@ extern AppState app;
 // Puts the record in its process-start state: every field zero or empty,
 // headerTitle "Vesk". Tests call it to start over.
 void ResetAppState();
+
+// The main window's child with the id (kMenuListId...); null without one.
+HWND Pane(int id);

@@ -101,7 +101,7 @@ void CreateMainWindow(HINSTANCE instance) {
   if (!app.mainWindow) return;
   SHFullScreen(app.mainWindow, kFullScreenFlags);
   CreateMenuList(app.mainWindow);
-  ShowMainMenu(GetDlgItem(app.mainWindow, kMenuListId), kBrowseRow);
+  ShowMainMenu(Pane(kMenuListId), kBrowseRow);
   RefreshDesktop();
   ReportPlayback();
 }

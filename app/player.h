@@ -4,10 +4,6 @@
 #include "app/app_state.h"
 #include "platform/instance.h"
 
-// Command and message that end the program: the quit command saves the
-// settings first, the close request from another program does not.
-constexpr WORD kQuitCommand = 40004;  // kCloseRequest: platform/instance.h
-
 int RunPlayer(HINSTANCE instance);
 // Everything before the message loop. False when the program ends at once:
 // another player runs (exit code 0) or there is no window (1).

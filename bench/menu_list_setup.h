@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "display/skin.h"
 #include "menus/menu_list.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
@@ -23,24 +24,8 @@ struct MenuListSetup {
     SelectDisplay(DisplayKind::Headless);
     ResetPlatformForTests();
     ResetAppState();
-    // Tolo.ttf lies beside the program.
-    WCHAR font[kPathChars];
-    GetModuleFileNameW(nullptr, font, kPathChars);
-    WCHAR* name = font;
-    for (WCHAR* p = font; *p; ++p) {
-      if (*p == u'\\') name = p + 1;
-    }
-    *name = 0;
-    StringCchCatW(font, kPathChars, u"Tolo.ttf");
-    AddFontResourceW(font);
-    LOGFONTW lf{};
-    lf.lfHeight = 15;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    StringCchCopyW(lf.lfFaceName, LF_FACESIZE, u"Tolo");
-    app.largeFont = CreateFontIndirectW(&lf);
     app.measureDC = GetDC(nullptr);
-    SelectObject(app.measureDC, app.largeFont);
+    CreateFonts();
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = kMainWindowClass;
@@ -52,6 +37,7 @@ struct MenuListSetup {
   }
 
   ~MenuListSetup() {
+    ReleaseFonts();
     ReleaseDC(nullptr, app.measureDC);
     ResetPlatformForTests();
     ResetAppState();

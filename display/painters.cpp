@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr COLORREF kBlack = 0x00000000;
 constexpr int32_t kVisibleRows = 6;
 constexpr RECT kScrollTrack{1, 1, 6, 106};
 constexpr int32_t kTitleMargin = 50;  // room for the play state and the battery
@@ -133,7 +132,7 @@ int32_t BatteryPercent() {
 void PaintScrollBar(HWND pane) {
   HDC hdc = PaneDc(pane);
   if (!hdc) return;
-  HWND list = GetDlgItem(app.mainWindow, kMenuListId);
+  HWND list = Pane(kMenuListId);
   int32_t count = static_cast<int32_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
   int32_t top = static_cast<int32_t>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
   int32_t percent = count > 0 ? 600 / count : 0;

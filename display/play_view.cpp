@@ -13,11 +13,9 @@
 
 namespace {
 
-constexpr COLORREF kBlack = 0x00000000;
 constexpr const WCHAR* kElapsedFormat = u"m':'ss";
 constexpr const WCHAR* kRemainingFormat = u"'-'m':'ss";
 constexpr int32_t kSecondsPerMinute = 60;
-constexpr int32_t kMaxVolume = 100;
 
 // The bar of the times: box, inner width and its chamfered outline.
 constexpr RECT kTimeInset{5, 0, 155, 30};

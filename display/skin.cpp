@@ -63,15 +63,29 @@ void DrawBitmap(HDC hdc, HBITMAP bitmap, int x, int y, int width, int height) {
   TransparentImage(hdc, x, y, width, height, bitmap, 0, 0, width, height, kTransparentColor);
 }
 
-void CreateDrawingResources(HINSTANCE instance) {
-  app.measureDC = GetDC(app.mainWindow);
-  LoadSkin(instance);
+bool CreateFonts() {
   StringCchCopyW(fontPath, kPathChars, kFontFile);
   MakeProgramPath(fontPath);
-  AddFontResourceW(fontPath);
+  bool added = AddFontResourceW(fontPath) == 1;
   app.largeFont = CreateToloFont(kLargeFontHeight);
   app.smallFont = CreateToloFont(kSmallFontHeight);
   app.previousMeasureFont = SelectObject(app.measureDC, app.largeFont);
+  return added;
+}
+
+void ReleaseFonts() {
+  if (app.previousMeasureFont) SelectObject(app.measureDC, app.previousMeasureFont);
+  DeleteObject(app.largeFont);
+  DeleteObject(app.smallFont);
+  app.largeFont = app.smallFont = nullptr;
+  RemoveFontResourceW(fontPath);
+  SendMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+}
+
+void CreateDrawingResources(HINSTANCE instance) {
+  app.measureDC = GetDC(app.mainWindow);
+  LoadSkin(instance);
+  CreateFonts();
   app.batteryBitmap = LoadBitmapW(instance, u"IDB_BATTERY");
   app.volumeDownBitmap = LoadBitmapW(instance, u"IDB_VOLDOWN");
   app.volumeUpBitmap = LoadBitmapW(instance, u"IDB_VOLUP");
@@ -122,12 +136,7 @@ void ReleaseResources() {
   DeleteBitmap(app.shuffleBitmap);
   DeleteBitmap(app.repeatOneBitmap);
   DeleteBitmap(app.repeatAllBitmap);
-  if (app.previousMeasureFont) SelectObject(app.measureDC, app.previousMeasureFont);
-  DeleteObject(app.largeFont);
-  DeleteObject(app.smallFont);
-  app.largeFont = app.smallFont = nullptr;
-  RemoveFontResourceW(fontPath);
-  SendMessageW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+  ReleaseFonts();
   DeleteObject(app.screenBrush);
   DeleteObject(app.frameBrush);
   app.screenBrush = app.frameBrush = nullptr;

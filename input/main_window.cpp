@@ -22,7 +22,6 @@ constexpr const WCHAR* kClickSound = u"CLICK";
 constexpr int32_t kMenuThresholdDegrees = 10;
 constexpr int32_t kFineThresholdDegrees = 3;  // VolumeAdjust and Seek
 constexpr DWORD kMenuStepPauseMs = 100;
-constexpr int32_t kMaxVolume = 100;
 constexpr int32_t kVolumeKeyStep = 5;
 constexpr int32_t kClickEveryVolume = 10;
 constexpr int32_t kSeekStepSec = 4;
@@ -31,11 +30,6 @@ constexpr int32_t kSeekIdleTicks = 3;
 constexpr int32_t kSkipHoldTicks = 1;
 constexpr int32_t kQuitHoldTicks = 2;
 constexpr DWORD kScanIntervalMs = 200;
-constexpr int32_t kMsPerSecond = 1000;
-
-HWND Pane(int id) {
-  return GetDlgItem(app.mainWindow, id);
-}
 
 POINT PointOf(LPARAM lParam) {
   return POINT{LOWORD(static_cast<WPARAM>(lParam)), HIWORD(static_cast<WPARAM>(lParam))};

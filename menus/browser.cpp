@@ -27,10 +27,6 @@ namespace {
 constexpr WCHAR kSeparator = u'\\';
 constexpr int kExtensionChars = 4;  // ".mp3"
 
-HWND Pane(int id) {
-  return GetDlgItem(app.mainWindow, id);
-}
-
 bool EndsWith(const WCHAR* text, int length, const WCHAR* tail, int tailLength) {
   return length >= tailLength && lstrcmpW(text + length - tailLength, tail) == 0;
 }

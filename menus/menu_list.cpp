@@ -128,7 +128,7 @@ void EndRefill(HWND list) {
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   // A null window would mean the whole main window here.
   if (list) InvalidateRect(list, nullptr, TRUE);
-  if (HWND scrollBar = GetDlgItem(app.mainWindow, kScrollBarId)) {
+  if (HWND scrollBar = Pane(kScrollBarId)) {
     InvalidateRect(scrollBar, nullptr, TRUE);
   }
 }

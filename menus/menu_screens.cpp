@@ -40,10 +40,6 @@ constexpr const WCHAR* kShellRows[] = {u"Classic", u"Night"};
 constexpr int32_t kAboutRowIndex = 0;
 constexpr int32_t kShellsRowIndex = 1;
 
-HWND Pane(int id) {
-  return GetDlgItem(app.mainWindow, id);
-}
-
 void SetHeader(const WCHAR* title) {
   StringCchCopyW(app.headerTitle, kTextChars, title);
   InvalidateRect(Pane(kStatusBarId), nullptr, TRUE);

@@ -11,6 +11,9 @@
 constexpr const WCHAR* kMainWindowClass = u"Main Window";
 constexpr const WCHAR* kMainWindowTitle = u"Vesk";  // the player's name, also its menu's header
 constexpr UINT kCloseRequest = 1023;
+// The WM_COMMAND that ends the player as its own Quit does, saving the
+// settings first (the desktop's media controls send it).
+constexpr WORD kQuitCommand = 40004;
 
 // The socket of the player's main window, or null when
 // this run has no private folder for it (a warning has then gone to stderr).

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/instance.h"
 #include "platform/internal.h"
 #include "platform/window.h"
 
@@ -36,8 +37,8 @@ constexpr const char* kIdentity = "Vesk";
 constexpr const char* kDesktopEntry = "org.mireva.Vesk";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr const char* kTrackPrefix = "/org/mpris/MediaPlayer2/Track/";
-constexpr WORD kQuitCommand = 40004;
 constexpr int64_t kSeekedSlackUs = 1000000;  // a jump beyond this counts as a seek
+constexpr int kFullVolume = 100;             // the player's volume scale, 0..100
 constexpr uint64_t kStopValue = uint64_t(1) << 40;
 
 // A report with its texts copied, as the bus thread keeps it.
@@ -117,7 +118,7 @@ class Mpris {
       next.title = Utf8(r.title), next.artist = Utf8(r.artist), next.album = Utf8(r.album);
       next.lengthUs = int64_t(r.lengthMs) * 1000;
       next.positionUs = int64_t(r.positionMs) * 1000;
-      next.volume = std::clamp(r.volume, 0, 100);
+      next.volume = std::clamp(r.volume, 0, kFullVolume);
       next.shuffle = r.shuffle;
       next.repeat = r.repeat;
       next.canGoPrevious = r.canGoPrevious;
@@ -375,7 +376,7 @@ class Mpris {
 
   static int Volume(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                     void* userdata, sd_bus_error*) {
-    return sd_bus_message_append(reply, "d", Self(userdata)->Now().volume / 100.0);
+    return sd_bus_message_append(reply, "d", Self(userdata)->Now().volume / double{kFullVolume});
   }
 
   static int SetVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
@@ -384,7 +385,7 @@ class Mpris {
     int r = sd_bus_message_read(value, "d", &volume);
     if (r < 0) return r;
     if (!std::isfinite(volume)) return 0;
-    long percent = std::lround(std::clamp(volume, 0.0, 1.0) * 100);
+    long percent = std::lround(std::clamp(volume, 0.0, 1.0) * kFullVolume);
     Self(userdata)->Command(APPCOMMAND_VESK_SET_VOLUME, static_cast<WPARAM>(percent));
     return 0;
   }

@@ -24,7 +24,7 @@ constexpr short APPCOMMAND_VESK_SET_POSITION = 0x0801;
 constexpr short APPCOMMAND_VESK_SET_VOLUME = 0x0802;
 constexpr short APPCOMMAND_VESK_SET_SHUFFLE = 0x0803;
 constexpr short APPCOMMAND_VESK_SET_REPEAT = 0x0804;
-// "Quit" comes as the quit command, WM_COMMAND 40004; "Raise" shows and raises
+// "Quit" comes as the quit command, WM_COMMAND kQuitCommand; "Raise" shows and raises
 // the window by itself.
 
 enum class MediaState { Stopped, Playing, Paused };

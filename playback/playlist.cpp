@@ -17,12 +17,6 @@
 
 namespace {
 
-constexpr int32_t kMsPerSecond = 1000;
-
-HWND Pane(int id) {
-  return GetDlgItem(app.mainWindow, id);
-}
-
 void FreePlaylist() {
   delete[] app.playlist;
   app.playlist = nullptr;

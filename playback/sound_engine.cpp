@@ -18,9 +18,7 @@ constexpr int kInitAttempts = 11;
 constexpr DWORD kInitRetryMs = 100;
 constexpr const WCHAR* kMp3Pattern = u"*.mp3";
 constexpr const WCHAR* kSoundErrorCaption = u"Sound System Error";
-constexpr int32_t kMaxVolume = 100;
 constexpr int32_t kChannelFullVolume = 255;
-constexpr int32_t kMsPerSecond = 1000;
 
 constexpr const char* kSoundErrorTexts[] = {
     "No errors",
@@ -172,7 +170,7 @@ void TogglePause() {
     StopSoundStream(Stream());
     app.paused = 1;
   }
-  if (HWND bar = GetDlgItem(app.mainWindow, kStatusBarId)) PaintStatusBar(bar, false);
+  if (HWND bar = Pane(kStatusBarId)) PaintStatusBar(bar, false);
   ReportPlayback();
 }
 

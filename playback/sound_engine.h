@@ -17,6 +17,7 @@ void ApplyVolume(int32_t volume);
 void CloseStream();
 // With no stream open: 0, and seeking does nothing.
 int32_t GetStreamMs();
+constexpr int32_t kMsPerSecond = 1000;
 int32_t GetStreamLengthMs();
 void SeekStreamMs(int32_t ms);
 bool HasFatalFileError();

@@ -7,7 +7,6 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
-fail() { echo "FAIL: $*" >&2; exit 1; }
 start_xvfb
 
 VESK_FULLSCREEN=1 "$build/vesk" &

@@ -14,7 +14,6 @@ export SDL_DISKAUDIOFILE=$WORK/heard.raw
 shots=$build/screenshots
 mkdir -p "$shots"
 start_xvfb
-fail() { echo "FAIL: $*" >&2; exit 1; }
 expect() {  # WHAT COMMAND...: waits for the condition
   local what=$1
   shift
@@ -64,7 +63,7 @@ wait_for_exit() {
   timeout 60 tail --pid="$pid" -f /dev/null || fail "the player did not end"
   wait "$pid" || fail "the player ended with an error"
 }
-settings() { cat "$XDG_CONFIG_HOME/vesk/settings.reg" 2>/dev/null || true; }
+settings() { cat "$XDG_CONFIG_HOME/vesk/settings.reg" 2>/dev/null || true; }  # follows XDG_CONFIG_HOME
 
 # --- A music folder of the user's own --------------------------------------
 demo=$build/demo/"Vesk Demo"

@@ -12,14 +12,9 @@ if [ -z "${VESK_ON_TEST_BUS:-}" ]; then
   VESK_ON_TEST_BUS=1 exec dbus-run-session -- "$here/e2e_mpris.sh" "$build"
 fi
 source "$here/../tools/xvfb.sh"
-fail() { echo "FAIL: $*" >&2; exit 1; }
+has_lines() { [ "$(grep -cxE -- "$2" "$1" 2>/dev/null)" -ge "${3:-1}" ]; }  # FILE LINE [COUNT]
 wait_for() {  # FILE LINE [COUNT]: waits until lines of the file match (COUNT of them)
-  local i
-  for i in $(seq 200); do
-    [ "$(grep -cxE -- "$2" "$1" 2>/dev/null)" -ge "${3:-1}" ] && return 0
-    sleep 0.05
-  done
-  fail "no \"$2\" in $1: $(tr '\n' '|' <"$1")"
+  wait_until has_lines "$@" || fail "no \"$2\" in $1: $(tr '\n' '|' <"$1")"
 }
 
 # Silent without a bus.
@@ -34,7 +29,8 @@ kill "$alone"
 song="/Morning songs/01 Sunrise.mp3"
 "$build/tool_mpris" "$song" >"$WORK/commands" &
 wait_for "$WORK/commands" ready
-for i in $(seq 200); do playerctl -l 2>/dev/null | grep -qx vesk && break; sleep 0.05; done
+on_bus() { playerctl -l 2>/dev/null | grep -qx vesk; }
+wait_until on_bus || fail "playerctl does not list the player"
 p() { playerctl -p vesk "$@"; }
 dbus-monitor --session "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked'" \
   >"$WORK/seeked" 2>/dev/null &

@@ -17,7 +17,6 @@ source "$here/lib_e2e.sh"
 # The disk driver plays at the pace of a sound card, so the time runs.
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/sound.raw
 start_xvfb
-store=$XDG_CONFIG_HOME/vesk/settings.reg
 music=$VESK_MUSIC_DIR/Morning
 cp -r "$build/demo/Vesk Demo/Morning" "$music"
 
@@ -111,7 +110,7 @@ call Quit
 timeout 60 tail --pid="$player" -f /dev/null || fail "Quit did not end the player"
 wait "$player" || fail "the player ended with an error"
 while IFS='|' read -r setting; do
-  grep -q "^$setting\$" "$store" || fail "not saved: $setting"
+  grep -q "^$setting\$" "$SETTINGS" || fail "not saved: $setting"
 done <<EOF2
 "Volume"=dword:0000001e
 "Repeat"=dword:00000002

@@ -11,7 +11,7 @@ source "$here/../tools/xvfb.sh"
 source "$here/lib_e2e.sh"
 
 # Screen 160 x 128: the picture is 96 x 128, 32 pixels in from the left.
-start_screen 160x128
+start_xvfb 160x128
 "$build/vesk" &
 player=$!
 id=$(wait_for_player_window "$player")
@@ -35,7 +35,7 @@ wait "$player" || fail "the player did not end with 0 after the resizes"
 stop_screen
 
 # Screen 240 x 300: the picture is 225 x 300, 7 pixels in from the left.
-start_screen 240x300
+start_xvfb 240x300
 "$build/vesk" &
 player=$!
 id=$(wait_for_player_window "$player")

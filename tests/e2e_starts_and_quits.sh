@@ -8,8 +8,7 @@ build=$(cd "$1" && pwd)
 here=$(dirname "$0")
 source "$here/../tools/xvfb.sh"
 source "$here/lib_e2e.sh"
-store=$XDG_CONFIG_HOME/vesk/settings.reg
-values() { grep -c '^"' "$store" || true; }  # how many values the file holds
+values() { grep -c '^"' "$SETTINGS" || true; }  # how many values the file holds
 ended() { ! kill -0 "$1" 2>/dev/null; }
 finish() {  # PID WHAT: waits for the player's end, which must be exit 0
   wait_until ended "$1" || fail "$2: the player did not end"
@@ -25,7 +24,7 @@ set -e
 grep -q "no display" "$WORK/err" || fail "without a display nothing was said: $(cat "$WORK/err")"
 [ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "without a display the socket was taken"
 
-start_screen 1280x1024
+start_xvfb 1280x1024
 
 # A runtime folder too long for a socket: players still meet, in /tmp.
 long=$WORK/$(printf 'r%.0s' $(seq 120))
@@ -39,7 +38,7 @@ kill -TERM "$first"
 finish "$first" "SIGTERM"
 
 # A closed terminal (SIGHUP) saves and ends as the close button does.
-rm -f "$store"
+rm -f "$SETTINGS"
 "$build/vesk" &
 player=$!
 wait_for_player_window "$player" >/dev/null
@@ -49,7 +48,7 @@ finish "$player" "SIGHUP"
 [ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "SIGHUP left the socket behind"
 
 # The window destroyed by another program: saved, and exit 0.
-rm -f "$store"
+rm -f "$SETTINGS"
 "$build/vesk" &
 player=$!
 xdotool windowclose "$(wait_for_player_window "$player")"
@@ -58,9 +57,9 @@ finish "$player" "the window destroyed from outside"
 
 # SIGTERM, then SIGKILL a moment later, while the quit saves: the file holds
 # all seven values or none, never some.
-mkdir -p "$(dirname "$store")"
+mkdir -p "$(dirname "$SETTINGS")"
 for round in $(seq 20); do
-  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n\n' >"$store"
+  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n\n' >"$SETTINGS"
   "$build/vesk" &
   player=$!
   wait_for_player_window "$player" >/dev/null

@@ -9,8 +9,6 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
 start_xvfb
-store=$XDG_CONFIG_HOME/vesk/settings.reg
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$build/vesk" &
 player=$!
@@ -65,5 +63,5 @@ xdotool mousedown 1
 timeout 60 tail --pid="$player" -f /dev/null || fail "holding play/pause did not quit"
 xdotool mouseup 1
 wait "$player" || fail "the player ended with an error"
-grep -q '"Shuffle"=dword:00000001' "$store" || fail "the Shuffle setting was not saved"
+grep -q '"Shuffle"=dword:00000001' "$SETTINGS" || fail "the Shuffle setting was not saved"
 echo "PASS"

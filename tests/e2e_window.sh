@@ -8,15 +8,13 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
 start_xvfb
-store=$XDG_CONFIG_HOME/vesk/settings.reg
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$build/vesk" &
 first=$!
 id=$(wait_for_window "$first")
 import -window "$id" "$WORK/start.png"
 [ "$(pixel "$WORK/start.png" 3 3)" = "#F7F7F7" ] || fail "the frame is not the Classic colour"
-[ "$(pixel "$WORK/start.png" 300 390)" = "#C6DCCA" ] || fail "the screen is not the unlit colour"
+[ "$(pixel "$WORK/start.png" 300 390)" = "$UNLIT" ] || fail "the screen is not the unlit colour"
 
 timeout 10 "$build/vesk" || fail "a second start did not exit 0"
 kill -0 "$first" || fail "the second start ended the first"
@@ -24,26 +22,26 @@ kill -0 "$first" || fail "the second start ended the first"
 
 kill -TERM "$first"  # what the desktop's close button does
 wait "$first" || fail "closing the window did not end the player with 0"
-grep -q '"Volume"=dword:00000032' "$store" || fail "closing the window did not save"
+grep -q '"Volume"=dword:00000032' "$SETTINGS" || fail "closing the window did not save"
 
-sed -i 's/"Volume"=dword:00000032/"Volume"=dword:00000007/' "$store"
-before=$(stat -c %i:%Y "$store")
+sed -i 's/"Volume"=dword:00000032/"Volume"=dword:00000007/' "$SETTINGS"
+before=$(stat -c %i:%Y "$SETTINGS")
 "$build/vesk" &
 second=$!
 wait_for_window "$second" >/dev/null
 "$build/tool_send_close" || fail "the close request found no player"
 timeout 10 tail --pid="$second" -f /dev/null || fail "the close request did not end the player"
 wait "$second" || fail "the player ended with an error"
-[ "$(stat -c %i:%Y "$store")" = "$before" ] || fail "the close request saved the settings"
+[ "$(stat -c %i:%Y "$SETTINGS")" = "$before" ] || fail "the close request saved the settings"
 
 # When the display server goes away, the player saves and ends instead of
 # spinning.
-rm "$store"
+rm "$SETTINGS"
 "$build/vesk" 2>/dev/null &
 third=$!
 wait_for_window "$third" >/dev/null
 kill "$XVFB_PID"
 timeout 60 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
 wait "$third" || fail "the player ended with an error when its display went away"
-grep -q '"Volume"=dword:00000032' "$store" || fail "losing the display lost the settings"
+grep -q '"Volume"=dword:00000032' "$SETTINGS" || fail "losing the display lost the settings"
 echo "PASS"

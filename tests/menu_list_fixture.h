@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "display/skin.h"
 #include "menus/menu_list.h"
 #include "platform/gdi.h"
 #include "platform/instance.h"
@@ -45,13 +46,6 @@ inline LRESULT PaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// The program's font file, as the player names it: a backslash path.
-inline std::u16string ToloPath() {
-  std::u16string path;
-  for (char c : std::string(VESK_BINARY_DIR) + "/Tolo.ttf") path += c == '/' ? u'\\' : char16_t(c);
-  return path;
-}
-
 }  // namespace menu_list_fixture
 
 class MenuListFixture : public Headless {
@@ -61,15 +55,8 @@ class MenuListFixture : public Headless {
     Headless::SetUp();
     ResetAppState();
     events.clear();
-    ASSERT_EQ(AddFontResourceW(ToloPath().c_str()), 1);
-    LOGFONTW lf{};
-    lf.lfHeight = 15;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    StringCchCopyW(lf.lfFaceName, LF_FACESIZE, u"Tolo");
-    app.largeFont = CreateFontIndirectW(&lf);
     app.measureDC = GetDC(nullptr);
-    SelectObject(app.measureDC, app.largeFont);
+    ASSERT_TRUE(CreateFonts());
     listBrush = CreateSolidBrush(kScreenColour);
 
     WNDCLASSW wc{};
@@ -93,8 +80,8 @@ class MenuListFixture : public Headless {
   }
 
   void TearDown() override {
+    ReleaseFonts();
     ReleaseDC(nullptr, app.measureDC);
-    RemoveFontResourceW(menu_list_fixture::ToloPath().c_str());
     ResetAppState();
     Headless::TearDown();
   }

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 
 #include <cmath>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -37,18 +36,11 @@ TEST_F(PlayTrack, TheDiskOutputHoldsTheToneAtItsLengthAndLevel) {
 
   // The disk driver writes the device's format: float stereo at 48 kHz.
   constexpr int kDeviceRate = 48000;
-  std::ifstream in(output, std::ios::binary);
-  std::vector<float> left;
-  float frame[2];
-  while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) left.push_back(frame[0]);
-  size_t start = 0;
-  while (start < left.size() && left[start] == 0.0f) ++start;
-  size_t end = left.size();
-  while (end > start && left[end - 1] == 0.0f) --end;
-  EXPECT_NEAR(static_cast<double>(end - start) / kDeviceRate, 1.0, 0.01);
+  std::vector<float> left = HeardLeft(output);
+  EXPECT_NEAR(static_cast<double>(left.size()) / kDeviceRate, 1.0, 0.01);
   double sum = 0;
-  for (size_t i = start; i < end; ++i) sum += double{left[i]} * left[i];
-  EXPECT_NEAR(std::sqrt(sum / (end - start)), kDefaultGain * kToneLevel / std::sqrt(2.0), 0.01);
+  for (float s : left) sum += double{s} * s;
+  EXPECT_NEAR(std::sqrt(sum / left.size()), kDefaultGain * kToneLevel / std::sqrt(2.0), 0.01);
 }
 
 }  // namespace

@@ -33,9 +33,9 @@ echo "start to first frame: player ${player} ms, bare SDL window ${bare} ms," \
 # The same with 1 MiB of junk in the settings file.
 mkdir -p "$XDG_CONFIG_HOME/vesk"
 awk 'BEGIN { while (n < 1048576) { print "; junk"; print ""; n += 8 } }' \
-  >"$XDG_CONFIG_HOME/vesk/settings.reg"
+  >"$SETTINGS"
 junk=$(first_frame_ms "$build/vesk")
-rm "$XDG_CONFIG_HOME/vesk/settings.reg"
+rm "$SETTINGS"
 echo "start to first frame with 1 MiB of junk settings: ${junk} ms," \
      "ratio to a clean file $(awk -v a="$junk" -v b="$player" 'BEGIN {printf "%.2f", a / b}')"
 

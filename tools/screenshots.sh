@@ -10,12 +10,11 @@ source "$(dirname "$0")/xvfb.sh"
 out=$build/screenshots
 mkdir -p "$out"
 start_xvfb
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start() {  # SHELL BACKLIGHT: starts the player with these settings; sets PLAYER
   mkdir -p "$XDG_CONFIG_HOME/vesk"
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n"Shell"=dword:%08x\n"BackLight"=dword:%08x\n' \
-    "$1" "$2" >"$XDG_CONFIG_HOME/vesk/settings.reg"
+    "$1" "$2" >"$SETTINGS"
   "$build/vesk" &
   PID=$!
   PLAYER=$(wait_for_window "$PID")

@@ -1,6 +1,7 @@
 # Shell functions for running the player in a real window under Xvfb, sourced
 # by the screenshot and measuring tools and the end-to-end tests.
-#   start_xvfb            starts a private X server; sets DISPLAY
+#   start_xvfb [WxH]      starts a private X server, 1280x1024 unless told; sets DISPLAY
+#   fail MESSAGE          reports the failure and ends the script
 #   wait_for_window PID   waits for the player's window and its first frame; prints its X id
 #   wait_until COMMAND...  runs the command until it succeeds, up to WAIT_TENTHS
 #   place ID X Y          the root-window point of a screen pixel of the player
@@ -13,19 +14,20 @@
 WORK=$(mktemp -d)
 export XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/run VESK_MUSIC_DIR=$WORK/music
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+SETTINGS=$XDG_CONFIG_HOME/vesk/settings.reg  # the player's settings file
 mkdir -p "$XDG_CONFIG_HOME" "$VESK_MUSIC_DIR"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 XVFB_PID=
 
-start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+UNLIT="#C6DCCA"  # the player's screen with the backlight off
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_xvfb() {  # [WxH]
+  rm -f "$WORK/display"
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$WORK/display" 2>/dev/null &
   XVFB_PID=$!
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.05
-  done
-  [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; return 1; }
+  wait_until test -s "$WORK/display" || { echo "Xvfb did not start" >&2; return 1; }
   export DISPLAY=:$(cat "$WORK/display")
 }
 
