@@ -67,25 +67,33 @@ shot "$PLAYER" "$WORK/started.png" "$LIST"
 wait_until list_differs "$WORK/started.png" || fail "the time did not move"
 save playing
 # The play view's layouts, told apart by what only they draw: the volume
-# screen has no times, and only the seek bar has square corners.
+# screen has no times, and only the seek bar has square corners. Both go back
+# to the times after a few idle seconds, so each is captured as soon as it
+# shows, and nothing waits on the state a click would find.
+pixel_of() {  # X Y of the screen
+  shot "$PLAYER" "$WORK/pixel.png" "1x1+$1+$2"
+  pixel "$WORK/pixel.png" 0 0
+}
 no_times() {  # the corner of the remaining time holds one colour
   shot "$PLAYER" "$WORK/times.png" 25x12+170+124
   [ "$(convert "$WORK/times.png" -format '%k' info:)" = 1 ]
 }
+times_shown() { ! no_times; }
+volume_drawn() { no_times && [ "$(pixel_of 58 111)" = "#000000" ]; }
 square_corner() { [ "$(pixel_of 45 111)" = "#000000" ]; }
-pixel_of() {  # X Y of the screen
-  shot "$PLAYER" "$WORK/corner.png" "1x1+$1+$2"
-  pixel "$WORK/corner.png" 0 0
+capture() {  # NAME
+  shot "$PLAYER" "$out/$1.png"
+  echo "$out/$1.png"
 }
 ring_to 0
 xdotool mousedown 1
 ring_to 30  # the first movement on the ring turns to the volume
 ring_to 60
-wait_until no_times || fail "the volume did not show"
-save volume
+wait_until volume_drawn || fail "the volume did not show"
+capture volume
 xdotool mouseup 1
-press $CENTRE "the times did not come back"
-press $CENTRE "the seek bar did not show"
+wait_until times_shown || fail "the times did not come back"
+click_on $CENTRE
 wait_until square_corner || fail "the seek bar did not show"
-save seek
+capture seek
 stop
