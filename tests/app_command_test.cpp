@@ -73,35 +73,33 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
   struct Case {
     const char* what;
     short command;
-    bool pausedBefore;
-    bool pausedAfter;
+    bool pausedAfter[2];  // from playing, from paused
   } cases[] = {
-      {"play-pause pauses", APPCOMMAND_MEDIA_PLAY_PAUSE, false, true},
-      {"play-pause plays", APPCOMMAND_MEDIA_PLAY_PAUSE, true, false},
-      {"play plays", APPCOMMAND_MEDIA_PLAY, true, false},
-      {"play goes on playing", APPCOMMAND_MEDIA_PLAY, false, false},
-      {"pause pauses", APPCOMMAND_MEDIA_PAUSE, false, true},
-      {"pause stays paused", APPCOMMAND_MEDIA_PAUSE, true, true},
-      {"stop pauses", APPCOMMAND_MEDIA_STOP, false, true},
-      {"stop stays paused", APPCOMMAND_MEDIA_STOP, true, true},
+      {"play-pause", APPCOMMAND_MEDIA_PLAY_PAUSE, {true, false}},
+      {"play", APPCOMMAND_MEDIA_PLAY, {false, false}},
+      {"pause", APPCOMMAND_MEDIA_PAUSE, {true, true}},
+      {"stop", APPCOMMAND_MEDIA_STOP, {true, true}},
   };
   for (const Screen& screen : kScreens) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
-      OpenTone(c.pausedBefore);
-      screen.show();
-      ViewMode mode = app.viewMode;
-      Send(c.command);
-      EXPECT_EQ(app.paused, c.pausedAfter ? 1 : 0);
-      EXPECT_EQ(app.streamOpen, 1);
-      EXPECT_EQ(app.viewMode, mode) << "a command changes no screen";
-      CloseStream();
-      // Without a track nothing plays, whatever the command.
-      app.paused = c.pausedBefore ? 1 : 0;
-      Send(c.command);
-      EXPECT_EQ(app.paused, c.pausedBefore ? 1 : 0);
-      EXPECT_EQ(app.streamOpen, 0);
-      BackToMainMenu();
+      for (bool pausedBefore : {false, true}) {
+        SCOPED_TRACE(std::string(screen.name) + ": " + c.what +
+                     (pausedBefore ? ", paused" : ", playing"));
+        OpenTone(pausedBefore);
+        screen.show();
+        ViewMode mode = app.viewMode;
+        Send(c.command);
+        EXPECT_EQ(app.paused, c.pausedAfter[pausedBefore] ? 1 : 0);
+        EXPECT_EQ(app.streamOpen, 1);
+        EXPECT_EQ(app.viewMode, mode) << "a command changes no screen";
+        CloseStream();
+        // Without a track nothing plays, whatever the command.
+        app.paused = pausedBefore ? 1 : 0;
+        Send(c.command);
+        EXPECT_EQ(app.paused, pausedBefore ? 1 : 0);
+        EXPECT_EQ(app.streamOpen, 0);
+        BackToMainMenu();
+      }
     }
   }
 }

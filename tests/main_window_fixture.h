@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "app/player.h"
@@ -47,26 +48,22 @@ class MainWindowTest : public PlayerTest {
                  c.y + static_cast<LONG>(std::lround(kRingRadius * std::sin(a)))};
   }
 
-  static void Down(POINT p) {
-    InjectStylus(WM_LBUTTONDOWN, p.x, p.y);
+  static void Pen(UINT message, POINT p) {
+    InjectStylus(message, p.x, p.y);
     PumpMessages();
   }
-  static void Move(POINT p) {
-    InjectStylus(WM_MOUSEMOVE, p.x, p.y);
-    PumpMessages();
-  }
-  static void Up(POINT p) {
-    InjectStylus(WM_LBUTTONUP, p.x, p.y);
-    PumpMessages();
-  }
+  static void Down(POINT p) { Pen(WM_LBUTTONDOWN, p); }
+  static void Move(POINT p) { Pen(WM_MOUSEMOVE, p); }
+  static void Up(POINT p) { Pen(WM_LBUTTONUP, p); }
   static void Tap(const RECT& button) {
     Down(Middle(button));
     Up(Middle(button));
   }
   // A circle on the ring from one angle by a number of degrees, moving 12
-  // degrees at a time (one menu step each), the pen lifted where it ends.
-  static void Circle(double from, double degrees) {
-    Down(Ring(from));
+  // degrees at a time (one menu step each), the pen lifted where it ends;
+  // the pen goes down on the ring unless put elsewhere.
+  static void Circle(double from, double degrees, std::optional<POINT> down = std::nullopt) {
+    Down(down.value_or(Ring(from)));
     double step = degrees < 0 ? -12 : 12;
     for (double a = step; std::abs(a) <= std::abs(degrees); a += step) Move(Ring(from + a));
     Up(Ring(from + degrees));
@@ -85,19 +82,19 @@ class MainWindowTest : public PlayerTest {
     PumpMessages();
   }
 
+  static int List(UINT message, WPARAM w = 0, LPARAM l = 0) {
+    return static_cast<int>(SendMessageW(Pane(kMenuListId), message, w, l));
+  }
   static std::u16string Row(int index) {
     WCHAR text[kTextChars] = {};
-    SendMessageW(Pane(kMenuListId), LB_GETTEXT, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(text));
+    List(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
     return text;
   }
-  static int Selected() {
-    return static_cast<int>(SendMessageW(Pane(kMenuListId), LB_GETCURSEL, 0, 0));
-  }
+  static int Selected() { return List(LB_GETCURSEL); }
   static std::u16string SelectedRow() { return Row(Selected()); }
-  static int RowCount() {
-    return static_cast<int>(SendMessageW(Pane(kMenuListId), LB_GETCOUNT, 0, 0));
-  }
+  static int RowCount() { return List(LB_GETCOUNT); }
+  // Whether the settings file holds a line, as a quit that saves leaves it.
+  bool Saved(const char* line) const { return StoreText().find(line) != std::string::npos; }
 
   // Whether a sound was mixed since the last call.
   static bool Heard() {

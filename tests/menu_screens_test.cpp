@@ -11,20 +11,8 @@ class MenuScreens : public MainWindowTest {
   // d: one wheel step down, u: up, c: the centre button, m: the menu button.
   static void Walk(const char* steps) {
     for (const char* s = steps; *s; ++s) {
-      switch (*s) {
-        case 'd':
-          Wheel(-1);
-          break;
-        case 'u':
-          Wheel(1);
-          break;
-        case 'c':
-          Tap(app.centerRect);
-          break;
-        case 'm':
-          Tap(app.menuRect);
-          break;
-      }
+      if (*s == 'd' || *s == 'u') Wheel(*s == 'd' ? -1 : 1);
+      if (*s == 'c' || *s == 'm') Tap(*s == 'c' ? app.centerRect : app.menuRect);
     }
   }
 };
@@ -49,14 +37,15 @@ TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
       {"dccm", u"Settings", MenuKind::Settings, u"About\t>"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.steps);
     Start();
     Walk(c.steps);
-    EXPECT_EQ(std::u16string(app.headerTitle), c.header) << c.steps;
-    EXPECT_EQ(app.menuKind, c.kind) << c.steps;
-    EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr) << c.steps;
-    EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr) << c.steps;
+    EXPECT_EQ(std::u16string(app.headerTitle), c.header);
+    EXPECT_EQ(app.menuKind, c.kind);
+    EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr);
+    EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr);
     if (c.selected) {
-      EXPECT_EQ(SelectedRow(), c.selected) << c.steps;
+      EXPECT_EQ(SelectedRow(), c.selected);
     }
   }
 }
@@ -153,14 +142,17 @@ TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
 TEST_F(MenuScreens, BrowseAndLastPlayedEnterTheBrowserWithTheirHeaders) {
   std::filesystem::create_directories(root_ + "/Albums");
   StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\");
-  ShowMainMenu(Pane(kMenuListId), u"Browse");
-  Walk("c");
-  EXPECT_EQ(std::u16string(app.headerTitle), u"Browse");
-  EXPECT_EQ(std::u16string(app.browsePath), u"\\");
-  ShowMainMenu(Pane(kMenuListId), u"Last");
-  Walk("c");
-  EXPECT_EQ(std::u16string(app.headerTitle), u"Last Played");
-  EXPECT_EQ(std::u16string(app.browsePath), u"\\Albums\\");
+  struct Case {
+    const char16_t* row;  // the start of the row chosen
+    const char16_t* header;
+    const char16_t* path;
+  } cases[] = {{u"Browse", u"Browse", u"\\"}, {u"Last", u"Last Played", u"\\Albums\\"}};
+  for (const Case& c : cases) {
+    ShowMainMenu(Pane(kMenuListId), c.row);
+    Walk("c");
+    EXPECT_EQ(std::u16string(app.headerTitle), c.header);
+    EXPECT_EQ(std::u16string(app.browsePath), c.path);
+  }
 }
 
 TEST_F(MenuScreens, HideLeavesTheScreenAndASecondStartShowsIt) {
@@ -176,7 +168,7 @@ TEST_F(MenuScreens, SleepQuitsAndSaves) {
   app.volume = 42;
   Walk("ddddc");
   EXPECT_FALSE(IsWindow(app.mainWindow));
-  EXPECT_NE(StoreText().find("\"Volume\"=dword:0000002a"), std::string::npos);
+  EXPECT_TRUE(Saved("\"Volume\"=dword:0000002a"));
 }
 
 }  // namespace
