@@ -110,11 +110,12 @@ TEST_F(MainWindow, TheVolumeStopsAtItsLimitsWithoutAClick) {
     Down(Ring(0));
     Move(Ring(2));  // NowPlaying becomes VolumeAdjust, no step yet
     ASSERT_EQ(app.viewMode, ViewMode::VolumeAdjust);
+    Heard();
     if (c.degrees != 0) Move(Ring(c.degrees));
     Up(Ring(c.degrees));
-    Heard();
     for (int i = 0; c.degrees == 0 && i < 2; ++i) Key(VK_UP);
     EXPECT_EQ(app.volume, c.to) << c.from;
+    EXPECT_EQ(Heard(), c.click) << c.from;
     Tick();
     Tick();
     ASSERT_EQ(app.viewMode, ViewMode::NowPlaying);
