@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr WCHAR kBox[] = u"\\Box\\";
-
 class Browser : public MusicTest {};
 
 TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations) {

@@ -21,6 +21,8 @@
 
 class MusicTest : public PlayerTest {
  protected:
+  static constexpr WCHAR kBox[] = u"\\Box\\";  // the folder most tests fill
+
   void SetUp() override {
     PlayerTest::SetUp();
     music_ = root_ + "/music";
@@ -79,11 +81,9 @@ class MusicTest : public PlayerTest {
   // A real MP3: one of the demo pieces built beside the program.
   void Song(const std::string& relative) const {
     std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::copy_file(DemoSong(), Path(relative),
-                               std::filesystem::copy_options::overwrite_existing);
-  }
-  static std::string DemoSong() {
-    return std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3";
+    std::filesystem::copy_file(
+        std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3", Path(relative),
+        std::filesystem::copy_options::overwrite_existing);
   }
 
   // The position of a name among the folder's matches of the pattern, as

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "platform/audio_output.h"
 #include "platform/files.h"
 #include "platform/internal.h"
+#include "platform/sound.h"
 #include "tests/headless.h"
 
 // The FileOrdinal of a fixture in "\Tones\*.mp3".
@@ -47,6 +49,30 @@ inline std::vector<float> HeardLeft(const std::string& file) {
   return left;
 }
 
+// Waits, for real, until the condition holds (generous for a loaded machine).
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// What the listener hears next from the test's sink: `frames` stereo frames,
+// each block pulled once the decoder has caught up.
+inline std::vector<float> HearFrames(size_t frames) {
+  std::vector<float> out(frames * 2);
+  constexpr size_t kBlock = 1024;
+  for (size_t done = 0; done < frames; done += kBlock) {
+    EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
+    plat::PullAudioSinkForTests(out.data() + done * 2, std::min(kBlock, frames - done));
+  }
+  EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
+  return out;
+}
+
 class SoundFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,7 +85,9 @@ class SoundFiles : public ::testing::Test {
     SelectDisplay(DisplayKind::Headless);
     ResetPlatformForTests();
     ResetAppState();
-    SetPlaylistFolder();
+    const std::u16string folder = u"\\Tones\\";
+    std::copy(folder.begin(), folder.end(), app.playlistFolder);
+    app.playlistFolder[folder.size()] = 0;
   }
   void TearDown() override {
     ResetAppState();
@@ -68,27 +96,8 @@ class SoundFiles : public ::testing::Test {
     unsetenv("VESK_MUSIC_DIR");
   }
 
-  void SetPlaylistFolder() {
-    const std::u16string folder = u"\\Tones\\";
-    std::copy(folder.begin(), folder.end(), app.playlistFolder);
-    app.playlistFolder[folder.size()] = 0;
-  }
-
-  static int32_t Ordinal(const std::string& name) { return ToneOrdinal(name); }
-
   static std::u16string DevicePath(const std::string& name) {
     return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";
-  }
-
-  // Waits, for real, until the condition holds (generous for a loaded machine).
-  template <typename Condition>
-  static bool WaitFor(Condition condition) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > until) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
   }
 
   std::filesystem::path root_;
