@@ -18,6 +18,7 @@
 #include "platform/window.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
+#include "tests/sound_fixture.h"
 
 class MusicTest : public PlayerTest {
  protected:
@@ -84,24 +85,6 @@ class MusicTest : public PlayerTest {
     std::filesystem::copy_file(
         std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3", Path(relative),
         std::filesystem::copy_options::overwrite_existing);
-  }
-
-  // The position of a name among the folder's matches of the pattern, as
-  // the platform enumerates them; -1 when absent.
-  static int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
-                           const std::u16string& name) {
-    std::u16string pattern = folder + wildcards;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return -1;
-    int32_t ordinal = 0;
-    int32_t at = -1;
-    do {
-      if (name == found.cFileName) at = ordinal;
-      ++ordinal;
-    } while (at < 0 && FindNextFileW(find, &found));
-    FindClose(find);
-    return at;
   }
 
   static HWND List() { return Pane(kMenuListId); }

@@ -5,7 +5,6 @@
 
 #include "playback/playlist.h"
 #include "tests/music_fixture.h"
-#include "tests/sound_fixture.h"
 
 namespace {
 

@@ -18,21 +18,30 @@
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/sound.h"
+#include "playback/playlist.h"
 #include "tests/headless.h"
 
-// The FileOrdinal of a fixture in "\Tones\*.mp3".
-inline int32_t ToneOrdinal(const std::string& name) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(u"\\Tones\\*.mp3", &data);
+// The position of a name among the folder's matches of the pattern, as the
+// platform enumerates them (a file's FileOrdinal); -1 when absent.
+inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
+                         const std::u16string& name) {
+  std::u16string pattern = folder + wildcards;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
   int32_t n = 0;
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data), ++n) {
-    if (plat::ToUtf8(plat::View(data.cFileName)) == name + ".mp3") {
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found), ++n) {
+    if (name == found.cFileName) {
       FindClose(find);
       return n;
     }
   }
-  FindClose(find);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   return -1;
+}
+
+// The FileOrdinal of a fixture in "\Tones\*.mp3".
+inline int32_t ToneOrdinal(const std::string& name) {
+  return OrdinalOf(u"\\Tones\\", kMp3Pattern, plat::FromUtf8(name) + u".mp3");
 }
 
 // The left channel of what SDL's disk driver wrote (float stereo), with the
