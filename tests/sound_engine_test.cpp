@@ -33,8 +33,18 @@ class SoundEngine : public SoundFiles {
   }
   void TearDown() override {
     CloseStream();
+    if (app.playlist == &only_) app.playlist = nullptr;
     SoundFiles::TearDown();
   }
+
+  // Makes the entry the whole playlist, which reopening a track needs.
+  int32_t PlayAlone(const std::string& name) {
+    only_ = ToneOrdinal(name);
+    app.playlist = &only_;
+    app.playlistCount = 1;
+    return only_;
+  }
+  int32_t only_ = -1;
 
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
   bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
@@ -113,9 +123,7 @@ TEST_F(SoundEngine, AfterASeekTheToneContinuesAtTheSoughtTime) {
 
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
   app.volume = 40;
-  int32_t entry = ToneOrdinal("join_a");
-  app.playlist = &entry;
-  app.playlistCount = 1;
+  int32_t entry = PlayAlone("join_a");
   for (bool reopen : {false, true}) {
     SCOPED_TRACE(reopen ? "reopened while paused" : "paused");
     ASSERT_TRUE(OpenTrack(entry, 0));
@@ -138,7 +146,6 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
     EXPECT_NEAR(LeftRms(HearFrames(MsFrames(100))), kToneRms * (40 * 255 / 100) / 255.0, 0.02);
     CloseStream();
   }
-  app.playlist = nullptr;
 }
 
 TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
@@ -216,10 +223,7 @@ TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
     std::filesystem::path file = root_ / "Tones" / "zz_victim.mp3";
     std::string tone = ReadWhole(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << tone << tone << tone << tone << tone;
-    int32_t entry = ToneOrdinal("zz_victim");
-    app.playlist = &entry;
-    app.playlistCount = 1;
-    ASSERT_TRUE(OpenTrack(entry, 0));
+    ASSERT_TRUE(OpenTrack(PlayAlone("zz_victim"), 0));
     HearFrames(MsFrames(50));
     EXPECT_FALSE(HasFatalFileError());
     if (cut) {
@@ -233,8 +237,6 @@ TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
     // A file that is gone is not found; a cut one opens again.
     EXPECT_EQ(HasFatalFileError(), !cut);
     EXPECT_EQ(app.streamOpen, 1);
-    app.playlist = nullptr;
-    app.playlistCount = 0;
     CloseStream();
   }
 }
