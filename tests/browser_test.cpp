@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr WCHAR kBox[] = u"\\Box\\";
-
 class Browser : public MusicTest {};
 
 TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations) {
@@ -121,10 +119,10 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgain) 
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
   });
   ASSERT_EQ(selectedAfterUp.size(), 4u);
-  EXPECT_EQ(selectedAfterUp[0], u"Ant\t>");
-  EXPECT_EQ(selectedAfterUp[1], u"ant\t>") << "letter case tells the folders apart";
-  EXPECT_EQ(selectedAfterUp[2], u"Ant 2\t>");
   EXPECT_EQ(selectedAfterUp[3].rfind(u"fff", 0), 0u);
+  selectedAfterUp.pop_back();
+  EXPECT_EQ(selectedAfterUp, (std::vector<std::u16string>{u"Ant\t>", u"ant\t>", u"Ant 2\t>"}))
+      << "letter case tells the folders apart";
   EXPECT_EQ(header, longWide);
   EXPECT_EQ(path, std::u16string(kBox) + longWide + u"\\");
 }

@@ -18,9 +18,12 @@
 #include "platform/window.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
+#include "tests/sound_fixture.h"
 
 class MusicTest : public PlayerTest {
  protected:
+  static constexpr WCHAR kBox[] = u"\\Box\\";  // the folder most tests fill
+
   void SetUp() override {
     PlayerTest::SetUp();
     music_ = root_ + "/music";
@@ -79,29 +82,9 @@ class MusicTest : public PlayerTest {
   // A real MP3: one of the demo pieces built beside the program.
   void Song(const std::string& relative) const {
     std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::copy_file(DemoSong(), Path(relative),
-                               std::filesystem::copy_options::overwrite_existing);
-  }
-  static std::string DemoSong() {
-    return std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3";
-  }
-
-  // The position of a name among the folder's matches of the pattern, as
-  // the platform enumerates them; -1 when absent.
-  static int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
-                           const std::u16string& name) {
-    std::u16string pattern = folder + wildcards;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return -1;
-    int32_t ordinal = 0;
-    int32_t at = -1;
-    do {
-      if (name == found.cFileName) at = ordinal;
-      ++ordinal;
-    } while (at < 0 && FindNextFileW(find, &found));
-    FindClose(find);
-    return at;
+    std::filesystem::copy_file(
+        std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3", Path(relative),
+        std::filesystem::copy_options::overwrite_existing);
   }
 
   static HWND List() { return Pane(kMenuListId); }

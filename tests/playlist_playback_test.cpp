@@ -3,15 +3,11 @@
 // repeat One at the natural end, and files that vanish before they open.
 #include <algorithm>
 
-#include "platform/audio_output.h"
-#include "platform/sound.h"
 #include "playback/playlist.h"
-#include "playback/sound_engine.h"
 #include "tests/music_fixture.h"
 
 namespace {
 
-constexpr WCHAR kBox[] = u"\\Box\\";
 constexpr int kRate = 44100;
 
 class PlaylistPlayback : public MusicTest {
@@ -29,14 +25,7 @@ class PlaylistPlayback : public MusicTest {
   }
   // Hears the next milliseconds of the output; true when any of it sounded.
   static bool Hear(int ms) {
-    std::vector<float> out(static_cast<size_t>(ms) * kRate / 1000 * 2);
-    constexpr size_t kBlock = 1024;
-    const size_t frames = out.size() / 2;
-    for (size_t done = 0; done < frames; done += kBlock) {
-      while (!SoundDecoderIdleForTests()) {
-      }
-      plat::PullAudioSinkForTests(out.data() + done * 2, std::min(kBlock, frames - done));
-    }
+    std::vector<float> out = HearFrames(static_cast<size_t>(ms) * kRate / 1000);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
 };

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr WCHAR kBox[] = u"\\Box\\";
-
 class Playlist : public MusicTest {
  protected:
   // Lists the box and builds the playlist from the row with the text.
@@ -160,35 +158,34 @@ TEST_F(Playlist, MovesThroughTheListByRepeatModeAndEndsAfterTheLastWithRepeatOff
   }
 }
 
-TEST_F(Playlist, TheEndWhileTheMenuShowsFreesThePlaylistAndLeavesTheListAlone) {
+// The end frees the playlist; from the menu the listing stays as it was,
+// from the Now Playing panes the main menu returns with Browse selected.
+TEST_F(Playlist, TheEndFreesThePlaylistAndLeavesTheMenuOrReturnsToTheMainOne) {
   Song("Box/Ant.mp3");
-  std::vector<std::u16string> before, after;
-  Run([&] {
-    Choose(u"Ant");
-    before = Rows();
-    NextTrack();
-    after = Rows();
-  });
-  EXPECT_EQ(app.playlist, nullptr);
-  EXPECT_EQ(app.playlistCount, 0);
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(app.menuKind, MenuKind::Browse);
-}
-
-TEST_F(Playlist, TheEndWithTheNowPlayingPanesShownReturnsToTheMainMenu) {
-  Song("Box/Ant.mp3");
-  std::u16string selected, header;
-  Run([&] {
-    Choose(u"Ant");
-    app.viewMode = ViewMode::NowPlaying;
-    NextTrack();
-    selected = RowText(Selected());
-    header = app.headerTitle;
-  });
-  EXPECT_EQ(selected, u"Browse\t>");
-  EXPECT_EQ(header, u"Vesk");
-  EXPECT_EQ(app.menuKind, MenuKind::Main);
-  EXPECT_EQ(app.playlist, nullptr);
+  for (bool nowPlaying : {false, true}) {
+    SCOPED_TRACE(nowPlaying ? "Now Playing shown" : "menu shown");
+    std::vector<std::u16string> before, after;
+    std::u16string selected, header;
+    Restart();
+    Run([&] {
+      Choose(u"Ant");
+      before = Rows();
+      if (nowPlaying) app.viewMode = ViewMode::NowPlaying;
+      NextTrack();
+      after = Rows();
+      selected = RowText(Selected());
+      header = app.headerTitle;
+    });
+    EXPECT_EQ(app.playlist, nullptr);
+    EXPECT_EQ(app.playlistCount, 0);
+    EXPECT_EQ(app.menuKind, nowPlaying ? MenuKind::Main : MenuKind::Browse);
+    if (nowPlaying) {
+      EXPECT_EQ(selected, u"Browse\t>");
+      EXPECT_EQ(header, u"Vesk");
+    } else {
+      EXPECT_EQ(after, before);
+    }
+  }
 }
 
 TEST_F(Playlist, NextOrPreviousWithoutAPlaylistDoesNothing) {

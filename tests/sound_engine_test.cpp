@@ -20,7 +20,9 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kToneLevel = 0.5;  // the fixtures' sine, half of full scale
+constexpr double kToneLevel = 0.5;                    // the fixtures' sine, half of full scale
+const double kToneRms = kToneLevel / std::sqrt(2.0);  // its root mean square
+constexpr double kSilence = 0.001;                    // the most a silent stretch may measure
 
 class SoundEngine : public SoundFiles {
  protected:
@@ -31,21 +33,30 @@ class SoundEngine : public SoundFiles {
   }
   void TearDown() override {
     CloseStream();
+    if (app.playlist == &only_) app.playlist = nullptr;
     SoundFiles::TearDown();
   }
 
-  // What the listener hears next: `frames` stereo frames.
-  static std::vector<float> Hear(size_t frames) {
-    std::vector<float> out(frames * 2);
-    constexpr size_t kBlock = 1024;
-    for (size_t done = 0; done < frames; done += kBlock) {
-      EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
-      plat::PullAudioSinkForTests(out.data() + done * 2, std::min(kBlock, frames - done));
-    }
-    EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
-    return out;
+  // Makes the entry the whole playlist, which reopening a track needs.
+  int32_t PlayAlone(const std::string& name) {
+    only_ = ToneOrdinal(name);
+    app.playlist = &only_;
+    app.playlistCount = 1;
+    return only_;
   }
+  int32_t only_ = -1;
+
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
+  bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
+  // What is heard next is the fixtures' 440 Hz sine from `seconds` into the file.
+  void ExpectToneFrom(double seconds) const {
+    constexpr size_t kFrames = 256;
+    std::vector<float> heard = HearFrames(kFrames);
+    for (size_t n = 0; n < kFrames; n += 16) {
+      double t = seconds + static_cast<double>(n) / rate_;
+      EXPECT_NEAR(heard[n * 2], kToneLevel * std::sin(2 * kPi * 440 * t), 0.03) << n;
+    }
+  }
 
   int rate_ = 44100;
 
@@ -54,9 +65,9 @@ class SoundEngine : public SoundFiles {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  static double Rms(const std::vector<float>& s, int channel) {
+  static double LeftRms(const std::vector<float>& s) {
     double sum = 0;
-    for (size_t i = channel; i < s.size(); i += 2) sum += double{s[i]} * s[i];
+    for (size_t i = 0; i < s.size(); i += 2) sum += double{s[i]} * s[i];
     return std::sqrt(sum / (s.size() / 2));
   }
 };
@@ -80,55 +91,61 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     rate_ = c.rate;
     plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});
     ASSERT_TRUE(InitSoundEngine(nullptr));
-    ASSERT_TRUE(OpenTrack(Ordinal(c.name), 0));
+    ASSERT_TRUE(OpenTrack(ToneOrdinal(c.name), 0));
     int32_t lengthMs = SoundStreamLengthMs(static_cast<SoundStream*>(app.stream));
     if (c.lengthMs) {
       EXPECT_EQ(lengthMs, c.lengthMs);
     }
     EXPECT_GE(lengthMs, 1000);
     EXPECT_EQ(app.trackLengthSec, lengthMs / 1000);
-    std::vector<float> heard = Hear(MsFrames(lengthMs + 300));
+    std::vector<float> heard = HearFrames(MsFrames(lengthMs + 300));
     // Every decoded frame is heard: the time ends at the length.
     EXPECT_EQ(GetStreamMs(), lengthMs);
     std::vector<float> tone(heard.begin() + MsFrames(100) * 2, heard.begin() + MsFrames(900) * 2);
-    EXPECT_NEAR(Rms(tone, 0), kToneLevel / std::sqrt(2.0), 0.02);
+    EXPECT_NEAR(LeftRms(tone), kToneRms, 0.02);
     bool differ = false;
     for (size_t i = 0; i < tone.size(); i += 2) differ |= std::fabs(tone[i] - tone[i + 1]) > 0.05f;
     EXPECT_EQ(differ, c.stereo);
     std::vector<float> after(heard.end() - MsFrames(200) * 2, heard.end());
-    EXPECT_LT(Rms(after, 0), 0.001);
+    EXPECT_LT(LeftRms(after), kSilence);
     CloseStream();
   }
 }
 
 TEST_F(SoundEngine, AfterASeekTheToneContinuesAtTheSoughtTime) {
   app.volume = 100;
-  ASSERT_TRUE(OpenTrack(Ordinal("stereo_44k_cbr"), 0));
-  Hear(MsFrames(100));
+  ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
+  HearFrames(MsFrames(100));
   SeekStreamMs(600);
   EXPECT_EQ(GetStreamMs(), 600);
-  std::vector<float> heard = Hear(256);
-  for (size_t n = 0; n < 256; n += 16) {
-    double t = 0.6 + static_cast<double>(n) / rate_;
-    EXPECT_NEAR(heard[n * 2], kToneLevel * std::sin(2 * kPi * 440 * t), 0.03) << n;
-  }
+  ExpectToneFrom(0.6);
 }
 
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
   app.volume = 40;
-  ASSERT_TRUE(OpenTrack(Ordinal("join_a"), 0));
-  Hear(MsFrames(700));
-  int32_t firstChannel = app.channel;
-  TogglePause();
-  EXPECT_EQ(app.paused, 1);
-  EXPECT_EQ(app.pausedAtMs, 700);
-  EXPECT_LT(Rms(Hear(MsFrames(100)), 0), 0.001);
-  TogglePause();
-  EXPECT_EQ(app.paused, 0);
-  EXPECT_NE(app.channel, firstChannel);
-  EXPECT_EQ(GetStreamMs(), 700);
-  std::vector<float> heard = Hear(MsFrames(100));
-  EXPECT_NEAR(Rms(heard, 0), kToneLevel * 40 * 255 / 100 / 255.0 / std::sqrt(2.0), 0.02);
+  int32_t entry = PlayAlone("join_a");
+  for (bool reopen : {false, true}) {
+    SCOPED_TRACE(reopen ? "reopened while paused" : "paused");
+    ASSERT_TRUE(OpenTrack(entry, 0));
+    HearFrames(MsFrames(700));
+    int32_t firstChannel = app.channel;
+    TogglePause();
+    EXPECT_EQ(app.paused, 1);
+    EXPECT_EQ(app.pausedAtMs, 700);
+    EXPECT_TRUE(SilentFor(100));
+    if (reopen) {
+      ReopenTrack();
+      EXPECT_EQ(app.streamOpen, 1);
+      EXPECT_EQ(app.paused, 1);
+      EXPECT_TRUE(SilentFor(50));
+    }
+    TogglePause();
+    EXPECT_EQ(app.paused, 0);
+    EXPECT_NE(app.channel, firstChannel);
+    EXPECT_EQ(GetStreamMs(), 700);
+    EXPECT_NEAR(LeftRms(HearFrames(MsFrames(100))), kToneRms * (40 * 255 / 100) / 255.0, 0.02);
+    CloseStream();
+  }
 }
 
 TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
@@ -136,11 +153,11 @@ TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
     int32_t volume;
     double gain;  // volume x 255 / 100, truncated, of 255
   } cases[] = {{0, 0.0}, {50, 127 / 255.0}, {100, 1.0}};
-  ASSERT_TRUE(OpenTrack(Ordinal("join_a"), 0));
+  ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   for (const Case& c : cases) {
     ApplyVolume(c.volume);
     EXPECT_EQ(app.volume, c.volume);
-    EXPECT_NEAR(Rms(Hear(MsFrames(50)), 0), c.gain * kToneLevel / std::sqrt(2.0), 0.02);
+    EXPECT_NEAR(LeftRms(HearFrames(MsFrames(50))), c.gain * kToneRms, 0.02);
   }
   CloseStream();
   ApplyVolume(7);
@@ -149,21 +166,20 @@ TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
 
 TEST_F(SoundEngine, OpenedPausedIsSilentUntilResumedFromTheStart) {
   app.volume = 100;
-  ASSERT_TRUE(OpenTrack(Ordinal("join_a"), 1));
+  ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 1));
   EXPECT_EQ(app.streamOpen, 1);
   EXPECT_EQ(app.paused, 1);
   EXPECT_EQ(app.pausedAtMs, 0);
-  EXPECT_LT(Rms(Hear(MsFrames(100)), 0), 0.001);
+  EXPECT_TRUE(SilentFor(100));
   TogglePause();
-  std::vector<float> heard = Hear(MsFrames(10));
-  EXPECT_NEAR(heard[2 * 100], kToneLevel * std::sin(2 * kPi * 440 * 100.0 / rate_), 0.03);
+  ExpectToneFrom(0);
 }
 
 TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing) {
-  ASSERT_TRUE(OpenTrack(Ordinal("join_a"), 0));
+  ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   void* playing = app.stream;
   // One past the last file: nothing changes and the track goes on.
-  EXPECT_FALSE(OpenTrack(Ordinal("stereo_48k_vbr") + 1, 0));
+  EXPECT_FALSE(OpenTrack(ToneOrdinal("stereo_48k_vbr") + 1, 0));
   EXPECT_EQ(app.stream, playing);
   EXPECT_EQ(app.streamOpen, 1);
   // Text and random bytes named .mp3: no stream, zero times, the file's tags.
@@ -172,7 +188,7 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 % 251);
   std::ofstream(root_ / "Tones" / "zz_noise.mp3").write(noise.data(), noise.size());
   for (const char* name : {"zz_text", "zz_noise"}) {
-    EXPECT_FALSE(OpenTrack(Ordinal(name), 0)) << name;
+    EXPECT_FALSE(OpenTrack(ToneOrdinal(name), 0)) << name;
     EXPECT_EQ(app.streamOpen, 0);
     EXPECT_EQ(app.stream, nullptr);
     EXPECT_EQ(app.trackLengthSec, 0);
@@ -188,15 +204,15 @@ TEST_F(SoundEngine, DamageInsideAFileIsSkippedAndItPlaysToItsEnd) {
   for (size_t i = 0; i < 1500; ++i) damaged[tone.size() - 700 + i] = static_cast<char>(i * 131);
   std::ofstream(root_ / "Tones" / "zz_damaged.mp3", std::ios::binary) << damaged;
   app.volume = 100;
-  ASSERT_TRUE(OpenTrack(Ordinal("zz_damaged"), 0));
+  ASSERT_TRUE(OpenTrack(ToneOrdinal("zz_damaged"), 0));
   int32_t lengthMs = SoundStreamLengthMs(static_cast<SoundStream*>(app.stream));
   EXPECT_GT(lengthMs, 1500);
-  std::vector<float> heard = Hear(MsFrames(lengthMs + 300));
+  std::vector<float> heard = HearFrames(MsFrames(lengthMs + 300));
   EXPECT_FALSE(HasFatalFileError());
   EXPECT_EQ(GetStreamMs(), lengthMs);
   // The tone goes on after the damage.
   std::vector<float> after(heard.begin() + MsFrames(1400) * 2, heard.begin() + MsFrames(1500) * 2);
-  EXPECT_NEAR(Rms(after, 0), kToneLevel / std::sqrt(2.0), 0.03);
+  EXPECT_NEAR(LeftRms(after), kToneRms, 0.03);
 }
 
 TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
@@ -207,44 +223,22 @@ TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
     std::filesystem::path file = root_ / "Tones" / "zz_victim.mp3";
     std::string tone = ReadWhole(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << tone << tone << tone << tone << tone;
-    int32_t entry = Ordinal("zz_victim");
-    app.playlist = &entry;
-    app.playlistCount = 1;
-    ASSERT_TRUE(OpenTrack(entry, 0));
-    Hear(MsFrames(50));
+    ASSERT_TRUE(OpenTrack(PlayAlone("zz_victim"), 0));
+    HearFrames(MsFrames(50));
     EXPECT_FALSE(HasFatalFileError());
     if (cut) {
       std::filesystem::resize_file(file, 3000);
     } else {
       std::filesystem::remove(file);
     }
-    Hear(MsFrames(2500));
+    HearFrames(MsFrames(2500));
     EXPECT_TRUE(HasFatalFileError());
     ReopenTrack();
     // A file that is gone is not found; a cut one opens again.
     EXPECT_EQ(HasFatalFileError(), !cut);
     EXPECT_EQ(app.streamOpen, 1);
-    app.playlist = nullptr;
-    app.playlistCount = 0;
     CloseStream();
   }
-}
-
-TEST_F(SoundEngine, AFatalErrorWhilePausedReopensWithoutPlaying) {
-  int32_t entry = Ordinal("join_a");
-  app.playlist = &entry;
-  app.playlistCount = 1;
-  app.volume = 100;
-  ASSERT_TRUE(OpenTrack(entry, 0));
-  Hear(MsFrames(400));
-  TogglePause();
-  ReopenTrack();
-  EXPECT_EQ(app.streamOpen, 1);
-  EXPECT_EQ(app.paused, 1);
-  EXPECT_LT(Rms(Hear(MsFrames(50)), 0), 0.001);
-  TogglePause();
-  EXPECT_EQ(GetStreamMs(), 400);
-  app.playlist = nullptr;
 }
 
 TEST_F(SoundEngine, TheEndNoticeComesOnceOnTheUserInterfaceThreadBeforeTheEnd) {
@@ -258,16 +252,16 @@ TEST_F(SoundEngine, TheEndNoticeComesOnceOnTheUserInterfaceThreadBeforeTheEnd) {
     where = std::this_thread::get_id();
   });
   PlaySoundStream(stream);
-  Hear(MsFrames(700));
+  HearFrames(MsFrames(700));
   PumpMessages();
   EXPECT_EQ(notices, 0);
-  Hear(MsFrames(150));
+  HearFrames(MsFrames(150));
   PumpMessages();
   EXPECT_EQ(notices, 1);
   EXPECT_EQ(where, std::this_thread::get_id());
   // The tail of at most 200 ms is still to hear.
   EXPECT_GE(SoundStreamTimeMs(stream), 800);
-  Hear(MsFrames(500));
+  HearFrames(MsFrames(500));
   PumpMessages();
   EXPECT_EQ(notices, 1);
   CloseSoundStream(stream);
@@ -303,7 +297,7 @@ TEST(SoundErrorText, KnownCodesHaveTheirTextsAndOthersAreUnknown) {
 // while it decoded a chunk of it outside the lock.
 TEST_F(SoundEngine, StreamsClosedWhileTheDecoderWorksAreFreedOnlyAfterIt) {
   for (int i = 0; i < 300; ++i) {
-    ASSERT_TRUE(OpenTrack(Ordinal("stereo_44k_cbr"), 0));
+    ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
     CloseStream();
   }
 }

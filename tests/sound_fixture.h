@@ -14,23 +14,34 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "platform/audio_output.h"
 #include "platform/files.h"
 #include "platform/internal.h"
+#include "platform/sound.h"
+#include "playback/playlist.h"
 #include "tests/headless.h"
 
-// The FileOrdinal of a fixture in "\Tones\*.mp3".
-inline int32_t ToneOrdinal(const std::string& name) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(u"\\Tones\\*.mp3", &data);
+// The position of a name among the folder's matches of the pattern, as the
+// platform enumerates them (a file's FileOrdinal); -1 when absent.
+inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
+                         const std::u16string& name) {
+  std::u16string pattern = folder + wildcards;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
   int32_t n = 0;
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data), ++n) {
-    if (plat::ToUtf8(plat::View(data.cFileName)) == name + ".mp3") {
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found), ++n) {
+    if (name == found.cFileName) {
       FindClose(find);
       return n;
     }
   }
-  FindClose(find);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   return -1;
+}
+
+// The FileOrdinal of a fixture in "\Tones\*.mp3".
+inline int32_t ToneOrdinal(const std::string& name) {
+  return OrdinalOf(u"\\Tones\\", kMp3Pattern, plat::FromUtf8(name) + u".mp3");
 }
 
 // The left channel of what SDL's disk driver wrote (float stereo), with the
@@ -47,6 +58,30 @@ inline std::vector<float> HeardLeft(const std::string& file) {
   return left;
 }
 
+// Waits, for real, until the condition holds (generous for a loaded machine).
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// What the listener hears next from the test's sink: `frames` stereo frames,
+// each block pulled once the decoder has caught up.
+inline std::vector<float> HearFrames(size_t frames) {
+  std::vector<float> out(frames * 2);
+  constexpr size_t kBlock = 1024;
+  for (size_t done = 0; done < frames; done += kBlock) {
+    EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
+    plat::PullAudioSinkForTests(out.data() + done * 2, std::min(kBlock, frames - done));
+  }
+  EXPECT_TRUE(WaitFor(SoundDecoderIdleForTests));
+  return out;
+}
+
 class SoundFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,7 +94,9 @@ class SoundFiles : public ::testing::Test {
     SelectDisplay(DisplayKind::Headless);
     ResetPlatformForTests();
     ResetAppState();
-    SetPlaylistFolder();
+    const std::u16string folder = u"\\Tones\\";
+    std::copy(folder.begin(), folder.end(), app.playlistFolder);
+    app.playlistFolder[folder.size()] = 0;
   }
   void TearDown() override {
     ResetAppState();
@@ -68,27 +105,8 @@ class SoundFiles : public ::testing::Test {
     unsetenv("VESK_MUSIC_DIR");
   }
 
-  void SetPlaylistFolder() {
-    const std::u16string folder = u"\\Tones\\";
-    std::copy(folder.begin(), folder.end(), app.playlistFolder);
-    app.playlistFolder[folder.size()] = 0;
-  }
-
-  static int32_t Ordinal(const std::string& name) { return ToneOrdinal(name); }
-
   static std::u16string DevicePath(const std::string& name) {
     return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";
-  }
-
-  // Waits, for real, until the condition holds (generous for a loaded machine).
-  template <typename Condition>
-  static bool WaitFor(Condition condition) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > until) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
   }
 
   std::filesystem::path root_;
