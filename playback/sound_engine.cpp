@@ -59,7 +59,7 @@ bool FindEntryPath(int32_t ordinal, WCHAR* path) {
          StringCchCatW(path, kPathChars, kMp3Pattern) && FindNthFile(ordinal, path);
 }
 
-// Opens the file as the stream, OpenTrack's steps 5 to 9.
+// Opens the file as the stream, with its end notice and length.
 bool OpenStreamOf(const WCHAR* path) {
   SoundStream* stream = OpenSoundStream(path);
   app.stream = stream;
