@@ -44,12 +44,12 @@ constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 struct FontData {
   std::shared_ptr<FtLibrary> library;
   FT_Face face = nullptr;
-  std::u16string family;  // the family actually used
-  int cellHeight = 0;     // the line height in pixels
-  int ascent = 0;         // from the cell's top to the baseline
-  int averageWidth = 1;   // for tab stops
-  bool bold = false;      // as asked for
-  bool italic = false;
+  std::u16string family;    // the family actually used
+  int cellHeight = 0;       // the line height in pixels
+  int ascent = 0;           // from the cell's top to the baseline
+  int averageWidth = 1;     // for tab stops
+  bool bold = false;        // as asked for; fallback faces follow it
+  bool italic = false;      // likewise
   bool makeBold = false;    // bold was asked for and the face is not
   bool makeItalic = false;  // likewise italic
   FT_F26Dot6 em = 0;        // the em in 26.6 pixels, which fallback faces share

@@ -171,10 +171,9 @@ TEST_F(TrackTagsTest, FramesGiveTheirFieldsInEveryEncoding) {
   }
 }
 
-// The largest peak of resident memory reached since the last reset, or since
-// the process started (Linux's VmHWM), in kB; -1 where it cannot be read.
+// The peak of resident memory since the last reset (Linux's VmHWM), in kB.
 long PeakKb(bool reset) {
-  if (reset && !(std::ofstream("/proc/self/clear_refs") << "5").flush()) return -1;
+  if (reset) std::ofstream("/proc/self/clear_refs") << "5";
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
@@ -183,30 +182,23 @@ long PeakKb(bool reset) {
 
 TEST_F(TrackTagsTest, AHugeTagIsWalkedWithoutHoldingIt) {
   // A sparse file of 1 GB whose header claims a tag of 512 MB: a title, a
-  // picture of 500 MB, the artist after the picture, and a version 1 tag.
+  // picture of 500 MB, the artist after it, and a version 1 tag at the end.
   const uint64_t kPicture = 500'000'000, kFile = uint64_t{1} << 30;
   Bytes head = Tag(3, Frame("TIT2", Bytes{0} + Text("Huge")) + Text("APIC") +
                           Bytes{uint8_t(kPicture >> 24), uint8_t(kPicture >> 16),
                                 uint8_t(kPicture >> 8), uint8_t(kPicture), 0, 0});
   head[6] = head[7] = head[8] = head[9] = 0xFF;
-  Bytes after = Frame("TPE1", Bytes{0} + Text("After"));
-  Bytes tail = Tag1("", "", "Album");
-  std::string file = (root_ / "Tones" / "huge.mp3").string();
-  int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
+  Bytes after = Frame("TPE1", Bytes{0} + Text("After")), tail = Tag1("", "", "Album");
+  int fd = open((root_ / "Tones" / "huge.mp3").c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_EQ(pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
   ASSERT_EQ(pwrite(fd, after.data(), after.size(), head.size() + kPicture), ssize_t(after.size()));
   ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), kFile - tail.size()), ssize_t(tail.size()));
   close(fd);
-
   long before = PeakKb(true);
-  if (before < 0) GTEST_SKIP() << "no peak memory to read";
   TrackTags tags;
   ASSERT_TRUE(ReadTrackTags(u"\\Tones\\huge.mp3", &tags));
   EXPECT_LT(PeakKb(false) - before, 4096) << "kB more than before the read";
-  EXPECT_EQ(Field(tags.title), u"Huge");
-  EXPECT_EQ(Field(tags.artist), u"After");
-  EXPECT_EQ(Field(tags.album), u"Album");
+  EXPECT_EQ(Field(tags.title) + Field(tags.artist) + Field(tags.album), u"HugeAfterAlbum");
 }
 
 TEST_F(TrackTagsTest, TheResultSaysWhetherATagWasWalked) {
