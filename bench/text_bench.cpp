@@ -73,8 +73,6 @@ void BM_DrawListRow(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawListRow);
 
-}  // namespace
-
 // The first draw of a text with a fresh font: for a Japanese title, the
 // search for a face that has its characters, opening that face and rendering
 // them; for a Latin one of as many pixels, only the rendering. Run alone in a
@@ -106,3 +104,5 @@ void BM_FirstDrawOfJapaneseStartingFontconfig(benchmark::State& state) {
   FirstDraw(state, u"\u6771\u4EAC\u306E\u591C\u30BF\u30EF\u30FC");
 }
 BENCHMARK(BM_FirstDrawOfJapaneseStartingFontconfig)->Iterations(1);
+
+}  // namespace
