@@ -104,9 +104,6 @@ TEST_F(Settings, ADamagedTrackToResumeIsIgnored) {
     EXPECT_EQ(std::u16string(app.lastPlayedFile), c.file) << c.values;
     EXPECT_EQ(app.lastPlayedMs, c.ms) << c.values;
   }
-  WriteStore(StoreWith("\"LastTrk\"=\"b.mp3\""));
-  LoadOverRubbish();
-  EXPECT_EQ(std::u16string(app.lastPlayedFile), u"") << "no folder to find it in";
 }
 
 TEST_F(Settings, IntegersAreTakenAsStoredWithoutARangeCheck) {
