@@ -267,6 +267,9 @@ void Scan(bool forwards) {
     if (PlayViewShown()) PaintPlayView(Pane(kPlayViewId), false);
     Sleep(kScanIntervalMs);
   }
+  // The quit message passes every filter: it ends the scan and goes back
+  // for the message loop.
+  if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void ReturnToNowPlaying() {

@@ -109,12 +109,17 @@ void RowText(HWND list, int32_t row, WCHAR* text) {
 }
 
 // Whether the last played folder still exists. The root gives an empty
-// path, which is never found, so it never offers the row.
+// path, which is never found, so it never offers the row. Nor does a path
+// with '*' or '?' (an edited setting): a look-up would take it for a pattern
+// and list a whole folder to match some other one.
 bool LastPlayedFolderExists() {
   WCHAR path[kPathChars];
   StringCchCopyW(path, kPathChars, app.lastPlayedFolder);
   int length = lstrlenW(path);
   if (length == 0) return false;
+  for (int i = 0; i < length; ++i) {
+    if (path[i] == u'*' || path[i] == u'?') return false;
+  }
   path[length - 1] = 0;
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(path, &found);

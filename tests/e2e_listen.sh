@@ -22,9 +22,9 @@ expect() {  # WHAT COMMAND...: waits for the condition
 
 BELOW_STATUS=160x108+40+28  # the simulated screen below the status bar (xdotool sets SCREEN)
 look() { shot "$PLAYER" "$WORK/$1.png" "$BELOW_STATUS"; }
-same() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 || true)" = 0 ]; }
+same() { same_pictures "$WORK/$1.png" "$WORK/$2.png"; }
 screen_is() { look now && same now "$1"; }
-screen_differs() { ! screen_is "$1"; }
+screen_differs() { look now && pictures_differ "$WORK/now.png" "$WORK/$1.png"; }
 
 # Presses a key and waits until the screen has changed and come to rest.
 press() {  # KEY WHAT
