@@ -232,6 +232,17 @@ TEST_F(TextDrawing, TheOpaqueCellIsAlignedInTheRectangle) {
   EXPECT_EQ(centre.top, 20 + (40 - 15) / 2);
 }
 
+// Text redrawn in place (the play view's times) leaves nothing of the old
+// text behind only when no ink falls outside the opaque cell.
+TEST_F(TextDrawing, OpaqueTextKeepsItsInkInsideTheCell) {
+  for (std::u16string text : {u"0:04", u"-3:59", u"fj", u"Wy7", u"\u6771\u4eac"}) {
+    Clear();
+    RECT cell = DrawCell(text.c_str(), {10, 20, 200, 60}, DT_LEFT | DT_TOP);
+    EXPECT_EQ(cell.left, 10) << text.size();
+    EXPECT_EQ(cell.right, 10 + Extent(text).cx) << text.size();
+  }
+}
+
 TEST_F(TextDrawing, CentredInkIsCentred) {
   SetBkMode(dc, TRANSPARENT);
   RECT rc{0, 0, 160, 20};
