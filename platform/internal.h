@@ -28,6 +28,8 @@ std::string NameToBytes(std::u16string_view name);
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);  // invalid bytes as U+FFFD
 std::u16string_view View(const WCHAR* text);     // empty for null
+// Whether two characters are the same letter, case and accents aside ("É", "e").
+bool SameBaseLetter(char16_t a, char16_t b);
 // A backslash path whose components are names as above, as a real path with
 // slashes ("\work\build\Tolo.ttf" -> "/work/build/Tolo.ttf").
 std::string DevicePathToReal(std::u16string_view path);
