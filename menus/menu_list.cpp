@@ -1,6 +1,8 @@
 // MenuList: its creation, how a text becomes a row, and the refill protocol.
 #include "menus/menu_list.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
@@ -42,22 +44,16 @@ int32_t TextWidth(const WCHAR* text) {
   return size.cx;
 }
 
-// Removes the last character of the text; a surrogate pair goes as one.
-void RemoveLastCharacter(WCHAR* text, int* length) {
-  --*length;
-  if (*length > 0 && IsLowSurrogate(text[*length]) && IsHighSurrogate(text[*length - 1])) {
-    --*length;
-  }
-  text[*length] = 0;
-}
-
-// Removes characters from the end while the text is wider than the limit, or
-// too long for "..." to follow it in the buffer, then appends "...".
-void CutAndMark(WCHAR* text, int32_t limit, int maxChars) {
-  int length = lstrlenW(text);
-  while (length > 0 && (length > maxChars || TextWidth(text) > limit)) {
-    RemoveLastCharacter(text, &length);
-  }
+// Cuts the text to its longest start that is no wider than the limit and no
+// longer than maxChars, a surrogate pair kept whole, then appends "...". A
+// text's width is the sum of its characters' advances, so one measure finds
+// what removing a character at a time and measuring again would.
+void CutAndMark(WCHAR* text, int length, int32_t limit, int maxChars) {
+  int fit = 0;
+  if (limit >= 0) GetTextExtentExPointW(app.measureDC, text, length, limit, &fit, nullptr, nullptr);
+  int keep = std::min(fit, maxChars);
+  if (keep > 0 && IsLowSurrogate(text[keep]) && IsHighSurrogate(text[keep - 1])) --keep;
+  text[keep] = 0;
   StringCchCatW(text, kTextChars, kEllipsis);
 }
 
@@ -91,8 +87,9 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
   if (kind == RowKind::Arrow) {
     // Almost 255 narrow characters may fit the width and still leave no
     // room for the suffix, which folder rows are recognised by.
-    if (lstrlenW(row) > kMaxRowChars - kArrowSuffixChars) {
-      CutAndMark(row, available - TextWidth(kEllipsis),
+    int rowLength = lstrlenW(row);
+    if (rowLength > kMaxRowChars - kArrowSuffixChars) {
+      CutAndMark(row, rowLength, available - TextWidth(kEllipsis),
                  kMaxRowChars - kArrowSuffixChars - kEllipsisChars);
     }
     StringCchCatW(row, kTextChars, kArrowSuffix);
@@ -105,8 +102,13 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
 }
 
 void EllipsizeToWidth(WCHAR* text, int32_t maxWidth) {
-  if (TextWidth(text) <= maxWidth) return;
-  CutAndMark(text, maxWidth - TextWidth(kEllipsis), kMaxRowChars - kEllipsisChars);
+  int length = lstrlenW(text);
+  SIZE size{};
+  if (!GetTextExtentExPointW(app.measureDC, text, length, 0, nullptr, nullptr, &size) ||
+      size.cx <= maxWidth) {
+    return;
+  }
+  CutAndMark(text, length, maxWidth - TextWidth(kEllipsis), kMaxRowChars - kEllipsisChars);
 }
 
 void KeepAfterLast(WCHAR* text, WCHAR separator) {

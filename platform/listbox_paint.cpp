@@ -36,7 +36,7 @@ int NextTabStop(const ListBox& lb, bool useStops, int x) {
 }
 
 // One row's text from x = 0, each tab moving the rest to the next stop.
-void DrawRowText(HDC hdc, const ListBox& lb, bool useStops, const std::u16string& text,
+void DrawRowText(HDC hdc, const ListBox& lb, bool useStops, std::u16string_view text,
                  const RECT& row) {
   int x = 0;
   size_t start = 0;
