@@ -23,6 +23,8 @@ constexpr int kScreenHeight = 320;
 // U+F02A and U+F03F, so that every name can be shown, kept in a device path
 // and turned back into its bytes, and none is read as a pattern.
 std::u16string NameFromBytes(std::string_view bytes);
+// The same into a buffer of at least bytes.size() characters; returns how many.
+size_t NameFromBytes(std::string_view bytes, char16_t* out);
 std::string NameToBytes(std::u16string_view name);
 // Text for libraries and messages: UTF-8, lone surrogates as U+FFFD.
 std::string ToUtf8(std::u16string_view text);
@@ -41,6 +43,8 @@ std::string ConfigFolder();
 // A device path of a file ("\Albums\song.mp3") as the real path under
 // the music root; none for names that would leave it or do not fit.
 std::optional<std::string> MusicPathToReal(std::u16string_view path);
+// Hands the memory of a big folder's search, once closed, back to the system.
+void ReturnFreedMemory();
 // Makes MusicRootPath look at the environment again on its next call.
 void ResetMusicRootForTests();
 

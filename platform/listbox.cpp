@@ -1,7 +1,7 @@
 // The built-in "LISTBOX" class: a single-selection list of text rows, each
-// with a pointer-sized item data word. A row keeps its slot in a pool and the
-// list order is a gap buffer of 32-bit slot numbers, so a sorted insertion
-// into a long folder listing moves a few 4-byte entries instead of strings.
+// with a pointer-sized item data word. The rows are small records kept in a
+// gap buffer, their texts packed elsewhere, so a sorted insertion into a long
+// folder listing moves a few 16-byte records.
 #include "platform/listbox.h"
 
 #include <algorithm>
@@ -15,7 +15,6 @@ namespace plat {
 namespace {
 
 constexpr size_t kMaxRowChars = 255;  // the callers' buffers hold 256 with the terminator
-constexpr size_t kTextBlockChars = 16384;
 constexpr int kMaxItemHeight = 255;
 constexpr WPARAM kMaxTabStops = 64;
 
@@ -28,7 +27,7 @@ ListBox& StateOf(HWND hwnd) {
 }
 
 int Count(const ListBox& lb) {
-  return static_cast<int>(lb.order.size());
+  return static_cast<int>(lb.rows.size());
 }
 
 bool HasStyle(HWND hwnd, DWORD style) {
@@ -101,15 +100,16 @@ void Notify(HWND hwnd, WORD code) {
 }
 
 bool Before(const WCHAR* text, const ListBox& lb, size_t index) {
-  return lstrcmpiW(text, lb.TextAt(static_cast<int>(index))) < 0;
+  ListBox::RowText row;
+  return lstrcmpiW(text, lb.TextAt(static_cast<int>(index), row)) < 0;
 }
 
 // Where a text goes in the sorted order: after every row that compares
 // equal. The rows of a refill mostly come in order, so the place of the last
 // insertion is tried first.
 int SortedPosition(const ListBox& lb, const WCHAR* text) {
-  size_t count = lb.order.size();
-  size_t at = lb.order.gap();
+  size_t count = lb.rows.size();
+  size_t at = lb.rows.gap();
   if ((at == 0 || !Before(text, lb, at - 1)) && (at == count || Before(text, lb, at))) {
     return static_cast<int>(at);
   }
@@ -125,17 +125,19 @@ int SortedPosition(const ListBox& lb, const WCHAR* text) {
   return static_cast<int>(low);
 }
 
-// A copy of the text in the list's blocks.
-const char16_t* KeepText(ListBox& lb, std::u16string_view text) {
-  if (lb.textBlocks.empty() || lb.blockUsed + text.size() + 1 > kTextBlockChars) {
-    lb.textBlocks.push_back(std::make_unique<char16_t[]>(kTextBlockChars));
-    lb.blockUsed = 0;
+// A copy of the text in the list's blocks, for the row.
+void KeepText(ListBox& lb, std::u16string_view text, ListBox::Row* row) {
+  row->length = static_cast<uint8_t>(text.size());
+  row->wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+  if (row->wide) {
+    row->at = lb.wideTexts.Take(text.size() + 1);
+    char16_t* kept = lb.wideTexts.At(row->at);
+    std::copy(text.begin(), text.end(), kept);
+    kept[text.size()] = 0;
+  } else {
+    row->at = lb.narrowTexts.Take(text.size());
+    std::copy(text.begin(), text.end(), lb.narrowTexts.At(row->at));
   }
-  char16_t* kept = lb.textBlocks.back().get() + lb.blockUsed;
-  std::copy(text.begin(), text.end(), kept);
-  kept[text.size()] = 0;
-  lb.blockUsed += text.size() + 1;
-  return kept;
 }
 
 LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
@@ -145,18 +147,11 @@ LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
     view.remove_suffix(1);
   }
   try {
-    // Everything that may fail comes first, so a refused row changes nothing:
-    // an unused slot, then the place in the order; a text block left unused
-    // by a failure serves the next row.
-    if (lb.freeSlots.empty()) {
-      lb.pool.emplace_back();
-      lb.freeSlots.push_back(static_cast<uint32_t>(lb.pool.size() - 1));
-    }
-    uint32_t slot = lb.freeSlots.back();
-    const char16_t* text = KeepText(lb, view);
-    lb.order.Insert(static_cast<size_t>(index), slot);
-    lb.freeSlots.pop_back();
-    lb.pool[slot] = ListBox::Row{text, 0};
+    // A refused row changes nothing: a text block left unused by a failure
+    // serves the next row.
+    ListBox::Row row;
+    KeepText(lb, view, &row);
+    lb.rows.Insert(static_cast<size_t>(index), row);
   } catch (const std::bad_alloc&) {
     return LB_ERRSPACE;
   }
@@ -168,8 +163,7 @@ LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
 
 LRESULT Delete(HWND hwnd, ListBox& lb, int index) {
   if (index < 0 || index >= Count(lb)) return LB_ERR;
-  lb.freeSlots.push_back(lb.order[index]);
-  lb.order.Erase(static_cast<size_t>(index));
+  lb.rows.Erase(static_cast<size_t>(index));
   if (lb.selected == index) {
     lb.selected = -1;
   } else if (lb.selected > index) {
@@ -181,11 +175,9 @@ LRESULT Delete(HWND hwnd, ListBox& lb, int index) {
 }
 
 void Reset(HWND hwnd, ListBox& lb) {
-  lb.textBlocks.clear();
-  lb.blockUsed = 0;
-  lb.pool.clear();
-  lb.freeSlots.clear();
-  lb.order.Clear();
+  lb.narrowTexts = {};
+  lb.wideTexts = {};
+  lb.rows.Clear();
   lb.selected = -1;
   lb.top = 0;
   Repaint(hwnd, lb);
@@ -199,7 +191,8 @@ LRESULT SelectString(HWND hwnd, ListBox& lb, int start, const WCHAR* prefix) {
   // From the row after start, wrapping round, so that start itself comes last.
   for (int k = 1; k <= count; ++k) {
     int i = (start + k) % count;
-    if (StrCmpNIW(lb.TextAt(i), prefix, length) == 0) {
+    ListBox::RowText row;
+    if (StrCmpNIW(lb.TextAt(i, row), prefix, length) == 0) {
       Select(hwnd, lb, i);
       return i;
     }
@@ -274,7 +267,8 @@ LRESULT TypedCharacter(HWND hwnd, ListBox& lb, WPARAM character) {
   if (character <= u' ') return 0;
   for (int k = 1; k <= count; ++k) {
     int i = (lb.selected + k) % count;
-    if (SameBaseLetter(lb.TextAt(i)[0], static_cast<char16_t>(character))) {
+    ListBox::RowText row;
+    if (SameBaseLetter(lb.TextAt(i, row)[0], static_cast<char16_t>(character))) {
       if (Select(hwnd, lb, i)) Notify(hwnd, LBN_SELCHANGE);
       return 0;
     }
@@ -293,37 +287,6 @@ LRESULT SetTopIndex(HWND hwnd, ListBox& lb, WPARAM index) {
 }
 
 }  // namespace
-
-void RowOrder::MoveGap(size_t i) {
-  uint32_t* b = buffer_.data();
-  if (i < gap_) {
-    std::copy_backward(b + i, b + gap_, b + gapEnd_);
-    gapEnd_ -= gap_ - i;
-  } else if (i > gap_) {
-    std::copy(b + gapEnd_, b + gapEnd_ + (i - gap_), b + gap_);
-    gapEnd_ += i - gap_;
-  }
-  gap_ = i;
-}
-
-void RowOrder::Insert(size_t i, uint32_t slot) {
-  if (gap_ == gapEnd_) {
-    // Full: a buffer twice as long, its gap where the row goes.
-    size_t count = size();
-    std::vector<uint32_t> grown(std::max<size_t>(16, count * 2));
-    for (size_t k = 0; k < count; ++k) grown[k < i ? k : grown.size() - count + k] = (*this)[k];
-    buffer_.swap(grown);
-    gap_ = i;
-    gapEnd_ = buffer_.size() - (count - i);
-  }
-  MoveGap(i);
-  buffer_[gap_++] = slot;
-}
-
-void RowOrder::Erase(size_t i) {
-  MoveGap(i);
-  ++gapEnd_;
-}
 
 ListBox* FindListBox(HWND hwnd) {
   auto it = lists.find(hwnd);
@@ -368,14 +331,14 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case LB_GETTEXT: {
       auto buffer = reinterpret_cast<WCHAR*>(lParam);
       if (!buffer || index < 0 || index >= Count(lb)) return LB_ERR;
-      std::u16string_view row = lb.TextAt(index);
-      std::copy(row.begin(), row.end(), buffer);
-      buffer[row.size()] = 0;
-      return static_cast<LRESULT>(row.size());
+      ListBox::RowText row;
+      const char16_t* text = lb.TextAt(index, row);
+      std::copy(text, text + lb.LengthAt(index) + 1, buffer);
+      return lb.LengthAt(index);
     }
     case LB_GETTEXTLEN:
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      return lstrlenW(lb.TextAt(index));
+      return lb.LengthAt(index);
     case LB_GETCOUNT:
       return Count(lb);
     case LB_SELECTSTRING:
@@ -388,14 +351,14 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return SetTabStops(hwnd, lb, wParam, reinterpret_cast<const int*>(lParam));
     case LB_GETITEMDATA:
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      return lb.pool[lb.order[index]].data;
+      return lb.rows[index].data;
     case LB_SETITEMDATA:
       if (index == -1) {
-        for (size_t i = 0; i < lb.order.size(); ++i) lb.pool[lb.order[i]].data = lParam;
+        for (size_t i = 0; i < lb.rows.size(); ++i) lb.rows[i].data = lParam;
         return 0;
       }
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      lb.pool[lb.order[index]].data = lParam;
+      lb.rows[index].data = lParam;
       return 0;
     case LB_SETITEMHEIGHT:
       return SetItemHeight(hwnd, lb, lParam);

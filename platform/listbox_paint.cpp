@@ -62,12 +62,14 @@ void DrawRows(HWND hwnd, HDC hdc, const ListBox& lb, COLORREF background) {
   const Window* w = Find(hwnd);
   bool useStops = w && (w->style & LBS_USETABSTOPS);
   HGDIOBJ oldFont = lb.font ? SelectObject(hdc, lb.font) : nullptr;
-  int count = static_cast<int>(lb.order.size());
+  int count = static_cast<int>(lb.rows.size());
   for (int i = lb.top; i < count; ++i) {
     RECT row{0, (i - lb.top) * lb.itemHeight, client.right, (i - lb.top + 1) * lb.itemHeight};
     if (row.top >= client.bottom) break;
+    ListBox::RowText buffer;
+    std::u16string_view text(lb.TextAt(i, buffer), lb.LengthAt(i));
     if (i != lb.selected) {
-      DrawRowText(hdc, lb, useStops, lb.TextAt(i), row);
+      DrawRowText(hdc, lb, useStops, text, row);
       continue;
     }
     HBRUSH highlight = CreateSolidBrush(kHighlight);
@@ -75,7 +77,7 @@ void DrawRows(HWND hwnd, HDC hdc, const ListBox& lb, COLORREF background) {
     DeleteObject(highlight);
     COLORREF oldText = SetTextColor(hdc, background);
     COLORREF oldBack = SetBkColor(hdc, kHighlight);
-    DrawRowText(hdc, lb, useStops, lb.TextAt(i), row);
+    DrawRowText(hdc, lb, useStops, text, row);
     SetTextColor(hdc, oldText);
     SetBkColor(hdc, oldBack);
   }

@@ -265,6 +265,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
     RunTasks();
     if (Fetch(msg, hwnd, low, high, true)) return msg->message == WM_QUIT ? 0 : 1;
     CloseIdleAudioOutput();
+    ReturnFreedMemory();
     RegFlushKey(HKEY_CURRENT_USER);  // the settings a burst of messages changed, as one write
     InputEvent event;
     if (Backend().WaitInput(&event, TimeToNextTimer())) QueueInput(event);
