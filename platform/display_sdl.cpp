@@ -408,6 +408,13 @@ class SdlDisplay : public DisplayBackend {
         event->kind = InputEvent::Key;
         event->key = VirtualKey(e.key.keysym.sym);
         return event->key != 0;
+      case SDL_TEXTINPUT: {
+        // A letter typed selects a row; the first character of what came.
+        std::u16string text = FromUtf8(e.text.text);
+        event->kind = InputEvent::Char;
+        event->key = text.empty() ? 0 : text[0];
+        return event->key > u' ';
+      }
       case SDL_CONTROLLERDEVICEADDED:
       case SDL_CONTROLLERDEVICEREMOVED:
       case SDL_CONTROLLERBUTTONDOWN:
@@ -438,6 +445,14 @@ class SdlDisplay : public DisplayBackend {
       case SDLK_ESCAPE:  // the menu button
       case SDLK_BACKSPACE:
         return VK_ESCAPE;
+      case SDLK_PAGEUP:
+        return VK_PRIOR;
+      case SDLK_PAGEDOWN:
+        return VK_NEXT;
+      case SDLK_HOME:
+        return VK_HOME;
+      case SDLK_END:
+        return VK_END;
       default:
         return 0;
     }

@@ -141,11 +141,11 @@ bool DecodeIco(const unsigned char* data, size_t size, BitmapData* out);  // the
 // ---- The display backend ---------------------------------------------------
 
 struct InputEvent {
-  enum Kind { Stylus, Key, Close, Expose, Wheel } kind = Stylus;
+  enum Kind { Stylus, Key, Char, Close, Expose, Wheel } kind = Stylus;
   UINT message = 0;  // Stylus: WM_LBUTTONDOWN, WM_MOUSEMOVE or WM_LBUTTONUP
   int x = 0;         // screen pixels, clamped to the screen
   int y = 0;
-  UINT key = 0;   // Key: a virtual key
+  UINT key = 0;   // Key: a virtual key; Char: a typed character
   int delta = 0;  // Wheel: WHEEL_DELTA per notch, positive away from the user
 };
 

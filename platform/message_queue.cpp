@@ -63,10 +63,11 @@ void QueueInput(const InputEvent& event) {
       msg.message = WM_SYSCOMMAND;
       msg.wParam = SC_CLOSE;
       break;
-    case InputEvent::Key: {
+    case InputEvent::Key:
+    case InputEvent::Char: {
       HWND focus = GetFocus();
       msg.hwnd = (focus && IsWindowVisible(focus)) ? focus : top;
-      msg.message = WM_KEYDOWN;
+      msg.message = event.kind == InputEvent::Key ? WM_KEYDOWN : WM_CHAR;
       msg.wParam = event.key;
       msg.lParam = 1;
       break;
