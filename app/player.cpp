@@ -4,6 +4,7 @@
 #include "display/painters.h"
 #include "display/skin.h"
 #include "input/main_window.h"
+#include "menus/browser.h"
 #include "menus/menu_list.h"
 #include "menus/menu_screens.h"
 #include "platform/files.h"
@@ -77,6 +78,7 @@ bool StartPlayer(HINSTANCE instance, int* exitCode) {
     return false;
   }
   InitSoundEngine(app.mainWindow);
+  ReportMissingMusic();
   return true;
 }
 

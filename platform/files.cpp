@@ -256,6 +256,16 @@ std::optional<std::string> plat::MusicPathToReal(std::u16string_view path) {
   return RealFolder(path);
 }
 
+DWORD GetFileAttributesW(const WCHAR* path) {
+  std::u16string_view device = plat::View(path);
+  if (device.empty() || device[0] != u'\\') return INVALID_FILE_ATTRIBUTES;
+  if (device.back() == u'\\') device.remove_suffix(1);  // a folder's path, "\\" the root
+  std::optional<std::string> real = RealFolder(device);
+  struct stat st;
+  if (!real || stat(real->c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+  return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
 bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes) {
   std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
   if (!real) return false;
