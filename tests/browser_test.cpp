@@ -33,6 +33,18 @@ TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
 }
 
+TEST_F(Browser, MixedNamesListAsPeopleReadThem) {
+  for (const char* name : {"a", "B", "\u00C7\u00E0", "cz", "\u00C9", "10", "9"})
+    EmptyFile(std::string("Box/") + name + ".mp3");
+  std::vector<std::u16string> rows;
+  Run([&] {
+    Browse(kBox);
+    rows = Rows();
+  });
+  EXPECT_EQ(rows, (std::vector<std::u16string>{u"10", u"9", u"a", u"B", u"\u00C7\u00E0", u"cz",
+                                               u"\u00C9"}));
+}
+
 // Names the platform maps (bytes that are not UTF-8, a backslash) and names
 // that differ only in letter case each list, and each row leads to its own
 // file, whether its row is cut or not.
