@@ -44,14 +44,24 @@ int32_t TextWidth(const WCHAR* text) {
   return size.cx;
 }
 
-// Cuts the text to its longest start that is no wider than the limit and no
-// longer than maxChars, a surrogate pair kept whole, then appends "...". A
-// text's width is the sum of its characters' advances, so one measure finds
-// what removing a character at a time and measuring again would.
-void CutAndMark(WCHAR* text, int length, int32_t limit, int maxChars) {
-  int fit = 0;
-  if (limit >= 0) GetTextExtentExPointW(app.measureDC, text, length, limit, &fit, nullptr, nullptr);
-  int keep = std::min(fit, maxChars);
+// How many characters of the text fit the limit (none for a negative one),
+// and its whole width. A text's width is the sum of its characters'
+// advances, so this one measure finds what removing a character at a time
+// and measuring again would. False when the text cannot be measured.
+bool Measure(const WCHAR* text, int length, int32_t limit, int* fit, int32_t* width) {
+  SIZE size{};
+  if (!GetTextExtentExPointW(app.measureDC, text, length, std::max(limit, 0), fit, nullptr,
+                             &size)) {
+    return false;
+  }
+  if (limit < 0) *fit = 0;
+  *width = size.cx;
+  return true;
+}
+
+// Keeps at most the first keep characters, a surrogate pair whole, and
+// appends "...".
+void CutAndMark(WCHAR* text, int keep) {
   if (keep > 0 && IsLowSurrogate(text[keep]) && IsHighSurrogate(text[keep - 1])) --keep;
   text[keep] = 0;
   StringCchCatW(text, kTextChars, kEllipsis);
@@ -89,8 +99,10 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
     // room for the suffix, which folder rows are recognised by.
     int rowLength = lstrlenW(row);
     if (rowLength > kMaxRowChars - kArrowSuffixChars) {
-      CutAndMark(row, rowLength, available - TextWidth(kEllipsis),
-                 kMaxRowChars - kArrowSuffixChars - kEllipsisChars);
+      int fit = rowLength;  // unmeasured, only the length counts
+      int32_t width = 0;
+      Measure(row, rowLength, available - TextWidth(kEllipsis), &fit, &width);
+      CutAndMark(row, std::min(fit, kMaxRowChars - kArrowSuffixChars - kEllipsisChars));
     }
     StringCchCatW(row, kTextChars, kArrowSuffix);
   }
@@ -102,13 +114,13 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
 }
 
 void EllipsizeToWidth(WCHAR* text, int32_t maxWidth) {
-  int length = lstrlenW(text);
-  SIZE size{};
-  if (!GetTextExtentExPointW(app.measureDC, text, length, 0, nullptr, nullptr, &size) ||
-      size.cx <= maxWidth) {
+  int fit = 0;
+  int32_t width = 0;
+  if (!Measure(text, lstrlenW(text), maxWidth - TextWidth(kEllipsis), &fit, &width) ||
+      width <= maxWidth) {
     return;
   }
-  CutAndMark(text, length, maxWidth - TextWidth(kEllipsis), kMaxRowChars - kEllipsisChars);
+  CutAndMark(text, std::min(fit, kMaxRowChars - kEllipsisChars));
 }
 
 void KeepAfterLast(WCHAR* text, WCHAR separator) {

@@ -24,22 +24,21 @@
 namespace {
 
 struct Entry {
-  const char* bytes;  // the name as the file system holds it, in the search's blocks
+  const char* bytes;  // the name as the file system holds it, in its read's blocks
   uint16_t length;    // no name is longer than NAME_MAX, 255 bytes
   uint16_t attributes;
   std::string_view Bytes() const { return {bytes, length}; }
 };
 
-// A search holds its whole result from the moment it starts, so stepping
-// through it never sees the folder change half-way. The names stay bytes,
-// packed in blocks, until each is handed out: a folder of 70,000 files costs
-// its names once, with no allocation of their own.
-struct Search {
+// A folder's entries as read once, sorted by their bytes so that an unchanged
+// folder always gives the same order. The names stay bytes, packed in
+// blocks, until each is handed out: a folder of 70,000 files costs its names
+// once, with no allocation of their own.
+struct FolderRead {
   static constexpr size_t kBlockBytes = 65536;  // more than any name (NAME_MAX, 255)
   std::vector<std::unique_ptr<char[]>> blocks;
   size_t blockUsed = 0;
   std::vector<Entry> entries;
-  size_t next = 0;
 
   void Add(std::string_view bytes, DWORD attributes) {
     if (blocks.empty() || blockUsed + bytes.size() > kBlockBytes) {
@@ -54,16 +53,43 @@ struct Search {
   }
 };
 
+// A search holds its whole result from the moment it starts, so stepping
+// through it never sees the folder change half-way: a read of the folder,
+// and which of its entries match the pattern.
+struct Search {
+  std::shared_ptr<const FolderRead> read;
+  std::vector<uint32_t> matches;  // positions in the read; unused when all match
+  bool all = false;
+  size_t next = 0;
+
+  size_t size() const { return read ? (all ? read->entries.size() : matches.size()) : 0; }
+  const Entry& operator[](size_t i) const { return read->entries[all ? i : matches[i]]; }
+};
+
+// The last folder read for a pattern with wildcards, kept until the loop is
+// idle: a listing reads a folder for "*.*" and at once for "*.mp3", and
+// starting a file counts the folder's files and then finds one. It serves
+// again only while the folder is unchanged: the same folder, last modified
+// at the same moment.
+struct LastRead {
+  std::string folder;
+  struct stat status;
+  std::shared_ptr<const FolderRead> read;
+};
+
 // Search handles are tagged numbers looked up here; a stale or foreign
 // handle simply is not found.
 constexpr uintptr_t kSearchTag = uintptr_t{0x5F} << 24;
 // The names of a big folder lay between the rows made from them; glibc keeps
 // such freed pages, and the player would hold a big folder's peak for good.
 // They go back once the loop is idle: trimming costs a few milliseconds.
-constexpr size_t kBigSearch = 10000;  // entries
-bool bigSearchFreed = false;
+constexpr size_t kBigRead = 10000;  // entries
+bool bigReadDropped = false;
+// Guards the searches and the last read; the user-interface thread and the
+// sound engine's may search.
 std::mutex searchesLock;
 std::unordered_map<uintptr_t, Search> searches;
+std::optional<LastRead> lastRead;
 uintptr_t nextSearchId = 1;
 
 // Closes a descriptor on every way out.
@@ -191,8 +217,35 @@ std::optional<DWORD> Attributes(int folderFd, const char* bytes, unsigned char t
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
-// Reads the matching entries of the folder into the search, in the order of
-// their bytes so that an unchanged folder always gives the same order.
+bool Unchanged(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Every entry of the open folder, sorted.
+std::shared_ptr<const FolderRead> ReadFolder(int folderFd) {
+  auto read = std::make_shared<FolderRead>();
+  int listFd = dup(folderFd);  // fdopendir takes ownership of its descriptor
+  if (listFd < 0) return read;
+  DIR* list = fdopendir(listFd);
+  if (!list) {
+    close(listFd);
+    return read;
+  }
+  while (dirent* de = readdir(list)) {
+    std::string_view bytes = de->d_name;
+    if (bytes == "." || bytes == "..") continue;
+    if (std::optional<DWORD> attributes = Attributes(folderFd, de->d_name, de->d_type))
+      read->Add(bytes, *attributes);
+  }
+  closedir(list);
+  std::sort(read->entries.begin(), read->entries.end(),
+            [](const Entry& a, const Entry& b) { return a.Bytes() < b.Bytes(); });
+  return read;
+}
+
+// The folder's entries that match the pattern, into the search.
 void ReadMatches(std::u16string_view devicePattern, Search* search) {
   if (devicePattern.empty() || devicePattern[0] != u'\\') return;
   size_t lastSlash = devicePattern.rfind(u'\\');
@@ -209,35 +262,40 @@ void ReadMatches(std::u16string_view devicePattern, Search* search) {
     // A plain name is that one entry, exactly as the listing spelled it.
     std::optional<std::string> bytes = ComponentBytes(pattern);
     if (!bytes || folder->size() + 1 + bytes->size() >= PATH_MAX) return;
+    auto read = std::make_shared<FolderRead>();
     if (std::optional<DWORD> attributes = Attributes(dir.fd, bytes->c_str(), DT_UNKNOWN))
-      search->Add(*bytes, *attributes);
+      read->Add(*bytes, *attributes);
+    search->read = std::move(read);
+    search->all = true;
     return;
   }
 
-  int listFd = dup(dir.fd);  // fdopendir takes ownership of its descriptor
-  if (listFd < 0) return;
-  DIR* list = fdopendir(listFd);
-  if (!list) {
-    close(listFd);
-    return;
+  struct stat status;
+  if (fstat(dir.fd, &status) != 0) return;
+  {
+    std::lock_guard<std::mutex> lock(searchesLock);
+    if (lastRead && lastRead->folder == *folder && Unchanged(lastRead->status, status))
+      search->read = lastRead->read;
   }
-  bool everything = pattern == u"*" || pattern == u"*.*";
+  if (!search->read) {
+    search->read = ReadFolder(dir.fd);
+    std::lock_guard<std::mutex> lock(searchesLock);
+    if (lastRead && lastRead->read->entries.size() >= kBigRead) bigReadDropped = true;
+    lastRead = LastRead{*folder, status, search->read};
+  }
+
+  search->all = pattern == u"*" || pattern == u"*.*";
+  if (search->all) return;
   std::string tail = AsciiTail(pattern);
-  while (dirent* de = readdir(list)) {
-    std::string_view bytes = de->d_name;
-    if (bytes == "." || bytes == "..") continue;
-    bool matches = everything || (tail.empty() ? PatternMatches(pattern, plat::NameFromBytes(bytes))
-                                               : EndsWithIgnoringCase(bytes, tail));
-    if (!matches) continue;
-    if (std::optional<DWORD> attributes = Attributes(dir.fd, de->d_name, de->d_type))
-      search->Add(bytes, *attributes);
+  const std::vector<Entry>& entries = search->read->entries;
+  for (uint32_t i = 0; i < entries.size(); ++i) {
+    std::string_view bytes = entries[i].Bytes();
+    if (tail.empty() ? PatternMatches(pattern, plat::NameFromBytes(bytes))
+                     : EndsWithIgnoringCase(bytes, tail))
+      search->matches.push_back(i);
   }
-  closedir(list);
-  std::sort(search->entries.begin(), search->entries.end(),
-            [](const Entry& a, const Entry& b) { return a.Bytes() < b.Bytes(); });
 }
 
-// A name holds at most 255 bytes (NAME_MAX), so at most 255 characters.
 void FillFindData(const Entry& entry, WIN32_FIND_DATAW* data) {
   data->dwFileAttributes = entry.attributes;
   size_t length = plat::NameFromBytes(entry.Bytes().substr(0, MAX_PATH - 1), data->cFileName);
@@ -293,8 +351,8 @@ HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data) {
   if (!pattern || !data) return INVALID_HANDLE_VALUE;
   Search found;
   ReadMatches(plat::View(pattern), &found);
-  if (found.entries.empty()) return INVALID_HANDLE_VALUE;
-  FillFindData(found.entries[0], data);
+  if (found.size() == 0) return INVALID_HANDLE_VALUE;
+  FillFindData(found[0], data);
 
   std::lock_guard<std::mutex> lock(searchesLock);
   uintptr_t id = nextSearchId;
@@ -311,8 +369,8 @@ BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data) {
   auto it = searches.find(SearchId(find));
   if (it == searches.end() || !data) return FALSE;
   Search& search = it->second;
-  if (search.next >= search.entries.size()) return FALSE;
-  FillFindData(search.entries[search.next++], data);
+  if (search.next >= search.size()) return FALSE;
+  FillFindData(search[search.next++], data);
   return TRUE;
 }
 
@@ -320,7 +378,6 @@ BOOL FindClose(HANDLE find) {
   std::lock_guard<std::mutex> lock(searchesLock);
   auto it = searches.find(SearchId(find));
   if (it == searches.end()) return FALSE;
-  if (it->second.entries.size() >= kBigSearch) bigSearchFreed = true;
   searches.erase(it);
   return TRUE;
 }
@@ -328,7 +385,9 @@ BOOL FindClose(HANDLE find) {
 void plat::ReturnFreedMemory() {
   {
     std::lock_guard<std::mutex> lock(searchesLock);
-    if (!std::exchange(bigSearchFreed, false)) return;
+    if (lastRead && lastRead->read->entries.size() >= kBigRead) bigReadDropped = true;
+    lastRead.reset();
+    if (!std::exchange(bigReadDropped, false)) return;
   }
   malloc_trim(0);
 }
