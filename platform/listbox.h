@@ -17,20 +17,24 @@ namespace plat {
 template <typename T>
 class GapBuffer {
  public:
-  size_t size() const { return buffer_.size() - (gapEnd_ - gap_); }
+  size_t size() const { return capacity_ - (gapEnd_ - gap_); }
   size_t gap() const { return gap_; }  // where the last insertion went
   T& operator[](size_t i) { return buffer_[i < gap_ ? i : i + gapEnd_ - gap_]; }
   const T& operator[](size_t i) const { return buffer_[i < gap_ ? i : i + gapEnd_ - gap_]; }
 
   void Insert(size_t i, const T& value) {  // may throw std::bad_alloc, changing nothing
     if (gap_ == gapEnd_) {
-      // Full: a buffer twice as long, its gap where the value goes.
+      // Full: a buffer twice as long, its gap where the last one's was. The
+      // gap's memory is not written until rows fill it.
       size_t count = size();
-      std::vector<T> grown(std::max<size_t>(16, count * 2));
-      std::copy(buffer_.begin(), buffer_.begin() + gap_, grown.begin());
-      std::copy(buffer_.begin() + gapEnd_, buffer_.end(), grown.end() - (count - gap_));
-      buffer_.swap(grown);
-      gapEnd_ = buffer_.size() - (count - gap_);
+      size_t capacity = std::max<size_t>(16, count * 2);
+      auto grown = std::make_unique_for_overwrite<T[]>(capacity);
+      std::copy(buffer_.get(), buffer_.get() + gap_, grown.get());
+      std::copy(buffer_.get() + gapEnd_, buffer_.get() + capacity_,
+                grown.get() + capacity - (count - gap_));
+      buffer_ = std::move(grown);
+      capacity_ = capacity;
+      gapEnd_ = capacity - (count - gap_);
     }
     MoveGap(i);
     buffer_[gap_++] = value;
@@ -43,7 +47,7 @@ class GapBuffer {
 
  private:
   void MoveGap(size_t i) {
-    auto b = buffer_.begin();
+    T* b = buffer_.get();
     if (i < gap_) {
       std::copy_backward(b + i, b + gap_, b + gapEnd_);
       gapEnd_ -= gap_ - i;
@@ -54,7 +58,8 @@ class GapBuffer {
     gap_ = i;
   }
 
-  std::vector<T> buffer_;
+  std::unique_ptr<T[]> buffer_;
+  size_t capacity_ = 0;
   size_t gap_ = 0;  // buffer_[gap_, gapEnd_) holds nothing
   size_t gapEnd_ = 0;
 };
