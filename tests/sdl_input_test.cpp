@@ -61,32 +61,4 @@ TEST_F(SdlInput, APenUpBehindAPostedMessageIsSeenByPeekMessage) {
   EXPECT_EQ(msg.message, WM_LBUTTONDOWN);
 }
 
-// Keys the list boxes answer, and typed text as characters.
-TEST_F(SdlInput, PageKeysBecomeVirtualKeysAndTypedTextCharacters) {
-  const struct {
-    SDL_Keycode key;
-    UINT virtualKey;
-  } keys[] = {
-      {SDLK_PAGEUP, VK_PRIOR}, {SDLK_PAGEDOWN, VK_NEXT}, {SDLK_HOME, VK_HOME}, {SDLK_END, VK_END}};
-  for (const auto& k : keys) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = k.key;
-    SDL_PushEvent(&e);
-  }
-  SDL_Event text{};
-  text.type = SDL_TEXTINPUT;
-  SDL_strlcpy(text.text.text, "\xc3\xa9t\xc3\xa9", sizeof text.text.text);  // "été"
-  SDL_PushEvent(&text);
-  MSG msg;
-  for (const auto& k : keys) {
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, WM_KEYDOWN);
-    EXPECT_EQ(msg.wParam, k.virtualKey);
-  }
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, WM_CHAR);
-  EXPECT_EQ(msg.wParam, WPARAM{0xE9});
-}
-
 }  // namespace
