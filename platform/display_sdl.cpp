@@ -240,11 +240,11 @@ class SdlDisplay : public DisplayBackend {
     if (fullNext_) {
       SDL_UpdateWindowSurface(window_);
       fullNext_ = false;
-      ReportFirstFrame();
     } else {
       SDL_Rect rect{offsetX_ + left, offsetY_ + top, right - left, bottom - top};
       SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
+    ReportFrame();
   }
 
   bool WaitInput(InputEvent* event, int timeoutMs) override {
@@ -312,15 +312,17 @@ class SdlDisplay : public DisplayBackend {
   }
 
  private:
-  // For measuring start-up (tools/benchmarks.sh): the wall-clock time of the
-  // first frame on the screen, when VESK_REPORT_FIRST_FRAME is set.
-  void ReportFirstFrame() {
-    if (reported_ || !std::getenv("VESK_REPORT_FIRST_FRAME")) return;
+  // For measuring (tools/benchmarks.sh): the wall-clock time of the first
+  // frame on the screen when VESK_REPORT_FIRST_FRAME is set, of every frame
+  // when VESK_REPORT_FRAMES is.
+  void ReportFrame() {
+    bool every = std::getenv("VESK_REPORT_FRAMES");
+    if (!every && (reported_ || !std::getenv("VESK_REPORT_FIRST_FRAME"))) return;
     reported_ = true;
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    std::fprintf(stderr, "first frame at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
-                 now.tv_nsec);
+    std::fprintf(stderr, "%s at %lld.%09ld\n", every ? "frame" : "first frame",
+                 static_cast<long long>(now.tv_sec), now.tv_nsec);
   }
 
   // Where the picture goes on the surface: the largest whole-number scale
