@@ -85,8 +85,7 @@ constexpr uintptr_t kSearchTag = uintptr_t{0x5F} << 24;
 // They go back once the loop is idle: trimming costs a few milliseconds.
 constexpr size_t kBigRead = 10000;  // entries
 bool bigReadDropped = false;
-// Guards the searches and the last read; the user-interface thread and the
-// sound engine's may search.
+// Guards the searches and the last read, as the calls may come from any thread.
 std::mutex searchesLock;
 std::unordered_map<uintptr_t, Search> searches;
 std::optional<LastRead> lastRead;
@@ -376,10 +375,7 @@ BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data) {
 
 BOOL FindClose(HANDLE find) {
   std::lock_guard<std::mutex> lock(searchesLock);
-  auto it = searches.find(SearchId(find));
-  if (it == searches.end()) return FALSE;
-  searches.erase(it);
-  return TRUE;
+  return searches.erase(SearchId(find)) ? TRUE : FALSE;
 }
 
 void plat::ReturnFreedMemory() {
