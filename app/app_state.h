@@ -78,6 +78,10 @@ struct AppState {
   int32_t holdCountdown;
   int32_t tickCount;
   int32_t timerId;
+  // Fast circling in a long folder listing: when the stylus last stepped the
+  // menu, and how far the circling has built up, signed by its direction.
+  DWORD menuStepTick;
+  int32_t wheelRun;
 
   // Control layout.
   HitRect wheelRect;

@@ -5,6 +5,7 @@
 #include "display/painters.h"
 #include "display/skin.h"
 #include "input/main_window.h"
+#include "menus/browser.h"
 #include "menus/menu_list.h"
 #include "menus/menu_screens.h"
 #include "platform/files.h"
@@ -78,6 +79,7 @@ bool StartPlayer(HINSTANCE instance, int* exitCode) {
     return false;
   }
   InitSoundEngine(app.mainWindow);
+  ReportMissingMusic();
   // The kept track opens once the first frame is shown, and so never delays it.
   if (LastPlayedName()) SetTimer(app.mainWindow, kResumeTimerId, 1, nullptr);
   return true;

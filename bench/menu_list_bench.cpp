@@ -1,5 +1,8 @@
-// Filling MenuList with a large folder listing, and fitting one long text.
+// Filling MenuList with a large folder listing, the sort order's cost, and
+// fitting one long text.
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 #include "bench/menu_list_setup.h"
 
@@ -32,6 +35,22 @@ void BM_ListBoxSortedInserts(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ListBoxSortedInserts)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The cost of the sort order: sorting a folder's names with it, against
+// sorting them by their code units (Arg 1) in the same run.
+void BM_SortNames(benchmark::State& state) {
+  const std::vector<std::u16string> names = FolderNames(70000);
+  std::vector<const WCHAR*> texts;
+  for (const std::u16string& name : names) texts.push_back(name.c_str());
+  auto compare = state.range(0) ? lstrcmpW : lstrcmpiW;
+  for (auto _ : state) {
+    std::vector<const WCHAR*> sorted = texts;
+    std::sort(sorted.begin(), sorted.end(),
+              [&](const WCHAR* a, const WCHAR* b) { return compare(a, b) < 0; });
+    benchmark::DoNotOptimize(sorted.data());
+  }
+}
+BENCHMARK(BM_SortNames)->ArgName("byCodeUnits")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_EllipsizeTextOf255Characters(benchmark::State& state) {
   MenuListSetup setup;

@@ -1,5 +1,6 @@
 #include "display/painters.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "display/play_view.h"
@@ -15,7 +16,8 @@ namespace {
 
 constexpr int32_t kVisibleRows = 6;
 constexpr RECT kScrollTrack{1, 1, 6, 106};
-constexpr int32_t kTitleMargin = 50;  // room for the play state and the battery
+constexpr int32_t kMinThumbLength = 5;  // a square as wide as the track
+constexpr int32_t kTitleMargin = 50;    // room for the play state and the battery
 constexpr POINT kPlayStateOrigin{10, 4};
 constexpr int32_t kIconSize = 9;
 constexpr int32_t kBatteryGaugeWidth = 15;
@@ -143,7 +145,9 @@ void PaintScrollBar(HWND pane) {
     PatBlt(hdc, t.left, t.top, t.right - t.left, t.bottom - t.top, PATCOPY);
     RECT thumb = t;
     if (count > kVisibleRows) {
-      int32_t length = (t.bottom - t.top) * percent / 100;
+      // Past 600 rows the share rounds to nothing: the thumb keeps a size
+      // that shows.
+      int32_t length = std::max((t.bottom - t.top) * percent / 100, kMinThumbLength);
       int32_t travel = (t.bottom - length) - t.top;
       double step = static_cast<double>(travel) / (count - kVisibleRows);
       if (top == count - kVisibleRows) {

@@ -45,6 +45,11 @@ bool HitTest(const HitRect& rect, int32_t x, int32_t y) {
   return PtInRect(&rect, POINT{x, y});
 }
 
+int32_t WheelDegreesBetween(POINT a, POINT b) {
+  double degrees = std::abs(AngleAroundWheel(a) - AngleAroundWheel(b));
+  return static_cast<int32_t>(degrees > 180 ? 360 - degrees : degrees);
+}
+
 WheelStep DecodeWheelStep(POINT reference, POINT point, int32_t thresholdDegrees) {
   double ref = AngleAroundWheel(reference);
   double now = AngleAroundWheel(point);

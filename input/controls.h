@@ -20,3 +20,5 @@ bool HitTest(const HitRect& rect, int32_t x, int32_t y);
 // Compares the angles of the reference and the new point around the wheel's
 // centre; at most one step per call, none below the threshold in degrees.
 WheelStep DecodeWheelStep(POINT reference, POINT point, int32_t thresholdDegrees);
+// How far apart two points lie around the wheel's centre: 0 to 180 degrees.
+int32_t WheelDegreesBetween(POINT a, POINT b);

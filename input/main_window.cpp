@@ -31,6 +31,16 @@ constexpr int32_t kSeekIdleTicks = 3;
 constexpr int32_t kSkipHoldTicks = 1;
 constexpr int32_t kQuitHoldTicks = 2;
 constexpr DWORD kScanIntervalMs = 200;
+// The stylus's messages, dropped after a menu step; the scroll wheel's
+// notches (WM_MOUSEWHEEL) stay queued, each to be a step of its own.
+constexpr UINT kLastStylusMessage = WM_MOUSEWHEEL - 1;
+// Circling the wheel in a folder listing longer than this speeds up: one turn
+// a second or faster, kept up, moves more rows a step, up to a fiftieth of
+// the listing; slowing down, turning back or a pause of the stylus ends it.
+constexpr int32_t kAcceleratedListRows = 100;
+constexpr int32_t kFastDegreesPerSecond = 360;
+constexpr DWORD kRunPauseMs = 300;
+constexpr int32_t kMostRowsShare = 50;
 
 POINT PointOf(LPARAM lParam) {
   return POINT{LOWORD(static_cast<WPARAM>(lParam)), HIWORD(static_cast<WPARAM>(lParam))};
@@ -104,13 +114,32 @@ void StepSeek(WheelStep step) {
   PaintPlayView(Pane(kPlayViewId), false);
 }
 
-// One row per step, then a pause; what the stylus (or the scroll wheel) did
-// meanwhile is dropped, so the selection never runs on after it stops.
-void StepMenu(WheelStep step) {
+// The rows a stylus step moves the menu: one, or more while fast circling in
+// a long folder listing goes on, the more the faster it goes.
+int32_t RowsOfStep(WheelStep step, POINT from, POINT to, int32_t count) {
+  DWORD now = GetTickCount();
+  DWORD elapsed = now - app.menuStepTick;
+  app.menuStepTick = now;
+  if (app.menuKind != MenuKind::Browse || count <= kAcceleratedListRows) return 1;
+  int32_t speed =
+      WheelDegreesBetween(from, to) * 1000 / static_cast<int32_t>(std::max<DWORD>(elapsed, 1));
+  bool goingOn = elapsed <= kRunPauseMs && app.wheelRun * step > 0;
+  if (!goingOn || speed < kFastDegreesPerSecond) {
+    app.wheelRun = step;
+    return 1;
+  }
+  app.wheelRun += step * (speed / kFastDegreesPerSecond);
+  int32_t run = std::min(std::abs(app.wheelRun) / 2, 20);
+  return std::clamp(1 << run, 1, std::max(2, count / kMostRowsShare));
+}
+
+// A step of rows, then a pause; what the stylus did meanwhile is dropped, so
+// the selection never runs on after it stops.
+void StepMenu(int32_t rows) {
   HWND list = Pane(kMenuListId);
   int32_t count = static_cast<int32_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
   int32_t current = static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0));
-  int32_t row = current + step;
+  int32_t row = current + rows;
   if (row < 0) row = 0;
   if (row > count - 1) row = count - 1;
   if (row == current) return;
@@ -119,7 +148,7 @@ void StepMenu(WheelStep step) {
   PaintScrollBar(Pane(kScrollBarId));
   Sleep(kMenuStepPauseMs);
   MSG msg;
-  while (PeekMessageW(&msg, app.mainWindow, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  while (PeekMessageW(&msg, app.mainWindow, WM_MOUSEFIRST, kLastStylusMessage, PM_REMOVE)) {
   }
 }
 
@@ -143,6 +172,7 @@ void TurnWheel(WheelStep step) {
 
 void OnPenDown(HWND hwnd, POINT p) {
   app.penDownPoint = p;
+  app.wheelRun = 0;
   if (app.timerId != 0) {
     KillTimer(hwnd, kTimerId);
     app.timerId = 0;
@@ -173,7 +203,13 @@ void OnPenMove(POINT p) {
       app.viewMode == ViewMode::Menu ? kMenuThresholdDegrees : kFineThresholdDegrees;
   WheelStep step = DecodeWheelStep(app.penDownPoint, app.penMovePoint, threshold);
   if (step == 0) return;
+  POINT from = app.penDownPoint;
   app.penDownPoint = app.penMovePoint;
+  if (app.viewMode == ViewMode::Menu) {
+    int32_t count = static_cast<int32_t>(SendMessageW(Pane(kMenuListId), LB_GETCOUNT, 0, 0));
+    StepMenu(step * RowsOfStep(step, from, p, count));
+    return;
+  }
   TurnWheel(step);
 }
 

@@ -16,6 +16,7 @@
 #include "display/slide.h"
 #include "menus/menu_list.h"
 #include "menus/menu_screens.h"
+#include "platform/device.h"
 #include "platform/files.h"
 #include "platform/strings.h"
 #include "platform/window.h"
@@ -25,7 +26,12 @@
 namespace {
 
 constexpr WCHAR kSeparator = u'\\';
+constexpr WCHAR kRoot[] = u"\\";
 constexpr int kExtensionChars = 4;  // ".mp3"
+// What an empty listing of the music folder says, naming the folder.
+constexpr WCHAR kMusicFolderMissing[] = u"The music folder %s does not exist.";
+constexpr WCHAR kMusicFolderEmpty[] = u"The music folder %s has no folders or MP3 files.";
+constexpr int kNoteChars = kPathChars + 64;
 
 bool EndsWith(const WCHAR* text, int length, const WCHAR* tail, int tailLength) {
   return length >= tailLength && lstrcmpW(text + length - tailLength, tail) == 0;
@@ -83,6 +89,29 @@ bool NthName(const WCHAR* folder, const WCHAR* wildcards, int32_t ordinal, WCHAR
   FindClose(find);
   if (more) StringCchCopyW(name, kPathChars, found.cFileName);
   return more;
+}
+
+// Whether the folder holds an entry of the kind the pattern's rows show.
+bool HasRows(const WCHAR* folder, const WCHAR* wildcards, bool folders) {
+  WCHAR pattern[kPathChars];
+  if (!MakePattern(pattern, folder, wildcards)) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool has = false;
+  do {
+    has = ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folders;
+  } while (!has && FindNextFileW(find, &found));
+  FindClose(find);
+  return has;
+}
+
+// Why the music folder lists nothing, in words that name it.
+void DescribeNoMusic(WCHAR* note) {
+  WCHAR folder[kPathChars];
+  GetMusicFolderName(folder, kPathChars);
+  bool missing = GetFileAttributesW(kRoot) == INVALID_FILE_ATTRIBUTES;
+  StringCchPrintfW(note, kNoteChars, missing ? kMusicFolderMissing : kMusicFolderEmpty, folder);
 }
 
 // The root, or a path that names no folder below it (a damaged last played
@@ -143,8 +172,22 @@ void ListFolder(HWND list, const WCHAR* folder) {
   BeginRefill(list);
   AddRows(list, folder, kAllPattern, true);
   AddRows(list, folder, kMp3Pattern, false);
+  // An empty listing of the music folder itself says why, on the list's area
+  // (the list shows its text only while it has no rows).
+  WCHAR note[kNoteChars] = u"";
+  if (lstrcmpW(folder, kRoot) == 0 && SendMessageW(list, LB_GETCOUNT, 0, 0) == 0) {
+    DescribeNoMusic(note);
+  }
+  SetWindowTextW(list, note);
   app.menuKind = MenuKind::Browse;
   EndRefill(list);
+}
+
+void ReportMissingMusic() {
+  if (HasRows(kRoot, kAllPattern, true) || HasRows(kRoot, kMp3Pattern, false)) return;
+  WCHAR note[kNoteChars];
+  DescribeNoMusic(note);
+  OutputDebugStringW(note);
 }
 
 bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder) {

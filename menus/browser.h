@@ -5,8 +5,11 @@
 #include "app/app_state.h"
 
 // Fills the list with the folder's sub-folders (Arrow rows) and MP3 files
-// (without ".mp3"), sorted together; the selection is the caller's.
+// (without ".mp3"), sorted together; the selection is the caller's. An empty
+// listing of the music folder says why in the list's place.
 void ListFolder(HWND list, const WCHAR* folder);
+// Says on standard error when the music folder is missing or has nothing to list.
+void ReportMissingMusic();
 // The row's full name (260 characters) and whether it is a folder. A row cut
 // with "..." is looked up again in browsePath by its FileOrdinal, and a file
 // name found that way keeps its extension. False when there is no such row.

@@ -1,6 +1,8 @@
 // MenuList: its creation, how a text becomes a row, and the refill protocol.
 #include "menus/menu_list.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
@@ -42,22 +44,26 @@ int32_t TextWidth(const WCHAR* text) {
   return size.cx;
 }
 
-// Removes the last character of the text; a surrogate pair goes as one.
-void RemoveLastCharacter(WCHAR* text, int* length) {
-  --*length;
-  if (*length > 0 && IsLowSurrogate(text[*length]) && IsHighSurrogate(text[*length - 1])) {
-    --*length;
+// How many characters of the text fit the limit (none for a negative one),
+// and its whole width. A text's width is the sum of its characters'
+// advances, so this one measure finds what removing a character at a time
+// and measuring again would. False when the text cannot be measured.
+bool Measure(const WCHAR* text, int length, int32_t limit, int* fit, int32_t* width) {
+  SIZE size{};
+  if (!GetTextExtentExPointW(app.measureDC, text, length, std::max(limit, 0), fit, nullptr,
+                             &size)) {
+    return false;
   }
-  text[*length] = 0;
+  if (limit < 0) *fit = 0;
+  *width = size.cx;
+  return true;
 }
 
-// Removes characters from the end while the text is wider than the limit, or
-// too long for "..." to follow it in the buffer, then appends "...".
-void CutAndMark(WCHAR* text, int32_t limit, int maxChars) {
-  int length = lstrlenW(text);
-  while (length > 0 && (length > maxChars || TextWidth(text) > limit)) {
-    RemoveLastCharacter(text, &length);
-  }
+// Keeps at most the first keep characters, a surrogate pair whole, and
+// appends "...".
+void CutAndMark(WCHAR* text, int keep) {
+  if (keep > 0 && IsLowSurrogate(text[keep]) && IsHighSurrogate(text[keep - 1])) --keep;
+  text[keep] = 0;
   StringCchCatW(text, kTextChars, kEllipsis);
 }
 
@@ -91,9 +97,12 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
   if (kind == RowKind::Arrow) {
     // Almost 255 narrow characters may fit the width and still leave no
     // room for the suffix, which folder rows are recognised by.
-    if (lstrlenW(row) > kMaxRowChars - kArrowSuffixChars) {
-      CutAndMark(row, available - TextWidth(kEllipsis),
-                 kMaxRowChars - kArrowSuffixChars - kEllipsisChars);
+    int rowLength = lstrlenW(row);
+    if (rowLength > kMaxRowChars - kArrowSuffixChars) {
+      int fit = rowLength;  // unmeasured, only the length counts
+      int32_t width = 0;
+      Measure(row, rowLength, available - TextWidth(kEllipsis), &fit, &width);
+      CutAndMark(row, std::min(fit, kMaxRowChars - kArrowSuffixChars - kEllipsisChars));
     }
     StringCchCatW(row, kTextChars, kArrowSuffix);
   }
@@ -105,8 +114,13 @@ int32_t AddMenuRow(HWND list, const WCHAR* text, RowKind kind, bool sorted) {
 }
 
 void EllipsizeToWidth(WCHAR* text, int32_t maxWidth) {
-  if (TextWidth(text) <= maxWidth) return;
-  CutAndMark(text, maxWidth - TextWidth(kEllipsis), kMaxRowChars - kEllipsisChars);
+  int fit = 0;
+  int32_t width = 0;
+  if (!Measure(text, lstrlenW(text), maxWidth - TextWidth(kEllipsis), &fit, &width) ||
+      width <= maxWidth) {
+    return;
+  }
+  CutAndMark(text, std::min(fit, kMaxRowChars - kEllipsisChars));
 }
 
 void KeepAfterLast(WCHAR* text, WCHAR separator) {

@@ -3,6 +3,7 @@
 #include "platform/device.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -23,6 +24,10 @@ void Sleep(DWORD ms) {
 int MessageBoxW(HWND, const WCHAR* text, const WCHAR* caption, UINT) {
   Backend().ShowMessage(ToUtf8(View(caption)).c_str(), ToUtf8(View(text)).c_str());
   return IDOK;
+}
+
+void OutputDebugStringW(const WCHAR* text) {
+  std::fprintf(stderr, "vesk: %s\n", ToUtf8(View(text)).c_str());
 }
 
 BOOL GetSystemPowerStatusEx(SYSTEM_POWER_STATUS_EX* status, BOOL) {

@@ -11,6 +11,8 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr int IDOK = 1;
 // A modal box on the desktop; without a display the text goes to standard error.
 int MessageBoxW(HWND owner, const WCHAR* text, const WCHAR* caption, UINT type);
+// The device's debug output: a line of standard error here, after "vesk: ".
+void OutputDebugStringW(const WCHAR* text);
 
 struct SYSTEM_POWER_STATUS_EX {
   BYTE ACLineStatus;

@@ -135,10 +135,10 @@ void InjectKey(UINT virtualKey) {
   if (HeadlessDisplay* h = Headless()) h->Inject(InputEvent{InputEvent::Key, 0, 0, 0, virtualKey});
 }
 
-void InjectWheel(int notches) {
+void InjectWheel(int notches, DWORD ticks) {
   if (HeadlessDisplay* h = Headless()) {
     InputEvent event{InputEvent::Wheel, 0, 0, 0, 0, notches * WHEEL_DELTA};
-    h->Inject(event);
+    h->Inject(event, ticks);
   }
 }
 

@@ -278,11 +278,11 @@ class SdlDisplay : public DisplayBackend {
     if (fullNext_) {
       SDL_UpdateWindowSurface(window_);
       fullNext_ = false;
-      ReportFirstFrame();
     } else {
       SDL_Rect rect{offsetX_ + left, offsetY_ + top, right - left, bottom - top};
       SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
+    ReportFrame();
   }
 
   bool WaitInput(InputEvent* event, int timeoutMs) override {
@@ -350,15 +350,17 @@ class SdlDisplay : public DisplayBackend {
   }
 
  private:
-  // For measuring start-up (tools/benchmarks.sh): the wall-clock time of the
-  // first frame on the screen, when VESK_REPORT_FIRST_FRAME is set.
-  void ReportFirstFrame() {
-    if (reported_ || !std::getenv("VESK_REPORT_FIRST_FRAME")) return;
+  // For measuring (tools/benchmarks.sh): the wall-clock time of the first
+  // frame on the screen when VESK_REPORT_FIRST_FRAME is set, of every frame
+  // when VESK_REPORT_FRAMES is.
+  void ReportFrame() {
+    bool every = std::getenv("VESK_REPORT_FRAMES");
+    if (!every && (reported_ || !std::getenv("VESK_REPORT_FIRST_FRAME"))) return;
     reported_ = true;
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    std::fprintf(stderr, "first frame at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
-                 now.tv_nsec);
+    std::fprintf(stderr, "%s at %lld.%09ld\n", every ? "frame" : "first frame",
+                 static_cast<long long>(now.tv_sec), now.tv_nsec);
   }
 
   // Where the picture goes on the surface: the largest whole-number scale
@@ -446,6 +448,13 @@ class SdlDisplay : public DisplayBackend {
         event->kind = InputEvent::Key;
         event->key = VirtualKey(e.key.keysym.sym);
         return event->key != 0;
+      case SDL_TEXTINPUT: {
+        // A letter typed selects a row; the first character of what came.
+        std::u16string text = FromUtf8(e.text.text);
+        event->kind = InputEvent::Char;
+        event->key = text.empty() ? 0 : text[0];
+        return event->key > u' ';
+      }
       case SDL_CONTROLLERDEVICEADDED:
       case SDL_CONTROLLERDEVICEREMOVED:
       case SDL_CONTROLLERBUTTONDOWN:
@@ -476,6 +485,14 @@ class SdlDisplay : public DisplayBackend {
       case SDLK_ESCAPE:  // the menu button
       case SDLK_BACKSPACE:
         return VK_ESCAPE;
+      case SDLK_PAGEUP:
+        return VK_PRIOR;
+      case SDLK_PAGEDOWN:
+        return VK_NEXT;
+      case SDLK_HOME:
+        return VK_HOME;
+      case SDLK_END:
+        return VK_END;
       default:
         return 0;
     }

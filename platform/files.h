@@ -9,6 +9,7 @@ constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
 constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 // What the player reads of an entry: its attributes and its name. Sizes and
 // times are left out, since finding them would cost a look-up per entry.
@@ -24,6 +25,10 @@ struct WIN32_FIND_DATAW {
 HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
+
+// The attributes of a file or folder under the music root ("\\" is the root
+// itself); INVALID_FILE_ATTRIBUTES when there is none.
+DWORD GetFileAttributesW(const WCHAR* path);
 
 // A file under the music root opened for reading in pieces, and its size;
 // INVALID_HANDLE_VALUE when it cannot be opened or is no regular file.
@@ -46,3 +51,6 @@ DWORD ProgramFilePath(const WCHAR* name, WCHAR* buffer, DWORD size);
 // else the demo folder that ships with the program. Decided once, on first use.
 // Returns the real path in UTF-8 (for the README's messages and tests).
 const char* MusicRootPath();
+// The same as its user knows it, for messages: the home folder as "~".
+// Returns its length; 0 when it does not fit the buffer.
+DWORD GetMusicFolderName(WCHAR* buffer, DWORD size);

@@ -23,11 +23,15 @@ constexpr int kScreenHeight = 320;
 // U+F02A and U+F03F, so that every name can be shown, kept in a device path
 // and turned back into its bytes, and none is read as a pattern.
 std::u16string NameFromBytes(std::string_view bytes);
+// The same into a buffer of at least bytes.size() characters; returns how many.
+size_t NameFromBytes(std::string_view bytes, char16_t* out);
 std::string NameToBytes(std::u16string_view name);
 // Text for libraries and messages: UTF-8, lone surrogates as U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);  // invalid bytes as U+FFFD
 std::u16string_view View(const WCHAR* text);     // empty for null
+// Whether two characters are the same letter, case and accents aside ("É", "e").
+bool SameBaseLetter(char16_t a, char16_t b);
 // A backslash path whose components are names as above, as a real path with
 // slashes ("\work\build\Tolo.ttf" -> "/work/build/Tolo.ttf").
 std::string DevicePathToReal(std::u16string_view path);
@@ -39,6 +43,8 @@ std::string ConfigFolder();
 // A device path of a file ("\Albums\song.mp3") as the real path under
 // the music root; none for names that would leave it or do not fit.
 std::optional<std::string> MusicPathToReal(std::u16string_view path);
+// Hands the memory of a big folder's search, once closed, back to the system.
+void ReturnFreedMemory();
 // Makes MusicRootPath look at the environment again on its next call.
 void ResetMusicRootForTests();
 
@@ -135,11 +141,11 @@ bool DecodeIco(const unsigned char* data, size_t size, BitmapData* out);  // the
 // ---- The display backend ---------------------------------------------------
 
 struct InputEvent {
-  enum Kind { Stylus, Key, Close, Expose, Wheel } kind = Stylus;
+  enum Kind { Stylus, Key, Char, Close, Expose, Wheel } kind = Stylus;
   UINT message = 0;  // Stylus: WM_LBUTTONDOWN, WM_MOUSEMOVE or WM_LBUTTONUP
   int x = 0;         // screen pixels, clamped to the screen
   int y = 0;
-  UINT key = 0;   // Key: a virtual key
+  UINT key = 0;   // Key: a virtual key; Char: a typed character
   int delta = 0;  // Wheel: WHEEL_DELTA per notch, positive away from the user
 };
 

@@ -1,7 +1,7 @@
 // The built-in "LISTBOX" class: a single-selection list of text rows, each
-// with a pointer-sized item data word. A row keeps its slot in a pool and the list
-// order is a vector of 32-bit slot numbers, so a sorted insertion into a long
-// folder listing shifts 4 bytes per row instead of strings.
+// with a pointer-sized item data word. The rows are small records kept in a
+// gap buffer, their texts packed elsewhere, so a sorted insertion into a long
+// folder listing moves a few 16-byte records.
 #include "platform/listbox.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ ListBox& StateOf(HWND hwnd) {
 }
 
 int Count(const ListBox& lb) {
-  return static_cast<int>(lb.order.size());
+  return static_cast<int>(lb.rows.size());
 }
 
 bool HasStyle(HWND hwnd, DWORD style) {
@@ -99,12 +99,45 @@ void Notify(HWND hwnd, WORD code) {
                reinterpret_cast<LPARAM>(hwnd));
 }
 
-// Where a text goes in the sorted order: after every row that compares equal.
+bool Before(const WCHAR* text, const ListBox& lb, size_t index) {
+  ListBox::RowText row;
+  return lstrcmpiW(text, lb.TextAt(static_cast<int>(index), row)) < 0;
+}
+
+// Where a text goes in the sorted order: after every row that compares
+// equal. The rows of a refill mostly come in order, so the place of the last
+// insertion is tried first.
 int SortedPosition(const ListBox& lb, const WCHAR* text) {
-  auto at = std::upper_bound(
-      lb.order.begin(), lb.order.end(), text,
-      [&](const WCHAR* t, uint32_t slot) { return lstrcmpiW(t, lb.pool[slot].text.c_str()) < 0; });
-  return static_cast<int>(at - lb.order.begin());
+  size_t count = lb.rows.size();
+  size_t at = lb.rows.gap();
+  if ((at == 0 || !Before(text, lb, at - 1)) && (at == count || Before(text, lb, at))) {
+    return static_cast<int>(at);
+  }
+  size_t low = 0, high = count;
+  while (low < high) {
+    size_t middle = low + (high - low) / 2;
+    if (Before(text, lb, middle)) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return static_cast<int>(low);
+}
+
+// A copy of the text in the list's blocks, for the row.
+void KeepText(ListBox& lb, std::u16string_view text, ListBox::Row* row) {
+  row->length = static_cast<uint8_t>(text.size());
+  row->wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+  if (row->wide) {
+    row->at = lb.wideTexts.Take(text.size() + 1);
+    char16_t* kept = lb.wideTexts.At(row->at);
+    std::copy(text.begin(), text.end(), kept);
+    kept[text.size()] = 0;
+  } else {
+    row->at = lb.narrowTexts.Take(text.size());
+    std::copy(text.begin(), text.end(), lb.narrowTexts.At(row->at));
+  }
 }
 
 LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
@@ -114,19 +147,11 @@ LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
     view.remove_suffix(1);
   }
   try {
-    // Everything that may fail comes first, so a refused row changes nothing.
-    if (lb.order.size() == lb.order.capacity()) lb.order.reserve(lb.order.size() * 2 + 16);
-    std::u16string copy(view);
-    uint32_t slot;
-    if (lb.freeSlots.empty()) {
-      slot = static_cast<uint32_t>(lb.pool.size());
-      lb.pool.emplace_back();
-    } else {
-      slot = lb.freeSlots.back();
-      lb.freeSlots.pop_back();
-    }
-    lb.pool[slot] = ListBox::Row{std::move(copy), 0};
-    lb.order.insert(lb.order.begin() + index, slot);
+    // A refused row changes nothing: a text block left unused by a failure
+    // serves the next row.
+    ListBox::Row row;
+    KeepText(lb, view, &row);
+    lb.rows.Insert(static_cast<size_t>(index), row);
   } catch (const std::bad_alloc&) {
     return LB_ERRSPACE;
   }
@@ -138,10 +163,7 @@ LRESULT Insert(HWND hwnd, ListBox& lb, int index, const WCHAR* text) {
 
 LRESULT Delete(HWND hwnd, ListBox& lb, int index) {
   if (index < 0 || index >= Count(lb)) return LB_ERR;
-  uint32_t slot = lb.order[index];
-  lb.pool[slot] = ListBox::Row{};
-  lb.freeSlots.push_back(slot);
-  lb.order.erase(lb.order.begin() + index);
+  lb.rows.Erase(static_cast<size_t>(index));
   if (lb.selected == index) {
     lb.selected = -1;
   } else if (lb.selected > index) {
@@ -153,9 +175,9 @@ LRESULT Delete(HWND hwnd, ListBox& lb, int index) {
 }
 
 void Reset(HWND hwnd, ListBox& lb) {
-  lb.pool.clear();
-  lb.freeSlots.clear();
-  lb.order.clear();
+  lb.narrowTexts = {};
+  lb.wideTexts = {};
+  lb.rows.Clear();
   lb.selected = -1;
   lb.top = 0;
   Repaint(hwnd, lb);
@@ -169,7 +191,8 @@ LRESULT SelectString(HWND hwnd, ListBox& lb, int start, const WCHAR* prefix) {
   // From the row after start, wrapping round, so that start itself comes last.
   for (int k = 1; k <= count; ++k) {
     int i = (start + k) % count;
-    if (StrCmpNIW(lb.TextAt(i).c_str(), prefix, length) == 0) {
+    ListBox::RowText row;
+    if (StrCmpNIW(lb.TextAt(i, row), prefix, length) == 0) {
       Select(hwnd, lb, i);
       return i;
     }
@@ -203,18 +226,53 @@ LRESULT TapAt(HWND hwnd, ListBox& lb, LPARAM point) {
   return 0;
 }
 
+// The keys a list box answers: a row up or down, a screen of rows up or
+// down, the first or the last row.
 LRESULT KeyDown(HWND hwnd, ListBox& lb, WPARAM key, LPARAM lParam) {
-  if (key != VK_UP && key != VK_DOWN) {
-    // Keys a list has no use for still reach the window it belongs to, as
-    // they would if the list did not hold the focus.
-    if (HWND parent = GetParent(hwnd)) return SendMessageW(parent, WM_KEYDOWN, key, lParam);
-    return 0;
-  }
   int count = Count(lb);
-  if (count == 0) return 0;
-  int next = lb.selected < 0 ? 0 : lb.selected + (key == VK_UP ? -1 : 1);
-  if (next < 0 || next >= count) return 0;
-  if (Select(hwnd, lb, next)) Notify(hwnd, LBN_SELCHANGE);
+  int from = lb.selected;
+  int next;
+  switch (key) {
+    case VK_UP:
+    case VK_DOWN:
+      next = from < 0 ? 0 : from + (key == VK_UP ? -1 : 1);
+      if (next < 0 || next >= count) return 0;
+      break;
+    case VK_PRIOR:
+      next = std::max(0, from - VisibleRows(hwnd, lb));
+      break;
+    case VK_NEXT:
+      next = std::min(count - 1, from + VisibleRows(hwnd, lb));
+      break;
+    case VK_HOME:
+      next = 0;
+      break;
+    case VK_END:
+      next = count - 1;
+      break;
+    default:
+      // Keys a list has no use for still reach the window it belongs to, as
+      // they would if the list did not hold the focus.
+      if (HWND parent = GetParent(hwnd)) return SendMessageW(parent, WM_KEYDOWN, key, lParam);
+      return 0;
+  }
+  if (count > 0 && Select(hwnd, lb, next)) Notify(hwnd, LBN_SELCHANGE);
+  return 0;
+}
+
+// A typed character selects the next row, after the selected one and round
+// to it, that begins with that letter, whatever its case or accent.
+LRESULT TypedCharacter(HWND hwnd, ListBox& lb, WPARAM character) {
+  int count = Count(lb);
+  if (character <= u' ') return 0;
+  for (int k = 1; k <= count; ++k) {
+    int i = (lb.selected + k) % count;
+    ListBox::RowText row;
+    if (SameBaseLetter(lb.TextAt(i, row)[0], static_cast<char16_t>(character))) {
+      if (Select(hwnd, lb, i)) Notify(hwnd, LBN_SELCHANGE);
+      return 0;
+    }
+  }
   return 0;
 }
 
@@ -273,14 +331,14 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case LB_GETTEXT: {
       auto buffer = reinterpret_cast<WCHAR*>(lParam);
       if (!buffer || index < 0 || index >= Count(lb)) return LB_ERR;
-      const std::u16string& row = lb.TextAt(index);
-      std::copy(row.begin(), row.end(), buffer);
-      buffer[row.size()] = 0;
-      return static_cast<LRESULT>(row.size());
+      ListBox::RowText row;
+      const char16_t* text = lb.TextAt(index, row);
+      std::copy(text, text + lb.LengthAt(index) + 1, buffer);
+      return lb.LengthAt(index);
     }
     case LB_GETTEXTLEN:
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      return static_cast<LRESULT>(lb.TextAt(index).size());
+      return lb.LengthAt(index);
     case LB_GETCOUNT:
       return Count(lb);
     case LB_SELECTSTRING:
@@ -293,14 +351,14 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return SetTabStops(hwnd, lb, wParam, reinterpret_cast<const int*>(lParam));
     case LB_GETITEMDATA:
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      return lb.pool[lb.order[index]].data;
+      return lb.rows[index].data;
     case LB_SETITEMDATA:
       if (index == -1) {
-        for (uint32_t slot : lb.order) lb.pool[slot].data = lParam;
+        for (size_t i = 0; i < lb.rows.size(); ++i) lb.rows[i].data = lParam;
         return 0;
       }
       if (index < 0 || index >= Count(lb)) return LB_ERR;
-      lb.pool[lb.order[index]].data = lParam;
+      lb.rows[index].data = lParam;
       return 0;
     case LB_SETITEMHEIGHT:
       return SetItemHeight(hwnd, lb, lParam);
@@ -325,6 +383,8 @@ LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TapAt(hwnd, lb, lParam);
     case WM_KEYDOWN:
       return KeyDown(hwnd, lb, wParam, lParam);
+    case WM_CHAR:
+      return TypedCharacter(hwnd, lb, wParam);
     default:
       return DefWindowProcW(hwnd, msg, wParam, lParam);
   }

@@ -63,10 +63,11 @@ void QueueInput(const InputEvent& event) {
       msg.message = WM_SYSCOMMAND;
       msg.wParam = SC_CLOSE;
       break;
-    case InputEvent::Key: {
+    case InputEvent::Key:
+    case InputEvent::Char: {
       HWND focus = GetFocus();
       msg.hwnd = (focus && IsWindowVisible(focus)) ? focus : top;
-      msg.message = WM_KEYDOWN;
+      msg.message = event.kind == InputEvent::Key ? WM_KEYDOWN : WM_CHAR;
       msg.wParam = event.key;
       msg.lParam = 1;
       break;
@@ -265,6 +266,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
     RunTasks();
     if (Fetch(msg, hwnd, low, high, true)) return msg->message == WM_QUIT ? 0 : 1;
     CloseIdleAudioOutput();
+    ReturnFreedMemory();
     RegFlushKey(HKEY_CURRENT_USER);  // the settings a burst of messages changed, as one write
     InputEvent event;
     if (Backend().WaitInput(&event, TimeToNextTimer())) QueueInput(event);

@@ -175,6 +175,21 @@ const char* MusicRootPath() {
   return musicRoot.c_str();
 }
 
+DWORD GetMusicFolderName(WCHAR* buffer, DWORD size) {
+  if (!buffer || size == 0) return 0;
+  std::string root = MusicRootPath();
+  std::string home = WithoutTrailingSlashes(plat::HomeFolder());
+  if (home.size() > 1 && root.compare(0, home.size(), home) == 0 &&
+      (root.size() == home.size() || root[home.size()] == '/'))
+    root = "~" + root.substr(home.size());
+  std::u16string name = plat::FromUtf8(root);
+  buffer[0] = 0;
+  if (name.size() + 1 > size) return 0;
+  name.copy(buffer, name.size());
+  buffer[name.size()] = 0;
+  return static_cast<DWORD>(name.size());
+}
+
 DWORD GetModuleFileNameW(HINSTANCE, WCHAR* buffer, DWORD size) {
   return CopyDevicePath(ProgramPath(), buffer, size);
 }

@@ -15,7 +15,8 @@ void InjectStylus(UINT message, int x, int y);  // WM_LBUTTONDOWN, WM_MOUSEMOVE,
 // the player is busy (a pause, a scan).
 void InjectStylusAt(DWORD ticks, UINT message, int x, int y);
 void InjectKey(UINT virtualKey);
-void InjectWheel(int notches);         // the mouse's scroll wheel; positive away from the user
+// The mouse's scroll wheel, positive away from the user; arriving at the tick (0: now).
+void InjectWheel(int notches, DWORD ticks = 0);
 void InjectDesktopClose();             // the desktop window's close button
 void SetHeadlessBattery(int percent);  // -1: unknown (the default)
 bool HeadlessKeptAwake();              // whether the screen saver is held off now

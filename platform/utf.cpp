@@ -104,20 +104,38 @@ void ForEachCodePoint(std::u16string_view s, Fn fn) {
 
 }  // namespace
 
-std::u16string NameFromBytes(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+size_t NameFromBytes(std::string_view bytes, char16_t* out) {
+  size_t n = 0;
   for (size_t i = 0; i < bytes.size();) {
-    char32_t cp;
-    size_t len = DecodeUtf8(bytes, i, &cp);
-    if (len == 0) {
-      out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
+    auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80 && b != '\\' && b != '*' && b != '?') {  // most names are mostly ASCII
+      out[n++] = b;
       ++i;
       continue;
     }
-    AppendUtf16(out, StandInFor(cp));
+    char32_t cp;
+    size_t len = DecodeUtf8(bytes, i, &cp);
+    if (len == 0) {
+      out[n++] = static_cast<char16_t>(kEscapeBase + b);
+      ++i;
+      continue;
+    }
+    cp = StandInFor(cp);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out[n++] = static_cast<char16_t>(cp);
+    }
     i += len;
   }
+  return n;
+}
+
+std::u16string NameFromBytes(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');  // never more characters than bytes
+  out.resize(NameFromBytes(bytes, out.data()));
   return out;
 }
 

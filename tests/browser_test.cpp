@@ -33,6 +33,18 @@ TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
 }
 
+TEST_F(Browser, MixedNamesListAsPeopleReadThem) {
+  for (const char* name : {"a", "B", "\u00C7\u00E0", "cz", "\u00C9", "10", "9"})
+    EmptyFile(std::string("Box/") + name + ".mp3");
+  std::vector<std::u16string> rows;
+  Run([&] {
+    Browse(kBox);
+    rows = Rows();
+  });
+  EXPECT_EQ(rows, (std::vector<std::u16string>{u"10", u"9", u"a", u"B", u"\u00C7\u00E0", u"cz",
+                                               u"\u00C9"}));
+}
+
 // Names the platform maps (bytes that are not UTF-8, a backslash) and names
 // that differ only in letter case each list, and each row leads to its own
 // file, whether its row is cut or not.
@@ -187,6 +199,48 @@ TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
   EXPECT_EQ(rows, 70000);
   EXPECT_GE(expected, 65536);
   EXPECT_EQ(entry, expected) << "choosing a file plays that file, not one 65,536 before it";
+}
+
+// The listing stays empty; the list's area says why, naming the folder, and
+// only for the music folder itself.
+TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
+  auto wide = [](const std::string& s) { return std::u16string(s.begin(), s.end()); };
+  const std::string home = getenv("HOME");
+  EmptyFile("bare/notes.txt");
+  Folder("full/Albums");
+  const struct {
+    const char* what;
+    std::string folder, home;
+    const char16_t* browse;
+    std::u16string note;
+  } cases[] = {
+      {"only other files", Path("bare"), home, u"\\",
+       u"The music folder " + wide(Path("bare")) + u" has no folders or MP3 files."},
+      {"missing", Path("gone"), home, u"\\",
+       u"The music folder " + wide(Path("gone")) + u" does not exist."},
+      {"below the home folder", Path("gone"), music_, u"\\",
+       u"The music folder ~/gone does not exist."},
+      {"an empty folder below it", Path("full"), home, u"\\Albums\\", u""},
+      {"music", Path("full"), home, u"\\", u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    setenv("VESK_MUSIC_DIR", c.folder.c_str(), 1);
+    setenv("HOME", c.home.c_str(), 1);
+    plat::ResetMusicRootForTests();
+    WCHAR note[kPathChars + 64] = {};
+    int inked = 0;
+    Run([&] {
+      Browse(c.browse);
+      GetWindowTextW(List(), note, kPathChars + 64);
+      UpdateWindow(List());
+      for (int y = 28; y < 136; ++y)
+        for (int x = 40; x < 191; ++x) inked += ScreenPixel(x, y) != app.screenColor;
+    });
+    EXPECT_EQ(std::u16string(note), c.note);
+    EXPECT_EQ(inked > 0, !c.note.empty() || c.browse[1] == 0) << "drawn on the list";
+  }
+  setenv("HOME", home.c_str(), 1);
 }
 
 // Folders that change or refuse: nothing breaks, and the outcome is quiet.

@@ -189,6 +189,9 @@ TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWith) {
   while (FindNextFileW(find, &data)) names.push_back(data.cFileName);
   FindClose(find);
   EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"2.mp3", u"3.mp3"}));
+  names.clear();
+  for (const Found& f : List(u"\\*.mp3")) names.push_back(f.name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"4.mp3"})) << "a new search sees it now";
 }
 
 TEST_F(FolderEnumeration, LinksToFoldersAreFoldersAndBrokenLinksAreFiles) {

@@ -60,6 +60,22 @@ TEST_F(ListBoxRows, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
   EXPECT_EQ(Send(LB_GETITEMDATA, 1), LB_ERR);
 }
 
+TEST_F(ListBoxRows, SortedRowsStandInOrderWhateverOrderTheyCameIn) {
+  auto number = [](int n) {
+    char16_t text[] = {char16_t(u'0' + n / 100), char16_t(u'0' + n / 10 % 10),
+                       char16_t(u'0' + n % 10), 0};
+    return std::u16string(text);
+  };
+  for (int k = 0; k < 300; ++k) SendText(LB_ADDSTRING, 0, number(k * 7 % 300).c_str());
+  Send(LB_DELETESTRING, 150);
+  Send(LB_DELETESTRING, 0);
+  SendText(LB_ADDSTRING, 0, u"000");
+  EXPECT_EQ(SendText(LB_ADDSTRING, 0, u"150"), 150);
+  std::vector<std::u16string> expected;
+  for (int n = 0; n < 300; ++n) expected.push_back(number(n));
+  EXPECT_EQ(Rows(), expected);
+}
+
 class ListBoxOfTwenty : public MenuListFixture {
  protected:
   void SetUp() override {
@@ -131,20 +147,40 @@ TEST_F(ListBoxInput, NeitherATapBelowTheLastRowNorSetCurSelNotifies) {
   EXPECT_EQ(Count(WM_COMMAND), 0);
 }
 
-TEST_F(ListBoxOfTwenty, UpAndDownKeysMoveTheSelectionWithinTheList) {
+TEST_F(ListBoxOfTwenty, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
+  const struct {
+    int from;
+    UINT key;
+    int selected;
+  } cases[] = {
+      {18, VK_DOWN, 19}, {19, VK_DOWN, 19}, {14, VK_UP, 13},   {0, VK_UP, 0},
+      {0, VK_NEXT, 6},   {17, VK_NEXT, 19}, {10, VK_PRIOR, 4}, {3, VK_PRIOR, 0},
+      {7, VK_HOME, 0},   {7, VK_END, 19},   {19, VK_END, 19},
+  };
   SetFocus(list);
-  Send(LB_SETCURSEL, 18);
-  InjectKey(VK_DOWN);
-  InjectKey(VK_DOWN);  // at the end: nothing
-  PumpMessages();
-  EXPECT_EQ(Selected(), 19);
-  EXPECT_EQ(Count(WM_COMMAND), 1);
-  Send(LB_SETCURSEL, 14);
-  InjectKey(VK_UP);
-  PumpMessages();
-  EXPECT_EQ(Selected(), 13);
-  EXPECT_EQ(Top(), 13);
-  EXPECT_EQ(Count(WM_COMMAND), 2);
+  for (const auto& c : cases) {
+    Send(LB_SETCURSEL, c.from);
+    events.clear();
+    InjectKey(c.key);
+    PumpMessages();
+    EXPECT_EQ(Selected(), c.selected) << c.from << " key " << c.key;
+    EXPECT_EQ(Count(WM_COMMAND), c.selected != c.from) << "only a change is told";
+    EXPECT_LE(Top(), c.selected) << "the row is shown";
+    EXPECT_GT(Top() + 6, c.selected);
+  }
+}
+
+TEST_F(ListBoxRows, ATypedCharacterSelectsTheNextRowBeginningWithItsLetter) {
+  Append({u"apple", u"Banana", u"\u00C9clair", u"egg", u"Zebra", u"42"});
+  Send(LB_SETCURSEL, 0);
+  const struct {
+    char16_t typed;
+    int selected;
+  } cases[] = {{u'e', 2}, {u'e', 3}, {u'E', 2}, {u'z', 4}, {u'4', 5}, {u'a', 0}, {u'q', 0}};
+  for (const auto& c : cases) {
+    Send(WM_CHAR, c.typed);
+    EXPECT_EQ(Selected(), c.selected) << static_cast<char>(c.typed);
+  }
 }
 
 TEST_F(ListBoxInput, KeysTheListHasNoUseForReachItsParent) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/player.h"
+#include "menus/menu_list.h"
 #include "menus/menu_screens.h"
 #include "platform/audio_output.h"
 #include "platform/strings.h"
@@ -91,6 +92,16 @@ class MainWindowTest : public PlayerTest {
     return text;
   }
   static int Selected() { return List(LB_GETCURSEL); }
+  // The list filled with rows, as a menu or listing of that kind, row 0 selected.
+  static void FillList(int rows, MenuKind kind) {
+    HWND list = Pane(kMenuListId);
+    BeginRefill(list);
+    for (int i = 0; i < rows; ++i) AddMenuRow(list, u"Row", RowKind::Plain, false);
+    app.menuKind = kind;
+    List(LB_SETCURSEL, 0);
+    EndRefill(list);
+    PumpMessages();
+  }
   static std::u16string SelectedRow() { return Row(Selected()); }
   static int RowCount() { return List(LB_GETCOUNT); }
   // Whether the settings file holds a line, as a quit that saves leaves it.

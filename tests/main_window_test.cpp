@@ -62,12 +62,50 @@ TEST_F(MainWindow, InputMadeDuringThePauseAfterAStepIsDropped) {
   EXPECT_EQ(app.menuKind, MenuKind::Main) << "the centre button did not act";
   EXPECT_EQ(app.penDownPoint.x, step.x);
   EXPECT_EQ(app.penDownPoint.y, step.y);
+}
 
-  // Two notches of the scroll wheel at once: the second falls in the pause.
-  InjectWheel(-1);
-  InjectWheel(-1);
+// The notches that come during the pause after a step are steps of their own.
+TEST_F(MainWindow, EveryNotchOfTheScrollWheelIsAStep) {
+  FillList(30, MenuKind::Browse);
+  DWORD now = GetTickCount();
+  for (DWORD k = 0; k < 10; ++k) InjectWheel(-1, now + 20 * k);
   PumpMessages();
-  EXPECT_EQ(Selected(), 2);
+  EXPECT_EQ(Selected(), 10);
+}
+
+TEST_F(MainWindow, FastCirclingSpeedsUpOnlyInFolderListingsOfMoreThan100Rows) {
+  const struct {
+    const char* what;
+    int rows;
+    MenuKind kind;
+    double degreesPerMove;  // each move a step, a tenth of a second apart
+    bool speedsUp;
+  } cases[] = {
+      {"a long listing, circled fast", 10000, MenuKind::Browse, 60, true},
+      {"circled slowly", 10000, MenuKind::Browse, 12, false},
+      {"a listing of 100 rows", 100, MenuKind::Browse, 60, false},
+      {"a long menu", 300, MenuKind::Settings, 60, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FillList(c.rows, c.kind);
+    Down(Ring(0));
+    for (int k = 1; k <= 20; ++k) Move(Ring(k * c.degreesPerMove));
+    Up(Ring(20 * c.degreesPerMove));
+    EXPECT_EQ(Selected() > 20, c.speedsUp) << Selected();
+  }
+}
+
+TEST_F(MainWindow, TenThousandRowsAreCrossedInUnderTenSecondsAndTurningBackIsOneRow) {
+  FillList(10000, MenuKind::Browse);
+  DWORD start = GetTickCount();
+  Down(Ring(0));
+  double at = 0;
+  while (Selected() < 9999 && GetTickCount() - start < 20000) Move(Ring(at += 60));
+  EXPECT_EQ(Selected(), 9999);
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  Move(Ring(at -= 60));
+  EXPECT_EQ(Selected(), 9998);
 }
 
 TEST_F(MainWindow, TheScrollWheelTurnsTheWheelInEveryMode) {

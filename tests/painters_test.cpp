@@ -52,8 +52,10 @@ class Painters : public PlayerTest {
 
   static void FillList(int rows, int top) {
     HWND list = Pane(kMenuListId);
-    SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    for (int i = 0; i < rows; ++i) AddMenuRow(list, u"Row", RowKind::Plain, false);
+    if (SendMessageW(list, LB_GETCOUNT, 0, 0) != rows) {
+      SendMessageW(list, LB_RESETCONTENT, 0, 0);
+      for (int i = 0; i < rows; ++i) AddMenuRow(list, u"Row", RowKind::Plain, false);
+    }
     SendMessageW(list, LB_SETTOPINDEX, top, 0);
     PaintScrollBar(Pane(kScrollBarId));
   }
@@ -72,20 +74,30 @@ class Painters : public PlayerTest {
 };
 
 TEST_F(Painters, TheScrollThumbShowsWhereTheSixVisibleRowsLie) {
+  const struct {
+    int rows, top;
+    std::pair<int, int> thumb;  // its first and last pixel rows
+  } cases[] = {
+      {0, 0, {1, 105}},  // six rows or fewer: the whole track
+      {1, 0, {1, 105}},
+      {6, 0, {1, 105}},
+      {7, 0, {1, 89}},
+      {7, 1, {17, 105}},
+      {10, 2, {22, 84}},
+      {10, 4, {43, 105}},  // at the end it touches the bottom exactly
+      {600, 0, {1, 5}},    // a share of a pixel or none: still five pixels
+      {600, 297, {51, 55}},
+      {600, 594, {101, 105}},
+      {70000, 0, {1, 5}},
+      {70000, 34997, {51, 55}},
+      {70000, 69994, {101, 105}},
+  };
   OnStartScreen([&] {
-    FillList(10, 2);
-    EXPECT_EQ(Thumb(), std::make_pair(22, 84));
+    for (const auto& c : cases) {
+      FillList(c.rows, c.top);
+      EXPECT_EQ(Thumb(), c.thumb) << c.rows << " rows from row " << c.top;
+    }
     EXPECT_FALSE(Black(kScrollBarId, 0, 50)) << "the ring inside the border keeps its colour";
-    FillList(10, 4);
-    EXPECT_EQ(Thumb(), std::make_pair(43, 105)) << "at the end it touches the bottom exactly";
-    FillList(7, 0);
-    EXPECT_EQ(Thumb(), std::make_pair(1, 89));
-    FillList(7, 1);
-    EXPECT_EQ(Thumb(), std::make_pair(17, 105));
-    FillList(3, 0);
-    EXPECT_EQ(Thumb(), std::make_pair(1, 105)) << "six rows or fewer: the whole track";
-    FillList(0, 0);
-    EXPECT_EQ(Thumb(), std::make_pair(1, 105));
   });
 }
 

@@ -55,14 +55,32 @@ TEST(BoundedStrings, CopyAndAppendCutAndTerminateAtTheBufferSize) {
   EXPECT_EQ(lstrlenW(buffer), 5);
 }
 
-TEST(BoundedStrings, CaseInsensitiveOrderFoldsLatinGreekAndCyrillic) {
-  EXPECT_LT(lstrcmpiW(u"apple", u"Banana"), 0);
-  EXPECT_EQ(lstrcmpiW(u"ÉTÉ", u"été"), 0);
-  EXPECT_EQ(lstrcmpiW(u"ŁÓDŹ", u"łódź"), 0);
-  EXPECT_EQ(lstrcmpiW(u"ΑΘΗΝΑ", u"αθηνα"), 0);
-  EXPECT_EQ(lstrcmpiW(u"МОСКВА Ёж", u"москва ёж"), 0);
-  EXPECT_EQ(StrCmpNIW(u"Browse\t>", u"BROWSE", 6), 0);
-  EXPECT_NE(lstrcmpiW(u"a", u"ab"), 0);
+TEST(SortOrder, BaseLettersFirstThenAccentsAndNeverCase) {
+  const struct {
+    const char16_t *a, *b;
+    int sign;
+  } cases[] = {
+      {u"ÉTÉ", u"été", 0},
+      {u"ŁÓDŹ", u"łódź", 0},
+      {u"ΑΘΗΝΑ", u"αθηνα", 0},
+      {u"МОСКВА Ёж", u"москва ёж", 0},
+      {u"Çà et là", u"v24 utf8", -1},
+      {u"Ängel", u"Apfel", -1},
+      {u"Ørsted", u"Paris", -1},
+      {u"Straße", u"Strasse", 1},  // the same letters: the accent decides
+      {u"Straße", u"Strasze", -1},
+      {u"Zoë", u"zoe", 1},
+      {u"Ώρα", u"ωμέγα", 1},
+      {u"ёлка", u"жук", -1},
+      {u"_x", u"0", -1},  // signs before digits, digits before letters
+      {u"9", u"a", -1},
+      {u"東京", u"Zürich", 1},
+  };
+  for (const auto& c : cases) {
+    int got = lstrcmpiW(c.a, c.b);
+    EXPECT_EQ((got > 0) - (got < 0), c.sign) << plat::ToUtf8(c.a) << " : " << plat::ToUtf8(c.b);
+    EXPECT_EQ(lstrcmpiW(c.b, c.a) > 0, c.sign < 0) << "the reverse order";
+  }
 }
 
 TEST(BoundedStrings, FormatsNumbersAndTextWithinTheBuffer) {

@@ -151,23 +151,56 @@ switches "$WORK/s1"
 echo "playing for 20 s: $(( $(woken "$WORK/s0" "$WORK/s1") / 20 )) wake-ups a second (all threads)"
 wait "$pid" || true
 
-# Peak memory while playing from a folder of 70,000 files: the list holds a
-# row for each. The folder is made in memory (tmpfs) when the machine has it,
-# since a disk makes that many files slowly; one of them is a real MP3, the
-# first row. The keys queue up: Browse, the folder, its first file.
+# A folder of 70,000 files with names of a usual length: entering it, against
+# `ls -1` of the same folder in the same run, the memory the player then
+# holds, and starting its first file. The folder is made in memory (tmpfs)
+# when the machine has it, since a disk makes that many files slowly; one of
+# them is a real MP3, the first row.
 big=$(mktemp -d "$( [ -d /dev/shm ] && echo /dev/shm || echo "$WORK")/vesk-big-XXXXXX")
 trap 'rm -rf "$big"; stop_all' EXIT
-( cd "$big" && seq -f '%05g.mp3' 1 69999 | xargs touch )
+( cd "$big" && seq -f 'Ashgrove Quartet - Electric Harbour - %05g Night Road.mp3' 1 69999 |
+  tr '\n' '\0' | xargs -0 touch )
 cp "$build/demo/Vesk Demo/Morning/01 Sunrise.mp3" "$big/00000 First.mp3"
+export VESK_MUSIC_DIR=$WORK/big-root  # "Big" alone, the first row of Browse
+mkdir -p "$VESK_MUSIC_DIR"
 ln -s "$big" "$VESK_MUSIC_DIR/Big"
+ms_since() { awk -v b="$1" -v a="${2:-$(date +%s.%N)}" 'BEGIN {printf "%.0f", (a - b) * 1000}'; }
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
-"$build/vesk" &
+VESK_REPORT_FRAMES=1 "$build/vesk" 2>"$WORK/frames" &
 pid=$!
-win=$(wait_for_window "$pid")
+PLAYER=$(wait_for_window "$pid")
+xdotool key --window "$PLAYER" Return  # Browse: the root lists "Big"
+wait_until settled
+# Once into the folder for the memory then held; then five times each, in
+# turns: into the folder until the last frame that its key brought (the
+# slide and the listing), and ls -1 of it.
+xdotool key --window "$PLAYER" Return
+wait_until settled
+sleep 2
+memory=$(awk '/VmRSS/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)
+entering=() listed=()
+for _ in 1 2 3 4 5; do
+  xdotool key --window "$PLAYER" Escape
+  wait_until settled
+  start=$(date +%s.%N)
+  xdotool key --window "$PLAYER" Return
+  wait_until settled
+  entering+=("$(ms_since "$start" "$(sed -n 's/^frame at //p' "$WORK/frames" | tail -n 1)")")
+  start=$(date +%s.%N)
+  ls -1 "$big" >/dev/null
+  listed+=("$(ms_since "$start")")
+done
+echo "entering a folder of 70,000 files (median of 5): $(median "${entering[@]}") ms until its listing" \
+     "is on the screen, ls -1 of it $(median "${listed[@]}") ms:" \
+     "ratio $(awk -v a="$(median "${entering[@]}")" -v b="$(median "${listed[@]}")" 'BEGIN {printf "%.2f", a / b}')"
+echo "memory held once in it: ${memory}, peak $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
 start=$(date +%s.%N)
-xdotool key --window "$win" Return Return Return
+xdotool key --window "$PLAYER" Return
 wait_until heard_since 0 || { echo "the first file of the big folder was not heard" >&2; exit 1; }
-echo "browsing into a folder of 70,000 files and starting one: $(awk -v b="$start" -v a="$(date +%s.%N)" 'BEGIN {printf "%.1f s", a - b}')"
-echo "peak memory playing from a folder of 70,000 files: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
+echo "starting the first of the 70,000 files until it is heard: $(awk -v b="$start" -v a="$(date +%s.%N)" 'BEGIN {printf "%.2f s", a - b}')"
+sleep 2
+echo "peak memory playing from a folder of 70,000 files: $(awk '/VmHWM/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)," \
+     "now $(awk '/VmRSS/ {printf "%.1f MB", $2 / 1024}' /proc/"$pid"/status)"
 kill -TERM "$pid"
 wait "$pid" || true
