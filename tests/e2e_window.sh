@@ -64,6 +64,6 @@ for round in $(seq 12); do
   wait "$player" || fail "round $round: the player ended with an error"
   kill -KILL "$XVFB_PID" 2>/dev/null || true
   wait "$XVFB_PID" 2>/dev/null || true
-  [ "$(grep -c '^"' "$SETTINGS")" = 7 ] || fail "round $round: the quit did not save"
+  [ "$(grep -c '^"' "$SETTINGS")" = 9 ] || fail "round $round: the quit did not save"
 done
 echo "PASS"
