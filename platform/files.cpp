@@ -218,7 +218,8 @@ bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes) {
   std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
   if (!real) return false;
   FolderFd file;  // closes the descriptor on every way out
-  file.fd = open(real->c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO swapped in for a listed file must not block the open.
+  file.fd = open(real->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
   if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
     return false;
