@@ -519,6 +519,39 @@ TEST_F(SoundEngine, TheOutputClosesForQuietOnlyWhenNothingPlays) {
   }
 }
 
+// Without a sound output the track shows paused at once, where it was heard
+// last, and plays on by itself a tick after the output is back.
+TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
+  struct Case {
+    const char* what;
+    bool lost;
+  } cases[] = {{"the output went away while it played", true},
+               {"the output failed to open again after a long pause", false}};
+  app.volume = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
+    HearFrames(MsFrames(300));
+    if (c.lost) {
+      plat::LoseAudioSinkForTests();
+      KeepPlaying();  // the timer's tick
+    } else {
+      TogglePause();
+      HearFrames(MsFrames(3500));
+      plat::CloseIdleAudioOutput();
+      plat::FailAudioOpensForTests(1);
+      TogglePause();
+    }
+    EXPECT_EQ(app.paused, 1);
+    EXPECT_EQ(app.pausedAtMs, 300);
+    AdvanceManualClock(1000);
+    KeepPlaying();
+    EXPECT_EQ(app.paused, 0);
+    ExpectToneFrom(0.3);
+    CloseStream();
+  }
+}
+
 // An output far below the usual rates (the decoder's step is larger than a
 // second of it) plays all the same.
 TEST_F(SoundEngine, AnOutputAt8000HzPlays) {
