@@ -62,25 +62,15 @@ struct Output {
   OrderedMutex controlMutex{LockPlace::kControl};
   std::condition_variable_any controlWake;
   bool openWanted = false;
-  bool quitting = false;
   std::thread controller;
-
-  ~Output() {
-    {
-      std::lock_guard lock(controlMutex);
-      quitting = true;
-    }
-    controlWake.notify_all();
-    if (controller.joinable()) controller.join();
-    std::lock_guard lock(deviceMutex);
-    if (device) SDL_CloseAudioDevice(device);
-    device = 0;
-  }
 };
 
+// Never destroyed: at exit the device is left to end with the process, as
+// the music is (closing it waits a buffer's time for its thread), and that
+// thread may still mix until then.
 Output& Out() {
-  static Output output;
-  return output;
+  static Output* output = new Output;
+  return *output;
 }
 
 // Mixes into out (interleaved, the output format). Caller holds mixMutex.
@@ -181,8 +171,7 @@ void ControllerLoop() {
   Output& o = Out();
   std::unique_lock lock(o.controlMutex);
   for (;;) {
-    o.controlWake.wait(lock, [&] { return o.openWanted || o.quitting; });
-    if (o.quitting) return;
+    o.controlWake.wait(lock, [&] { return o.openWanted; });
     o.openWanted = false;
     lock.unlock();
     {
@@ -248,7 +237,8 @@ void PlayEffect(std::vector<float> samples) {
   o.deviceMutex.unlock();
   if (!ask) return;
   std::lock_guard lock(o.controlMutex);
-  if (!o.controller.joinable()) o.controller = std::thread(ControllerLoop);
+  if (!o.controller.joinable())
+    o.controller = std::thread(ControllerLoop);  // ends with the process
   o.openWanted = true;
   o.controlWake.notify_one();
 }

@@ -88,8 +88,9 @@ struct Player {
   plat::OrderedMutex mutex{plat::LockPlace::kStreams};
   std::condition_variable_any wake;
   // Interleaved stereo, with room for one decoding step past its end: a step
-  // that crosses the end is copied round to the start.
-  std::vector<float> ring;
+  // that crosses the end is copied round to the start. Left unfilled, so that
+  // it takes memory only once music plays; only what was decoded is read.
+  std::unique_ptr<float[]> ring;
   size_t ringCapacity = 0;  // frames
   size_t readPos = 0;
   size_t count = 0;
@@ -216,7 +217,7 @@ size_t PullMusic(float* out, size_t frames, void*) {
   while (done < frames && !p.segments.empty()) {
     Segment& seg = p.segments.front();
     size_t n = std::min({frames - done, seg.frames, p.ringCapacity - p.readPos});
-    CopyScaled(out + done * kDecodedChannels, &p.ring[p.readPos * kDecodedChannels],
+    CopyScaled(out + done * kDecodedChannels, p.ring.get() + p.readPos * kDecodedChannels,
                n * kDecodedChannels, gain);
     p.readPos = (p.readPos + n) % p.ringCapacity;
     p.count -= n;
@@ -280,7 +281,7 @@ void DecodeAhead(Player& p, SoundStream& s, Lock& lock) {
   const size_t writePos = (p.readPos + p.count) % capacity;
   const size_t room =
       std::min({capacity - p.count, capacity + kMaxStepFrames - writePos, kStepFrames});
-  float* ring = p.ring.data();
+  float* ring = p.ring.get();
   lock.unlock();
   plat::DecodeStep step = s.decoder->Decode(ring + writePos * kDecodedChannels, room);
   if (writePos + step.frames > capacity) {
@@ -386,7 +387,7 @@ bool StartSound() {
       ForgetPlayedStreams(p);
       p.rate = rate;
       p.ringCapacity = std::max(static_cast<size_t>(rate) * kRingMs / 1000, 2 * kStepFrames);
-      p.ring.assign((p.ringCapacity + kMaxStepFrames) * kDecodedChannels, 0.0f);
+      p.ring.reset(new float[(p.ringCapacity + kMaxStepFrames) * kDecodedChannels]);
       p.readPos = p.count = 0;
       p.segments.clear();
     }
