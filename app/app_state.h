@@ -45,6 +45,10 @@ struct AppState {
   Shell shell;
   int32_t backlight;
   WCHAR lastPlayedFolder[kPathChars];
+  // The path of the track last opened, and at quit the place heard in it:
+  // kept when the track lies in lastPlayedFolder, to resume at the next start.
+  WCHAR lastPlayedFile[kPathChars];
+  int32_t lastPlayedMs;
 
   // What the screen shows.
   ViewMode viewMode;

@@ -1,5 +1,6 @@
 #include "app/player.h"
 
+#include "app/resume.h"
 #include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"
@@ -77,6 +78,8 @@ bool StartPlayer(HINSTANCE instance, int* exitCode) {
     return false;
   }
   InitSoundEngine(app.mainWindow);
+  // The kept track opens once the first frame is shown, and so never delays it.
+  if (LastPlayedName()) SetTimer(app.mainWindow, kResumeTimerId, 1, nullptr);
   return true;
 }
 
@@ -153,6 +156,8 @@ void ReportPlayback(const WCHAR* openedPath) {
 }
 
 void QuitPlayer(HWND window) {
+  // A kept track that has not been opened yet stays kept.
+  if (!KillTimer(window, kResumeTimerId)) KeepResumePoint();
   SaveSettings();
   ReleaseResources();
   if (app.timerId) {

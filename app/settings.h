@@ -11,6 +11,9 @@ constexpr int kReadSetting = 1;
 // missing. A read takes the buffer size in *size and returns the stored size
 // and type. True on success.
 bool AccessSetting(int direction, const WCHAR* name, DWORD* type, BYTE* data, DWORD* size);
+// The name of lastPlayedFile within lastPlayedFolder, the track to resume;
+// null when it lies elsewhere or there is none.
+const WCHAR* LastPlayedName();
 // Fills the settings fields of app; what cannot be read takes its default.
 void LoadSettings();
 // Writes the settings fields of app; failures are ignored.

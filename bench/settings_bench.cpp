@@ -1,5 +1,5 @@
 // The settings store: the start's reading of the settings from a clean file
-// and from one with 1 MiB of junk in it, and the quit's saving of its seven
+// and from one with 1 MiB of junk in it, and the quit's saving of its nine
 // values (one replace of the file, flushed to the disk).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>

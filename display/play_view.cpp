@@ -19,7 +19,6 @@ constexpr int32_t kSecondsPerMinute = 60;
 
 // The bar of the times: box, inner width and its chamfered outline.
 constexpr RECT kTimeInset{5, 0, 155, 30};
-constexpr LONG kBarTop = 5;
 constexpr LONG kBarBottom = 13;
 constexpr LONG kInnerLeft = 6;
 constexpr LONG kInnerTop = 6;

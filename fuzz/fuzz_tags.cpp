@@ -1,4 +1,5 @@
-// libFuzzer target: the tag reader on arbitrary file contents.
+// libFuzzer target: the tag reader on arbitrary file contents. Every field
+// must end inside its buffer.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteFuzzFile(data, size);
   TrackTags tags;
   ReadTrackTags(kFuzzFile, &tags);
+  for (const WCHAR* field : {tags.title, tags.artist, tags.album})
+    if (std::char_traits<WCHAR>::find(field, kTextChars, 0) == nullptr) abort();
   return 0;
 }

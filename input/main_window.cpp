@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/player.h"
+#include "app/resume.h"
 #include "display/painters.h"
 #include "display/play_view.h"
 #include "display/skin.h"
@@ -266,6 +267,9 @@ void Scan(bool forwards) {
     if (PlayViewShown()) PaintPlayView(Pane(kPlayViewId), false);
     Sleep(kScanIntervalMs);
   }
+  // The quit message passes every filter: it ends the scan and goes back
+  // for the message loop.
+  if (msg.message == WM_QUIT) PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void ReturnToNowPlaying() {
@@ -426,7 +430,12 @@ LRESULT MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       OnAppCommand(wParam, lParam);
       return TRUE;
     case WM_TIMER:
-      OnTimer(hwnd);
+      if (wParam == kResumeTimerId) {
+        KillTimer(hwnd, kResumeTimerId);
+        ResumeLastTrack();
+      } else {
+        OnTimer(hwnd);
+      }
       return 0;
     case WM_CTLCOLORLISTBOX:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);

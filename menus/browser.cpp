@@ -167,6 +167,28 @@ bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder) {
   return true;
 }
 
+int32_t FileRow(HWND list, const WCHAR* folder, const WCHAR* name) {
+  WCHAR pattern[kPathChars];
+  if (!MakePattern(pattern, folder, kMp3Pattern)) return -1;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return -1;
+  int32_t ordinal = 0;
+  bool more = true;
+  while (more && lstrcmpW(found.cFileName, name) != 0) {
+    more = FindNextFileW(find, &found);
+    ++ordinal;
+  }
+  FindClose(find);
+  if (!more) return -1;
+  LPARAM wanted = MakeListItemData(ordinal, false);
+  int32_t rows = static_cast<int32_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int32_t row = 0; row < rows; ++row) {
+    if (SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0) == wanted) return row;
+  }
+  return -1;
+}
+
 void OpenBrowseRow(HWND list, int32_t row) {
   WCHAR name[kPathChars];
   bool isFolder;

@@ -11,6 +11,9 @@ void ListFolder(HWND list, const WCHAR* folder);
 // with "..." is looked up again in browsePath by its FileOrdinal, and a file
 // name found that way keeps its extension. False when there is no such row.
 bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder);
+// The row of the folder's file of that name (with its extension) in the
+// list holding the folder's listing; -1 when it has none.
+int32_t FileRow(HWND list, const WCHAR* folder, const WCHAR* name);
 // Enters the chosen folder, or starts the chosen file's folder from it.
 void OpenBrowseRow(HWND list, int32_t row);
 // Back to the listing from the Now Playing panes, up one folder, or from the

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "app/player.h"
+#include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"
 #include "display/slide.h"
@@ -72,13 +73,15 @@ void SelectAndShow(HWND list, int32_t row) {
   EndRefill(list);
 }
 
-// Into a folder listing through the Browse or Last Played row.
-void EnterBrowser(HWND list, const WCHAR* folder, const WCHAR* header) {
+// Into a folder listing through the Browse or Last Played row, with the
+// file's row selected when it has one, else the first row.
+void EnterBrowser(HWND list, const WCHAR* folder, const WCHAR* header, const WCHAR* file) {
   StringCchCopyW(app.browsePath, kPathChars, folder);
   SlideOut(list, SlideDirection::Left, app.screenColor);
   SetHeader(header);
   ListFolder(list, app.browsePath);
-  SendMessageW(list, LB_SETCURSEL, 0, 0);
+  int32_t row = file ? FileRow(list, app.browsePath, file) : -1;
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row < 0 ? 0 : row), 0);
 }
 
 void ToggleBacklight() {
@@ -106,12 +109,17 @@ void RowText(HWND list, int32_t row, WCHAR* text) {
 }
 
 // Whether the last played folder still exists. The root gives an empty
-// path, which is never found, so it never offers the row.
+// path, which is never found, so it never offers the row. Nor does a path
+// with '*' or '?' (an edited setting): a look-up would take it for a pattern
+// and list a whole folder to match some other one.
 bool LastPlayedFolderExists() {
   WCHAR path[kPathChars];
   StringCchCopyW(path, kPathChars, app.lastPlayedFolder);
   int length = lstrlenW(path);
   if (length == 0) return false;
+  for (int i = 0; i < length; ++i) {
+    if (path[i] == u'*' || path[i] == u'?') return false;
+  }
   path[length - 1] = 0;
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(path, &found);
@@ -168,7 +176,7 @@ void SelectMainMenuRow(HWND list, int32_t row) {
   switch (text[0]) {
     case u'B':
       if (IsRow(text, kBrowseRow, RowKind::Arrow)) {
-        EnterBrowser(list, kRootFolder, kBrowseRow);
+        EnterBrowser(list, kRootFolder, kBrowseRow, nullptr);
       } else if (IsRow(text, kBacklightRow, RowKind::Plain)) {
         ToggleBacklight();
       }
@@ -178,7 +186,7 @@ void SelectMainMenuRow(HWND list, int32_t row) {
       ShowWindow(app.mainWindow, SW_HIDE);
       break;
     case u'L':
-      EnterBrowser(list, app.lastPlayedFolder, kLastPlayedHeader);
+      EnterBrowser(list, app.lastPlayedFolder, kLastPlayedHeader, LastPlayedName());
       break;
     case u'N':
       SlideOut(list, SlideDirection::Left, app.screenColor);

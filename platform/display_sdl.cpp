@@ -7,16 +7,22 @@
 #include <SDL.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "platform/display_x11.h"
 #include "platform/gamepad_watch.h"
 #include "platform/internal.h"
+#include "platform/registry.h"
 #include "platform/window.h"
 
 namespace plat {
@@ -43,6 +49,8 @@ constexpr ControllerKey kControllerKeys[] = {
 constexpr const char* kInvisibleDrivers[] = {"offscreen", "dummy"};
 constexpr int kDisplayAttempts = 10;
 constexpr Uint32 kDisplayRetryMs = 200;
+constexpr auto kLastCallLimit = std::chrono::seconds(1);
+constexpr auto kLastCallLook = std::chrono::milliseconds(20);
 
 bool IsInvisible(const char* driver) {
   const char* asked = std::getenv("SDL_VIDEODRIVER");
@@ -86,6 +94,36 @@ void ForwardHangUpToTerm() {
   forward.sa_handler = [](int) { raise(SIGTERM); };
   sigemptyset(&forward.sa_mask);
   sigaction(SIGHUP, &forward, nullptr);
+}
+
+// Runs the program's last call on the display, closing its window, which
+// waits for the server's answer. A server that goes away meanwhile leaves
+// Xlib waiting for good (spinning), and one that hangs holds the quit: once
+// the display is lost, or after a second, the program ends here, with the
+// settings the quit has just saved written, as its own end would have done.
+template <typename Call>
+void EndWithin(Call call) {
+  std::mutex lock;
+  std::condition_variable ended;
+  bool done = false;
+  std::thread watch([&] {
+    std::unique_lock held(lock);
+    auto limit = std::chrono::steady_clock::now() + kLastCallLimit;
+    while (!done) {
+      if (X11DisplayLost() || std::chrono::steady_clock::now() >= limit) {
+        RegFlushKey(HKEY_CURRENT_USER);
+        _exit(0);
+      }
+      ended.wait_for(held, kLastCallLook);
+    }
+  });
+  call();
+  {
+    std::lock_guard held(lock);
+    done = true;
+  }
+  ended.notify_one();
+  watch.join();
 }
 
 class SdlDisplay : public DisplayBackend {
@@ -161,14 +199,14 @@ class SdlDisplay : public DisplayBackend {
   }
 
   void Close() override {
-    if (window_ && !X11DisplayLost()) SDL_DestroyWindow(window_);
+    if (window_ && !X11DisplayLost()) EndWithin([this] { SDL_DestroyWindow(window_); });
     window_ = nullptr;
     if (icon_) SDL_FreeSurface(icon_);
     icon_ = nullptr;
   }
 
   void SetVisible(bool visible) override {
-    if (!window_) return;
+    if (!window_ || X11DisplayLost()) return;
     if (visible) {
       SDL_ShowWindow(window_);
     } else {

@@ -3,6 +3,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <atomic>
 
@@ -16,6 +17,7 @@ namespace {
 std::atomic<bool> windowGone{false};
 std::atomic<bool> displayLost{false};
 std::atomic<unsigned long> watchedWindow{0};
+std::atomic<int> connection{-1};  // the socket to the X server
 XErrorHandler previousHandler = nullptr;
 
 // A request on a window that no longer exists does nothing: once another
@@ -58,6 +60,7 @@ Fn Find(const char* name) {
 }  // namespace
 
 void WatchX11Window(SDL_Window* window) {
+  connection = -1;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
@@ -65,7 +68,9 @@ void WatchX11Window(SDL_Window* window) {
   auto setIoError = Find<XIOErrorHandler (*)(XIOErrorHandler)>("XSetIOErrorHandler");
   auto setIoExit = Find<void (*)(Display*, XIOErrorExitHandler, void*)>("XSetIOErrorExitHandler");
   if (!setError || !setIoError || !setIoExit) return;  // an Xlib older than 1.7
+  auto number = Find<int (*)(Display*)>("XConnectionNumber");
   watchedWindow = info.info.x11.window;
+  if (number) connection = number(info.info.x11.display);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);  // for its DestroyNotify
   XErrorHandler previous = setError(OnError);
   if (previous != OnError) previousHandler = previous;
@@ -78,6 +83,13 @@ bool X11WindowEnded() {
 }
 
 bool X11DisplayLost() {
+  if (displayLost) return true;
+  // Xlib learns of a server that went away only when it next reads; the
+  // socket knows at once, and a call that waits for an answer must not start.
+  pollfd socket{connection.load(), POLLRDHUP, 0};
+  if (socket.fd >= 0 && poll(&socket, 1, 0) > 0 &&
+      (socket.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+    displayLost = true;
   return displayLost;
 }
 

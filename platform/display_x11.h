@@ -13,6 +13,7 @@ void WatchX11Window(SDL_Window* window);
 void NoteX11Event(const SDL_Event& event);
 // Whether the watched window was destroyed or its display lost.
 bool X11WindowEnded();
-// Whether the X server went away: SDL must not be asked to close the window
-// then (it would wait for the server's answer for ever).
+// Whether the X server went away, also before Xlib has noticed: SDL must not
+// be asked to show, hide or close the window then (it would wait for the
+// server's answer for ever). Any thread.
 bool X11DisplayLost();

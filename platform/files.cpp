@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -35,8 +36,10 @@ struct Search {
 };
 
 // Search handles are tagged numbers looked up here; a stale or foreign
-// handle simply is not found.
+// handle simply is not found. A file's handle is its descriptor, tagged.
+constexpr uintptr_t kHandleIdMask = 0xFFFFFF;
 constexpr uintptr_t kSearchTag = uintptr_t{0x5F} << 24;
+constexpr uintptr_t kFileTag = uintptr_t{0x5E} << 24;
 std::mutex searchesLock;
 std::unordered_map<uintptr_t, Search> searches;
 uintptr_t nextSearchId = 1;
@@ -202,9 +205,14 @@ void FillFindData(const Entry& entry, WIN32_FIND_DATAW* data) {
   data->cFileName[entry.name.size()] = 0;
 }
 
+int FileDescriptor(HANDLE file) {
+  uintptr_t value = reinterpret_cast<uintptr_t>(file);
+  return (value & ~kHandleIdMask) == kFileTag ? static_cast<int>(value & kHandleIdMask) : -1;
+}
+
 uintptr_t SearchId(HANDLE find) {
   uintptr_t value = reinterpret_cast<uintptr_t>(find);
-  return (value & ~uintptr_t{0xFFFFFF}) == kSearchTag ? value & 0xFFFFFF : 0;
+  return (value & ~kHandleIdMask) == kSearchTag ? value & kHandleIdMask : 0;
 }
 
 }  // namespace
@@ -214,28 +222,36 @@ std::optional<std::string> plat::MusicPathToReal(std::u16string_view path) {
   return RealFolder(path);
 }
 
-bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes) {
+HANDLE OpenFileForReading(const WCHAR* path, uint64_t* size) {
   std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
-  if (!real) return false;
-  FolderFd file;  // closes the descriptor on every way out
-  // A FIFO swapped in for a listed file must not block the open.
-  file.fd = open(real->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (!real) return INVALID_HANDLE_VALUE;
+  // Without waiting: a pipe put in a song's place would block the open for good.
+  int fd = open(real->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
-  if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-    return false;
-  uint64_t size = static_cast<uint64_t>(st.st_size);
-  if (limit != 0 && limit <= size) size = limit;
-  if (size > DWORD{0xFFFFFFFF}) return false;
-  bytes->resize(size);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = read(file.fd, bytes->data() + done, size - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+  if (fd < 0 || static_cast<uintptr_t>(fd) > kHandleIdMask || fstat(fd, &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    if (fd >= 0) close(fd);
+    return INVALID_HANDLE_VALUE;
   }
-  if (done == size) return true;
-  bytes->clear();
-  return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return reinterpret_cast<HANDLE>(kFileTag | static_cast<uintptr_t>(fd));
+}
+
+DWORD ReadFileAt(HANDLE file, uint64_t offset, BYTE* buffer, DWORD count) {
+  int fd = FileDescriptor(file);
+  DWORD done = 0;
+  while (fd >= 0 && done < count && offset + done <= uint64_t{INT64_MAX}) {
+    ssize_t n = pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<DWORD>(n);
+  }
+  return done;
+}
+
+BOOL CloseHandle(HANDLE file) {
+  int fd = FileDescriptor(file);
+  return fd >= 0 && close(fd) == 0;
 }
 
 HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data) {

@@ -3,8 +3,6 @@
 // platform turns them into real paths under the music root.
 #pragma once
 
-#include <vector>
-
 #include "platform/base.h"
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
@@ -27,10 +25,13 @@ HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
 
-// The first `limit` bytes of a file under the music root, or the whole file
-// when limit is 0 or beyond its size. False, with nothing kept, when it
-// cannot be opened, is empty or is not read in full.
-bool ReadFileStart(const WCHAR* path, DWORD limit, std::vector<BYTE>* bytes);
+// A file under the music root opened for reading in pieces, and its size;
+// INVALID_HANDLE_VALUE when it cannot be opened or is no regular file.
+HANDLE OpenFileForReading(const WCHAR* path, uint64_t* size);
+// Reads up to `count` bytes from `offset` on; the number read, fewer only at
+// the end of the file or when reading fails.
+DWORD ReadFileAt(HANDLE file, uint64_t offset, BYTE* buffer, DWORD count);
+BOOL CloseHandle(HANDLE file);
 
 // The program's own executable as a device-form path is meaningless, so this
 // gives its real location as the device would: the full path with its

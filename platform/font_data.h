@@ -48,8 +48,12 @@ struct FontData {
   int cellHeight = 0;       // the line height in pixels
   int ascent = 0;           // from the cell's top to the baseline
   int averageWidth = 1;     // for tab stops
+  bool bold = false;        // as asked for; fallback faces follow it
+  bool italic = false;      // likewise
   bool makeBold = false;    // bold was asked for and the face is not
   bool makeItalic = false;  // likewise italic
+  FT_F26Dot6 em = 0;        // the em in 26.6 pixels, which fallback faces share
+  bool ownHints = false;    // a fallback face: hinted as the face says
 
   FontData() = default;
   FontData(const FontData&) = delete;
@@ -58,23 +62,44 @@ struct FontData {
 
   // Whole-pixel advance of a character; a sum of these is a text's width.
   int Advance(char32_t ch) { return Lookup(ch).advance; }
-  // The glyph that draws the character (.notdef when the font lacks it).
+  // The glyph that draws the character: this face's, a fallback face's when
+  // only that has it, else this face's .notdef.
   const Glyph& GlyphOf(char32_t ch);
 
  private:
   struct CharInfo {
     uint32_t glyph = 0;
-    int advance = -1;  // -1: not looked up yet
+    int advance = -1;    // -1: not looked up yet
+    uint8_t source = 0;  // 0: this face; n: fallbacks_[n - 1]
   };
   // Latin, Greek, Cyrillic, Hebrew and Arabic in a flat table, the rest in a map.
   static constexpr char32_t kFlatChars = 0x800;
+  // Enough for the scripts of one library; each is a face kept open.
+  static constexpr size_t kMaxFallbacks = 8;
   std::array<CharInfo, kFlatChars> flat_{};
   std::unordered_map<char32_t, CharInfo> others_;
   std::unordered_map<uint32_t, Glyph> glyphs_;
+  std::vector<std::shared_ptr<FontData>> fallbacks_;
 
-  const CharInfo& Lookup(char32_t ch);
+  // Inline: measuring a row looks up every character of it, most of them
+  // already described.
+  const CharInfo& Lookup(char32_t ch) {
+    CharInfo* info = ch < kFlatChars ? &flat_[ch] : &others_[ch];
+    if (info->advance < 0) Describe(ch, info);
+    return *info;
+  }
+  void Describe(char32_t ch, CharInfo* info);
+  void FindFallback(char32_t ch, CharInfo* info);
+  FontData& Source(const CharInfo& info) {
+    return info.source ? *fallbacks_[info.source - 1] : *this;
+  }
   const Glyph& Render(uint32_t glyphIndex);
 };
+
+// A face that has the character, found by fontconfig among the system's
+// fonts and set to the font's em, so that its glyphs sit on the font's
+// baseline at the font's size; none when no scalable face has it.
+std::shared_ptr<FontData> OpenFallback(const FontData& font, char32_t ch);
 
 // The next character of UTF-16 text at text[*i], advancing *i past it; a
 // surrogate pair is one character, a lone surrogate is kNoCharacter.

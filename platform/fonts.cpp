@@ -15,6 +15,7 @@
 
 #include "platform/font_data.h"
 #include "platform/gdi.h"
+#include "platform/test_hooks.h"
 #include "platform/text.h"
 
 #include FT_TRUETYPE_TABLES_H
@@ -45,6 +46,7 @@ struct TextState {
   bool fontconfigReady = false;
   std::vector<Registration> registrations;
   std::shared_ptr<FontData> defaultFont;
+  int fallbackSearches = 0;  // fontconfig asked for a face that has a character
 };
 
 TextState& State() {
@@ -157,6 +159,7 @@ void SetSize(FontData* font, int cellHeight, int emHeight) {
         best = i;
     }
     if (face->num_fixed_sizes > 0) FT_Select_Size(face, best);
+    font->em = face->size->metrics.y_ppem * 64;
     font->cellHeight = cellHeight > 0 ? cellHeight : want;
     font->ascent = static_cast<int>(face->size->metrics.ascender >> 6);
     font->averageWidth = static_cast<int>(face->size->metrics.max_advance >> 6);
@@ -173,7 +176,8 @@ void SetSize(FontData* font, int cellHeight, int emHeight) {
   double cell = ascent + descent;
   double em = emHeight > 0 ? emHeight : cellHeight * units / cell;
   if (emHeight > 0) cellHeight = std::max(1, static_cast<int>(std::lround(em * cell / units)));
-  FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72);
+  font->em = static_cast<FT_F26Dot6>(std::lround(em * 64));
+  FT_Set_Char_Size(face, 0, font->em, 72, 72);
   font->cellHeight = cellHeight;
   font->ascent = static_cast<int>(std::lround(cellHeight * ascent / cell));
   int average = 0;
@@ -202,6 +206,8 @@ std::shared_ptr<FontData> OpenFont(const std::string& family, int height, bool b
   int cell = height > 0 ? std::min(height, kMaxCellHeight) : height == 0 ? kDefaultCellHeight : 0;
   int em = height < 0 ? static_cast<int>(std::min<int64_t>(-int64_t{height}, kMaxCellHeight)) : 0;
   font->family = FromUtf8(matched);
+  font->bold = bold;
+  font->italic = italic;
   if (font->face) {
     // A family without the asked-for style gets it drawn by FreeType.
     font->makeBold = bold && !(font->face->style_flags & FT_STYLE_FLAG_BOLD);
@@ -216,6 +222,60 @@ std::shared_ptr<FontData> OpenFont(const std::string& family, int height, bool b
 }
 
 }  // namespace
+
+std::shared_ptr<FontData> OpenFallback(const FontData& font, char32_t ch) {
+  ++State().fallbackSearches;
+  if (!font.library || !FontconfigReady()) return nullptr;
+  FcPattern* pattern = FcPatternCreate();
+  FcCharSet* wanted = FcCharSetCreate();
+  if (!pattern || !wanted || !FcCharSetAddChar(wanted, ch)) {
+    if (pattern) FcPatternDestroy(pattern);
+    if (wanted) FcCharSetDestroy(wanted);
+    return nullptr;
+  }
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(kDefaultFamily));
+  FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+  FcCharSetDestroy(wanted);
+  // Outlines only: bitmap and colour (emoji) faces cannot take the font's size.
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcPatternAddBool(pattern, FC_COLOR, FcFalse);
+  FcPatternAddInteger(pattern, FC_WEIGHT, font.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return nullptr;
+  // The best match need not have the character: then no font has it.
+  FcCharSet* has = nullptr;
+  FcChar8* file = nullptr;
+  int index = 0;
+  bool found = FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch &&
+               FcCharSetHasChar(has, ch) &&
+               FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
+  std::string path = found ? reinterpret_cast<const char*>(file) : "";
+  if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+  FcPatternDestroy(match);
+  if (!found) return nullptr;
+
+  auto fallback = std::make_shared<FontData>();
+  fallback->library = font.library;
+  if (FT_New_Face(font.library->library, path.c_str(), index, &fallback->face) != 0) {
+    fallback->face = nullptr;
+    return nullptr;
+  }
+  if (!FT_IS_SCALABLE(fallback->face) || FT_Get_Char_Index(fallback->face, ch) == 0) return nullptr;
+  FT_Set_Char_Size(fallback->face, 0, font.em, 72, 72);
+  fallback->em = font.em;
+  fallback->ownHints = true;
+  fallback->cellHeight = font.cellHeight;
+  fallback->ascent = font.ascent;
+  fallback->averageWidth = font.averageWidth;
+  fallback->makeBold = font.bold && !(fallback->face->style_flags & FT_STYLE_FLAG_BOLD);
+  fallback->makeItalic = font.italic && !(fallback->face->style_flags & FT_STYLE_FLAG_ITALIC);
+  return fallback;
+}
 
 std::shared_ptr<FontData> FontForDc(const Dc& dc) {
   if (auto font = FontOf(dc.font)) return font;
@@ -270,6 +330,10 @@ HFONT CreateFontIndirectW(const LOGFONTW* lf) {
   std::string family = face.empty() ? plat::kDefaultFamily : plat::ToUtf8(face);
   return plat::RegisterFont(
       plat::OpenFont(family, lf->lfHeight, lf->lfWeight >= 600, lf->lfItalic != 0));
+}
+
+int FontFallbackSearches() {
+  return plat::State().fallbackSearches;
 }
 
 int GetTextFaceW(HDC hdc, int size, WCHAR* name) {

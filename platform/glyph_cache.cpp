@@ -12,7 +12,10 @@ namespace {
 // FreeType's own hinter in its normal mode snaps stems to whole pixels in
 // both directions, which keeps 12 to 15 pixel text crisp and its advances
 // whole; the TrueType interpreter (v40) leaves horizontal stems blurred.
+// The auto-hinter, though, smears the close horizontal strokes of small
+// ideographs: fallback faces keep their own hinting.
 constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_NORMAL | FT_LOAD_FORCE_AUTOHINT;
+constexpr FT_Int32 kFallbackLoadFlags = FT_LOAD_TARGET_NORMAL;
 // Far more than the screen ever shows; a font that has seen more (a long
 // session of many scripts) starts over rather than growing without bound.
 constexpr size_t kMaxCachedGlyphs = 4096;
@@ -48,6 +51,11 @@ Glyph CopyBitmap(FT_GlyphSlot slot) {
   return g;
 }
 
+// Control characters have no glyph in any font: not worth a search.
+bool IsControl(char32_t ch) {
+  return ch < 0x20 || (ch >= 0x7F && ch <= 0x9F);
+}
+
 }  // namespace
 
 FtLibrary::~FtLibrary() {
@@ -58,17 +66,34 @@ FontData::~FontData() {
   if (face) FT_Done_Face(face);
 }
 
-const FontData::CharInfo& FontData::Lookup(char32_t ch) {
-  CharInfo* info = ch < kFlatChars ? &flat_[ch] : &others_[ch];
-  if (info->advance < 0) {
-    info->glyph = ch == kNoCharacter ? 0 : FT_Get_Char_Index(face, ch);
-    info->advance = Render(info->glyph).advance;
+void FontData::Describe(char32_t ch, CharInfo* info) {
+  info->glyph = ch == kNoCharacter ? 0 : FT_Get_Char_Index(face, ch);
+  if (info->glyph == 0 && face && ch != kNoCharacter && !IsControl(ch)) FindFallback(ch, info);
+  info->advance = Source(*info).Render(info->glyph).advance;
+}
+
+// The fallback faces already open are tried before fontconfig is asked, so
+// that a title in one script costs one search, and text this face covers
+// none at all.
+void FontData::FindFallback(char32_t ch, CharInfo* info) {
+  for (size_t i = 0; i < fallbacks_.size(); ++i) {
+    if (uint32_t glyph = FT_Get_Char_Index(fallbacks_[i]->face, ch)) {
+      info->glyph = glyph;
+      info->source = static_cast<uint8_t>(i + 1);
+      return;
+    }
   }
-  return *info;
+  if (fallbacks_.size() >= kMaxFallbacks) return;
+  if (std::shared_ptr<FontData> fallback = OpenFallback(*this, ch)) {
+    info->glyph = FT_Get_Char_Index(fallback->face, ch);
+    fallbacks_.push_back(std::move(fallback));
+    info->source = static_cast<uint8_t>(fallbacks_.size());
+  }
 }
 
 const Glyph& FontData::GlyphOf(char32_t ch) {
-  return Render(Lookup(ch).glyph);
+  const CharInfo& info = Lookup(ch);
+  return Source(info).Render(info.glyph);
 }
 
 const Glyph& FontData::Render(uint32_t glyphIndex) {
@@ -76,7 +101,7 @@ const Glyph& FontData::Render(uint32_t glyphIndex) {
   if (found != glyphs_.end()) return found->second;
   if (glyphs_.size() >= kMaxCachedGlyphs) glyphs_.clear();
   Glyph g;
-  bool loaded = FT_Load_Glyph(face, glyphIndex, kLoadFlags) == 0;
+  bool loaded = FT_Load_Glyph(face, glyphIndex, ownHints ? kFallbackLoadFlags : kLoadFlags) == 0;
   if (loaded && face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
     if (makeItalic) FT_GlyphSlot_Oblique(face->glyph);
     if (makeBold) FT_GlyphSlot_Embolden(face->glyph);

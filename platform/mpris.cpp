@@ -303,7 +303,11 @@ class Mpris {
     int r = sd_bus_message_read(m, "x", &offset);
     if (r < 0) return r;
     Mpris* self = Self(userdata);
-    self->SetPositionUs(self->Now().PositionNowUs() + offset);
+    int64_t target;
+    // An offset too far to add is past the end (or before the start).
+    if (__builtin_add_overflow(self->Now().PositionNowUs(), offset, &target))
+      target = offset > 0 ? INT64_MAX : 0;
+    self->SetPositionUs(target);
     return sd_bus_reply_method_return(m, "");
   }
 

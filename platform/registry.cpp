@@ -14,12 +14,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/internal.h"
@@ -191,7 +193,9 @@ LONG ReplaceStore(const std::string& path, const std::string& text, bool locked)
   bool ok = WriteAll(fd, text) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
+    int error = errno;  // for the report, past the clean-up
     unlink(temp.c_str());
+    errno = error;
     return ERROR_ACCESS_DENIED;
   }
   Fd folder(open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -245,6 +249,8 @@ struct Store {
   reg::Document doc;
   size_t bytes = 0;  // of the file, at most, once the pending changes are in
   std::vector<Change> pending;
+  const char* refused = nullptr;  // why a change was refused since the last flush
+  bool failing = false;           // the last flush failed, and said so
 } gStore;
 
 // The user may have made the file read-only to keep it as it is.
@@ -274,24 +280,46 @@ void Refresh(Store& store) {
 // Writes the pending changes as one replace. The file is read again under
 // the folder lock first, so that what another player wrote meanwhile stays.
 // A file that cannot be read, or is read-only, is never overwritten, and one
-// that would grow past the size this program reads is not written.
-LONG Flush(Store& store) {
-  if (store.pending.empty()) return ERROR_SUCCESS;
+// that would grow past the size this program reads is not written. After a
+// failure the changes wait for the next flush (a full disk may have room by
+// then, and the program's end flushes once more).
+LONG WritePending(Store& store) {
   LONG rc = ERROR_ACCESS_DENIED;
   if (!store.path.empty() && MakeFolders(FolderOf(store.path))) {
     FolderLock lock(FolderOf(store.path));
     Refresh(store);
     std::string text = reg::SerializeDocument(store.doc);
-    if (store.state != ReadResult::Failed && !IsReadOnly(store) &&
-        text.size() <= static_cast<size_t>(kMaxFileBytes))
+    if (text.size() > static_cast<size_t>(kMaxFileBytes)) {
+      errno = EFBIG;
+    } else if (store.state == ReadResult::Failed || IsReadOnly(store)) {
+      errno = EACCES;
+    } else {
       rc = ReplaceStore(store.path, text, lock.locked());
+    }
   }
-  // After a failure, memory holds again what the disk holds.
+  if (rc != ERROR_SUCCESS) return rc;
   store.pending.clear();
-  store.loaded = rc == ERROR_SUCCESS;
-  if (store.loaded) store.state = Look(store.path, &store.stamp);
-  store.bytes = store.loaded ? static_cast<size_t>(store.stamp.size) : 0;
+  store.state = Look(store.path, &store.stamp);
+  store.bytes = static_cast<size_t>(store.stamp.size);
   return rc;
+}
+
+// Writes what is pending; a failure, or a change refused since the last
+// flush, is said on stderr, once until a flush succeeds again.
+LONG Flush(Store& store) {
+  const char* refused = std::exchange(store.refused, nullptr);
+  if (store.pending.empty() && !refused) return ERROR_SUCCESS;
+  LONG rc = store.pending.empty() ? ERROR_SUCCESS : WritePending(store);
+  const char* why = rc != ERROR_SUCCESS ? std::strerror(errno) : refused;
+  if (!why) {
+    store.failing = false;
+    return rc;
+  }
+  if (!store.failing)
+    std::fprintf(stderr, "Vesk: the settings could not be written to %s: %s\n", store.path.c_str(),
+                 why);
+  store.failing = true;
+  return ERROR_ACCESS_DENIED;
 }
 
 // The store of the current settings file, up to date.
@@ -319,10 +347,16 @@ size_t MostBytes(const Change& change) {
 // Applies a change in memory, to be written at the next flush; an error when
 // the flush would refuse it.
 LONG Change(Store& store, const struct Change& change) {
-  if (store.path.empty() || store.state == ReadResult::Failed || IsReadOnly(store))
-    return ERROR_ACCESS_DENIED;
+  if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;  // as the user wants: nothing to say
   size_t bytes = store.bytes + MostBytes(change) * (store.doc.utf16 ? 2 : 1);
-  if (bytes > static_cast<size_t>(kMaxFileBytes)) return ERROR_ACCESS_DENIED;
+  const char* refusal = store.path.empty()                           ? "there is no home folder"
+                        : store.state == ReadResult::Failed          ? "it cannot be read"
+                        : bytes > static_cast<size_t>(kMaxFileBytes) ? "it would grow too large"
+                                                                     : nullptr;
+  if (refusal) {
+    store.refused = refusal;
+    return ERROR_ACCESS_DENIED;
+  }
   if (!Apply(store.doc, change)) return ERROR_SUCCESS;
   store.bytes = bytes;
   store.pending.push_back(change);
@@ -369,7 +403,6 @@ LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD
   bool created = false;
   if (key != kRootKey) {
     Store& store = CurrentStore();
-    if (store.state == ReadResult::Failed) return ERROR_ACCESS_DENIED;
     if (!reg::HasKey(store.doc, key)) {
       LONG rc = Change(store, {key, std::nullopt});
       if (rc != ERROR_SUCCESS) return rc;

@@ -26,6 +26,10 @@ int PresentCount();  // frames presented so far
 // do and would wait: a test's way to look at a running program and act on it.
 void SetHeadlessIdleHook(std::function<void()> hook);
 
+// How often a face was searched for a character that a font lacks (the first
+// search starts fontconfig).
+int FontFallbackSearches();
+
 // Reads a pixel of the framebuffer as a colour.
 COLORREF ScreenPixel(int x, int y);
 // Writes the framebuffer as a 24-bit BMP file. False on failure.

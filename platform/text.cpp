@@ -126,12 +126,13 @@ int DrawTextW(HDC hdc, const WCHAR* text, int length, RECT* rc, UINT flags) {
   if (clip.Empty()) return static_cast<int>(height);
 
   plat::Box touched{0, 0, 0, 0};
-  if (dc->bkMode != TRANSPARENT && width > 0) {
-    plat::Box cell = plat::Box{x, y, x + width, y + height}.Intersect(clip);
-    if (!cell.Empty()) {
-      plat::FillBox(*dc, cell, plat::ToPixel(dc->bkColor));
-      touched = cell;
-    }
+  if (dc->bkMode != TRANSPARENT) {
+    // Ink stays inside the opaque cell: an anti-aliased edge past the last
+    // advance would outlive the next, narrower text drawn over it.
+    clip = plat::Box{x, y, x + width, y + height}.Intersect(clip);
+    if (clip.Empty()) return static_cast<int>(height);
+    plat::FillBox(*dc, clip, plat::ToPixel(dc->bkColor));
+    touched = clip;
   }
   uint32_t color = plat::ToPixel(dc->textColor);
   int64_t baseline = y + font->ascent;

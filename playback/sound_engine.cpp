@@ -66,6 +66,7 @@ bool OpenStreamOf(const WCHAR* path) {
   if (!stream) return false;
   SetSoundEndNotice(stream, OnStreamEnd);
   app.streamOpen = 1;
+  StringCchCopyW(app.lastPlayedFile, kPathChars, path);
   app.trackLengthSec = SoundStreamLengthMs(stream) / kMsPerSecond;
   return true;
 }

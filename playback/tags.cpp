@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
-#include <vector>
 
 #include "platform/files.h"
 #include "platform/strings.h"
@@ -15,6 +15,14 @@ constexpr DWORD kHeaderBytes = 10;
 constexpr BYTE kMagic[] = {'I', 'D', '3'};
 constexpr int kFieldUnits = kTextChars - 1;
 constexpr WCHAR kReplacement = 0xFFFD;
+// More than any field can take in any encoding (at most four bytes a unit),
+// after the encoding byte: what is read of a text frame.
+constexpr DWORD kMostTextBytes = 1 + 4 * kTextChars;
+constexpr DWORD kWindowBytes = 8192;
+static_assert(kWindowBytes >= 10 + kMostTextBytes, "a text frame fits in the window");
+constexpr DWORD kVersion1Bytes = 128;
+constexpr DWORD kVersion1FieldBytes = 30;  // title, artist, album follow "TAG"
+constexpr BYTE kVersion1Magic[] = {'T', 'A', 'G'};
 
 enum Encoding : BYTE { kLatin = 0, kUtf16WithMark = 1, kUtf16BigEndian = 2, kUtf8 = 3 };
 
@@ -75,6 +83,11 @@ struct FieldWriter {
       }
     }
   }
+  // Code page 1252, the device's own.
+  void PutLatin(const BYTE* p, size_t bytes) {
+    for (size_t i = 0; i < bytes && !ended; ++i)
+      Put(p[i] >= 0x80 && p[i] < 0xA0 ? kWindows1252[p[i] - 0x80] : p[i]);
+  }
   void PutUtf8(const BYTE* p, size_t bytes) {
     size_t i = 0;
     while (i < bytes && !ended) {
@@ -102,21 +115,22 @@ struct FieldWriter {
       }
     }
   }
+  void WriteTo(WCHAR* field) {
+    units[count] = 0;
+    std::memcpy(field, units, (count + 1) * sizeof(WCHAR));
+  }
 };
 
 // Decodes a text frame's content (encoding byte first) into the field; an
-// encoding it does not know leaves the field as it was.
-void DecodeText(const BYTE* content, size_t size, WCHAR* field) {
-  if (size == 0) return;
+// encoding it does not know leaves the field as it was. True when it wrote.
+bool DecodeText(const BYTE* content, size_t size, WCHAR* field) {
+  if (size == 0) return false;
   FieldWriter w;
   const BYTE* text = content + 1;
   size_t bytes = size - 1;
   switch (content[0]) {
     case kLatin:
-      for (size_t i = 0; i < bytes && !w.ended; ++i) {
-        BYTE b = text[i];
-        w.Put(b >= 0x80 && b < 0xA0 ? kWindows1252[b - 0x80] : b);
-      }
+      w.PutLatin(text, bytes);
       break;
     case kUtf16WithMark:
       // A frame too short to hold its mark holds no text.
@@ -129,10 +143,10 @@ void DecodeText(const BYTE* content, size_t size, WCHAR* field) {
       w.PutUtf8(text, bytes);
       break;
     default:
-      return;
+      return false;
   }
-  w.units[w.count] = 0;
-  std::memcpy(field, w.units, (w.count + 1) * sizeof(WCHAR));
+  w.WriteTo(field);
+  return true;
 }
 
 DWORD BigEndian(const BYTE* p, DWORD bytes) {
@@ -146,21 +160,48 @@ DWORD Synchsafe(const BYTE* p) {
   return ((((DWORD{p[0]} * 128) | p[1]) * 128 | p[2]) * 128) | p[3];
 }
 
-// Walks the frames of a whole tag (header included) into the fields.
-void WalkFrames(const BYTE* tag, DWORD length, BYTE major, TrackTags* tags) {
+// The piece of the tag around the frame being walked: one buffer, read
+// again from the frame that needs bytes beyond it. A frame the player does
+// not show (a picture) is skipped by its size, not read.
+struct TagWindow {
+  HANDLE file;
+  uint64_t end;  // where the tag ends, or the file when it ends sooner
+  uint64_t start = 0;
+  DWORD filled = 0;
+  BYTE bytes[kWindowBytes];
+
+  // The bytes from `offset` on: at least `want` of them unless the tag ends
+  // sooner or a read fails; how many there are in *have.
+  const BYTE* At(uint64_t offset, DWORD want, DWORD* have) {
+    uint64_t needed = std::min<uint64_t>(want, end - offset);
+    if (offset < start || offset + needed > start + filled) {
+      start = offset;
+      filled = ReadFileAt(file, offset, bytes,
+                          static_cast<DWORD>(std::min<uint64_t>(kWindowBytes, end - offset)));
+    }
+    *have = static_cast<DWORD>(start + filled - offset);
+    return bytes + (offset - start);
+  }
+};
+
+// Walks the frames of the tag into the fields; given[i] tells which fields a
+// frame gave.
+void WalkFrames(TagWindow* tag, BYTE major, WCHAR* const fields[3], bool given[3]) {
   const FrameLayout& f = major == 2 ? kVersion2 : kVersion3;
-  WCHAR* fields[] = {tags->title, tags->artist, tags->album};
   uint64_t offset = kHeaderBytes;
-  while (offset + f.headerBytes <= length) {
-    const BYTE* frame = tag + offset;
+  while (offset + f.headerBytes <= tag->end) {
+    DWORD have = 0;
+    const BYTE* frame = tag->At(offset, f.headerBytes, &have);
+    if (have < f.headerBytes) break;
     // Version 4 stores frame sizes seven bits a byte, like the tag's own.
     DWORD size =
         major == 4 ? Synchsafe(frame + f.sizeOffset) : BigEndian(frame + f.sizeOffset, f.sizeBytes);
     if (size == 0) break;
-    size_t content = static_cast<size_t>(std::min<uint64_t>(size, length - offset - f.headerBytes));
     for (int i = 0; i < 3; ++i) {
       if (std::memcmp(frame, f.ids[i], f.idBytes) == 0) {
-        DecodeText(frame + f.headerBytes, content, fields[i]);
+        frame = tag->At(offset, f.headerBytes + kMostTextBytes, &have);
+        size_t content = have > f.headerBytes ? std::min<size_t>(size, have - f.headerBytes) : 0;
+        given[i] |= DecodeText(frame + f.headerBytes, content, fields[i]);
         break;
       }
     }
@@ -168,16 +209,45 @@ void WalkFrames(const BYTE* tag, DWORD length, BYTE major, TrackTags* tags) {
   }
 }
 
+// Fills the fields that no version 2 frame gave from the version 1 tag in
+// the file's last 128 bytes, when one lies there after `from`. True when
+// there is one.
+bool ReadVersion1(HANDLE file, uint64_t from, uint64_t fileSize, WCHAR* const fields[3],
+                  const bool given[3]) {
+  BYTE tag[kVersion1Bytes];
+  if (fileSize < from + kVersion1Bytes ||
+      ReadFileAt(file, fileSize - kVersion1Bytes, tag, kVersion1Bytes) != kVersion1Bytes ||
+      !std::equal(std::begin(kVersion1Magic), std::end(kVersion1Magic), tag))
+    return false;
+  for (int i = 0; i < 3; ++i) {
+    const BYTE* text = tag + sizeof kVersion1Magic + i * kVersion1FieldBytes;
+    // Fields are padded with zeros or spaces; an empty one gives nothing.
+    size_t n = std::find(text, text + kVersion1FieldBytes, 0) - text;
+    while (n > 0 && text[n - 1] == ' ') --n;
+    if (given[i] || n == 0) continue;
+    FieldWriter w;
+    w.PutLatin(text, n);
+    w.WriteTo(fields[i]);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadFileHead(FileBuffer* buffer, const WCHAR* path) {
-  std::vector<BYTE> bytes;
-  if (!ReadFileStart(path, buffer->length, &bytes)) return false;
-  BYTE* data = new (std::nothrow) BYTE[bytes.size()];
-  if (!data) return false;
-  std::copy(bytes.begin(), bytes.end(), data);
+  uint64_t size = 0;
+  HANDLE file = OpenFileForReading(path, &size);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (buffer->length != 0 && buffer->length <= size) size = buffer->length;
+  BYTE* data = size == 0 || size > DWORD{0xFFFFFFFF} ? nullptr : new (std::nothrow) BYTE[size];
+  bool read = data && ReadFileAt(file, 0, data, static_cast<DWORD>(size)) == size;
+  CloseHandle(file);
+  if (!read) {
+    delete[] data;
+    return false;
+  }
   buffer->data = buffer->cursor = data;
-  buffer->length = static_cast<DWORD>(bytes.size());
+  buffer->length = static_cast<DWORD>(size);
   return true;
 }
 
@@ -189,20 +259,28 @@ bool FreeFileBuffer(FileBuffer* buffer) {
 }
 
 bool ReadTrackTags(const WCHAR* path, TrackTags* tags) {
-  for (WCHAR* field : {tags->title, tags->artist, tags->album})
-    StringCchCopyW(field, kTextChars, kUnknown);
+  WCHAR* const fields[3] = {tags->title, tags->artist, tags->album};
+  for (WCHAR* field : fields) StringCchCopyW(field, kTextChars, kUnknown);
   FileBuffer head{nullptr, nullptr, kHeaderBytes};
   if (!ReadFileHead(&head, path)) return false;
   // A file shorter than the header carries no tag.
   bool tagged =
       head.length >= kHeaderBytes && std::equal(std::begin(kMagic), std::end(kMagic), head.data);
   BYTE major = tagged ? head.data[3] : 0;
-  DWORD size = tagged ? Synchsafe(head.data + 6) : 0;
+  uint64_t tagEnd = tagged ? Synchsafe(head.data + 6) + uint64_t{kHeaderBytes} : 0;
   FreeFileBuffer(&head);
-  if (!tagged || major < 2) return false;
-  FileBuffer tag{nullptr, nullptr, size + kHeaderBytes};
-  if (!ReadFileHead(&tag, path)) return false;
-  WalkFrames(tag.data, tag.length, major, tags);
-  FreeFileBuffer(&tag);
-  return true;
+  bool walked = tagged && major >= 2;
+
+  uint64_t fileSize = 0;
+  HANDLE file = OpenFileForReading(path, &fileSize);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool given[3] = {};
+  if (walked) {
+    // Never more than the file holds, whatever the header claims.
+    TagWindow tag{file, std::min(tagEnd, fileSize), 0, 0, {}};
+    WalkFrames(&tag, major, fields, given);
+  }
+  bool version1 = ReadVersion1(file, walked ? tagEnd : 0, fileSize, fields, given);
+  CloseHandle(file);
+  return walked || version1;
 }

@@ -1,4 +1,5 @@
-// The ID3 version 2 tag at the start of an MP3 file: title, artist, album.
+// The ID3 tags of an MP3 file: title, artist, album from the version 2 tag at
+// its start, or from the version 1 tag at its end.
 #pragma once
 
 #include "app/app_state.h"

@@ -17,7 +17,8 @@ screen=$(xdotool getdisplaygeometry)
 [ "$geometry" = "X=0 Y=0 WIDTH=${screen% *} HEIGHT=${screen#* } " ] ||
   fail "the window ($geometry) does not cover the display ($screen)"
 import -window "$window" "$WORK/full.png"
-[ "$(pixel "$WORK/full.png" 640 512)" != "#000000" ] || fail "the player is not in the middle"
+middle=$(pixel "$WORK/full.png" 640 512)
+[[ -n $middle && $middle != "#000000" ]] || fail "the player is not in the middle: $middle"
 kill -TERM "$player"
 wait "$player" || fail "the player did not end cleanly"
 

@@ -59,13 +59,12 @@ shoot() {  # PROGRAM PNG
 shoot "$build/vesk" "$WORK/built.png"
 shoot "$moved/bin/vesk" "$WORK/installed.png"
 [ "$(pixel "$WORK/installed.png" 300 390)" = "$UNLIT" ] || fail "no menu screen"
-same=$(compare -metric AE "$WORK/built.png" "$WORK/installed.png" null: 2>&1) || true
-[ "$same" = 0 ] || fail "the installed program's menu differs in $same pixels"
+same=$(pixels_differing "$WORK/built.png" "$WORK/installed.png")
+[ "$same" = 0 ] || fail "the installed program's menu differs in ${same:-unknown} pixels"
 # Without its font the menu's text is drawn in another face: the check above sees it.
 rm "$moved/share/vesk/Tolo.ttf"
 shoot "$moved/bin/vesk" "$WORK/fontless.png"
-differ=$(compare -metric AE "$WORK/built.png" "$WORK/fontless.png" null: 2>&1) || true
-[ "$differ" != 0 ] || fail "the menu looks the same without the font"
+pictures_differ "$WORK/built.png" "$WORK/fontless.png" || fail "the menu looks the same without the font"
 
 DESTDIR=$dest cmake --build "$build" --target uninstall >/dev/null
 left=$(find "$dest" -mindepth 1 -not -path "$dest${prefix%/*}" -not -path "$dest$prefix" \

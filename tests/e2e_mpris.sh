@@ -101,6 +101,9 @@ p position 5-   # a seek back from about 12 s
 wait_for "$WORK/commands" "2049 [6-9][0-9]{3}"
 p position 60+  # a seek past the end: the next track
 wait_for "$WORK/commands" "11 0" 2
+dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
+  org.mpris.MediaPlayer2.Player.Seek int64:9223372036854775807 >/dev/null  # no wrap to 0:00
+wait_for "$WORK/commands" "11 0" 3
 ! grep -q "^2049 40000$" "$WORK/commands" || fail "a position beyond the track was taken"
 call() {  # METHOD of org.mpris.MediaPlayer2
   dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \

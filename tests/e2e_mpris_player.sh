@@ -32,15 +32,20 @@ call() {  # METHOD of org.mpris.MediaPlayer2
   dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
     "org.mpris.MediaPlayer2.$1" >/dev/null
 }
-tag() {  # FILE NAME: the ID3 tag as mpg123 prints it
-  mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$2:[[:space:]]*//p" | sed 's/[[:space:]]*$//'
+tag() {  # FILE NAME: the ID3 tag as mpg123 prints it; never nothing
+  local value
+  value=$(mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$2:[[:space:]]*//p" |
+    sed 's/[[:space:]]*$//')
+  [ -n "$value" ] || fail "mpg123 printed no $2 for $1"
+  echo "$value"
 }
 # The track's tags and address as the desktop sees them.
 shows_track() {  # FILE
-  local name=${1##*/}
-  reports "metadata xesam:title" "$(tag "$1" Title)"
-  reports "metadata xesam:artist" "$(tag "$1" Artist)"
-  reports "metadata xesam:album" "$(tag "$1" Album)"
+  local name=${1##*/} what value
+  for what in Title Artist Album; do
+    value=$(tag "$1" "$what")  # its failure ends the script
+    reports "metadata xesam:${what,,}" "$value"
+  done
   reports "metadata xesam:url" "file://${music// /%20}/${name// /%20}"
 }
 
@@ -78,9 +83,13 @@ length=$(p metadata mpris:length)
 p play-pause
 reports status Paused
 at=$(p position)
+[ -n "$at" ] || fail "playerctl gave no position"
 p play-pause
 reports status Playing
-moved() { [ "$(p position)" != "$at" ]; }
+moved() {
+  local now
+  now=$(p position) && [ -n "$now" ] && [ "$now" != "$at" ]
+}
 wait_until moved || fail "the time stood while playing"
 
 # Next and previous, paused so that previous goes back rather than restarts.

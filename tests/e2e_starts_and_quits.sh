@@ -44,7 +44,7 @@ player=$!
 wait_for_player_window "$player" >/dev/null
 kill -HUP "$player"
 finish "$player" "SIGHUP"
-[ "$(values)" = 7 ] || fail "SIGHUP did not save the settings"
+[ "$(values)" = 9 ] || fail "SIGHUP did not save the settings"
 [ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "SIGHUP left the socket behind"
 
 # The window destroyed by another program: saved, and exit 0.
@@ -53,10 +53,10 @@ rm -f "$SETTINGS"
 player=$!
 xdotool windowclose "$(wait_for_player_window "$player")"
 finish "$player" "the window destroyed from outside"
-[ "$(values)" = 7 ] || fail "the window destroyed from outside did not save the settings"
+[ "$(values)" = 9 ] || fail "the window destroyed from outside did not save the settings"
 
 # SIGTERM, then SIGKILL a moment later, while the quit saves: the file holds
-# all seven values or none, never some.
+# all nine values or none, never some.
 mkdir -p "$(dirname "$SETTINGS")"
 for round in $(seq 20); do
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n\n' >"$SETTINGS"
@@ -68,8 +68,8 @@ for round in $(seq 20); do
   kill -KILL "$player" 2>/dev/null || true
   wait "$player" 2>/dev/null || true
   case "$(values)" in
-    0 | 7) ;;
-    *) fail "a kill during the quit left $(values) of the 7 values (round $round)" ;;
+    0 | 9) ;;
+    *) fail "a kill during the quit left $(values) of the 9 values (round $round)" ;;
   esac
 done
 echo "PASS"

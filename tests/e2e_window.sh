@@ -2,11 +2,12 @@
 # The real player in a real window under Xvfb: it shows its frame, a second
 # start brings the first forward and exits 0, the desktop close saves the
 # settings, the close request of another program ends it without saving, and
-# losing the display saves and ends it.
+# losing the display saves and ends it, also in the middle of the quit.
 # Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/../tools/xvfb.sh"
+ended() { ! kill -0 "$1" 2>/dev/null; }
 start_xvfb
 
 "$build/vesk" &
@@ -44,4 +45,25 @@ kill "$XVFB_PID"
 timeout 60 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
 wait "$third" || fail "the player ended with an error when its display went away"
 grep -q '"Volume"=dword:00000032' "$SETTINGS" || fail "losing the display lost the settings"
+
+# A logout: SIGTERM as the display goes away, at the same moment, or while
+# the quit waits on a server that has stopped answering (then goes away, or
+# not). The quit saves and ends within a second, whatever the server does.
+for round in $(seq 12); do
+  start_xvfb
+  rm -f "$SETTINGS"
+  "$build/vesk" 2>/dev/null &
+  player=$!
+  wait_for_window "$player" >/dev/null
+  case $((round % 4)) in
+    2) kill -STOP "$XVFB_PID" && kill -TERM "$player" && sleep 0.2 && kill -KILL "$XVFB_PID" ;;
+    3) kill -STOP "$XVFB_PID" && kill -TERM "$player" ;;
+    *) kill "$XVFB_PID" && kill -TERM "$player" ;;
+  esac
+  WAIT_TENTHS=100 wait_until ended "$player" || fail "round $round: the quit waited on the display"
+  wait "$player" || fail "round $round: the player ended with an error"
+  kill -KILL "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
+  [ "$(grep -c '^"' "$SETTINGS")" = 7 ] || fail "round $round: the quit did not save"
+done
 echo "PASS"

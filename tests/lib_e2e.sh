@@ -28,4 +28,7 @@ seen() {  # ID X Y
   import -window "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
 }
 shows() { [ "$(seen "$1" "$2" "$3")" = "$4" ]; }      # ID X Y COLOUR
-shows_not() { [ "$(seen "$1" "$2" "$3")" != "$4" ]; }  # ID X Y COLOUR
+shows_not() {  # ID X Y COLOUR: another colour, not none
+  local colour
+  colour=$(seen "$1" "$2" "$3") && [ -n "$colour" ] && [ "$colour" != "$4" ]
+}

@@ -1,7 +1,9 @@
 // The main window driven by stylus, scroll-wheel, key and timer messages: the
 // wheel in each view mode, the buttons, the press-and-hold actions, the tick.
+#include "input/main_window.h"
 #include "display/skin.h"
 #include "platform/device.h"
+#include "platform/internal.h"
 #include "tests/main_window_fixture.h"
 
 namespace {
@@ -199,6 +201,16 @@ TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted)
     EXPECT_EQ(app.penDownPoint.x, press.x) << "the scan took its pen-up";
     EXPECT_EQ(app.holdCountdown, 0);
   }
+}
+
+TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
+  Down(Middle(app.forwardRect));
+  plat::RunOnUiThread([] { PostQuitMessage(3); });  // taken in by the scan's look for the pen-up
+  SendMessageW(app.mainWindow, WM_TIMER, kTimerId, 0);
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_QUIT);
+  EXPECT_EQ(msg.wParam, 3u);
 }
 
 // The pen up comes to the main window wherever it is lifted, so a press on

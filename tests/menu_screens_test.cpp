@@ -130,11 +130,12 @@ TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
     const char16_t* folder;
     bool offered;
   } cases[] = {
-      {u"\\Albums\\Blue\\", true}, {u"\\Albums\\Gone\\", false}, {u"\\", false}, {u"", false}};
+      {u"\\Albums\\Blue\\", true}, {u"\\Albums\\Gone\\", false}, {u"\\", false},   {u"", false},
+      {u"\\Albums\\Bl*\\", false}, {u"\\Albums\\Blu?\\", false}, {u"\\*\\", false}};
   for (const Case& c : cases) {
     StringCchCopyW(app.lastPlayedFolder, kPathChars, c.folder);
     ShowMainMenu(Pane(kMenuListId), u"Browse");
-    EXPECT_EQ(Row(1) == u"Last Played\t>", c.offered) << std::string(c.folder, c.folder + 1);
+    EXPECT_EQ(Row(1) == u"Last Played\t>", c.offered) << plat::ToUtf8(c.folder);
     EXPECT_EQ(RowCount(), c.offered ? 6 : 5);
   }
 }

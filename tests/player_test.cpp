@@ -104,7 +104,12 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
   std::string blocked = root_ + "/not-a-folder";
   WriteText(blocked, "a file where the settings folder should be");
   setenv("XDG_CONFIG_HOME", (blocked + "/sub").c_str(), 1);
+  testing::internal::CaptureStderr();
   EXPECT_EQ(RunWith([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); }), 0);
+  RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Vesk: the settings could not be written to " + blocked +
+                "/sub/vesk/settings.reg: it cannot be read\n");
   EXPECT_EQ(app.volume, 50) << "defaults, since nothing could be read";
 }
 

@@ -179,25 +179,35 @@ TEST_F(SettingsStore, ReadsHandWrittenFilesAndSkipsOnlyTheDamagedLines) {
   EXPECT_EQ(Get(u"Volume")->second, (Bytes{7, 0, 0, 0})) << "the last one wins, as on import";
 }
 
-TEST_F(SettingsStore, AFailedWriteReportsAnErrorAndKeepsTheOldFile) {
+// A failed write keeps the old file, is said once on stderr, and its values
+// wait for the next flush.
+TEST_F(SettingsStore, AFailedWriteKeepsTheOldFileAndItsValuesForTheNextFlush) {
   ASSERT_EQ(Set(u"Old", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
   std::string before = StoreText();
-  // A file-size limit makes the write fail, even for root.
+  // A file-size limit makes the write fail, even for root; the report fits.
   rlimit old;
   getrlimit(RLIMIT_FSIZE, &old);
   rlimit tiny = old;
-  tiny.rlim_cur = before.size();
+  tiny.rlim_cur = before.size() + 1000;
   sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &tiny);
-  EXPECT_EQ(Set(u"New", REG_BINARY, Bytes(100, 0xab)), ERROR_SUCCESS) << "kept until the flush";
+  EXPECT_EQ(Set(u"New", REG_BINARY, Bytes(1000, 0xab)), ERROR_SUCCESS) << "kept until the flush";
+  testing::internal::CaptureStderr();
   LONG rc = RegFlushKey(HKEY_CURRENT_USER);
+  LONG again = RegFlushKey(HKEY_CURRENT_USER);
+  std::string said = testing::internal::GetCapturedStderr();
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_NE(rc, ERROR_SUCCESS);
-  EXPECT_EQ(StoreText(), before);
-  EXPECT_FALSE(Get(u"New"));
+  EXPECT_NE(again, ERROR_SUCCESS);
+  EXPECT_EQ(ReadText(SettingsFilePath()), before);
+  EXPECT_EQ(said, std::string("Vesk: the settings could not be written to ") + SettingsFilePath() +
+                      ": File too large\n");
   auto entries = std::filesystem::directory_iterator(root_ + "/vesk");
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no temporary file is left";
+  EXPECT_EQ(Get(u"New")->second, Bytes(1000, 0xab));
+  EXPECT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+  EXPECT_NE(ReadText(SettingsFilePath()).find("\"New\"=hex:ab,ab"), std::string::npos);
 }
 
 // The file is the user's: a link (into a dotfiles folder, say) stays a link

@@ -211,7 +211,11 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
       {"stereo_48k_vbr", 48000, 1000, true},     // the same at a variable bit rate
       {"mono_44k_vbr_noxing", 44100, 0, false},  // no header: the padding stays
       {"mono_48k_cbr_noxing", 48000, 0, false},
+      {"tagged", 44100, 1000, true},  // tags at both ends are neither heard nor timed
   };
+  std::ofstream(root_ / "Tones" / "tagged.mp3", std::ios::binary)
+      << std::string("ID3\3\0\0\0\0\0\x0FTIT2\0\0\0\x05\0\0\0Tone", 25)
+      << ReadWhole(root_ / "Tones" / "stereo_44k_cbr.mp3") << "TAG" << std::string(125, 'x');
   app.volume = 100;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

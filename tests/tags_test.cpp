@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -48,6 +52,25 @@ Bytes Tag(int major, const Bytes& frames, uint32_t size = 0) {
                uint8_t(size >> 7 & 0x7F),
                uint8_t(size & 0x7F)} +
          frames;
+}
+
+// A version 1 tag: "TAG", title, artist and album of 30 bytes each, zero
+// padded, then year, comment and genre.
+Bytes Tag1(const std::string& title, const std::string& artist, const std::string& album) {
+  Bytes tag = Text("TAG");
+  for (const std::string& field : {title, artist, album}) {
+    Bytes padded = Text(field);
+    padded.resize(30, 0);
+    tag = tag + padded;
+  }
+  return tag + Text("1999") + Bytes(30, 0) + Bytes{12};
+}
+
+// Real audio for the tags to stand around.
+Bytes Audio() {
+  std::ifstream in(std::string(VESK_SOURCE_DIR) + "/tests/data/stereo_44k_cbr.mp3",
+                   std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::u16string Field(const WCHAR* f) {
@@ -127,6 +150,18 @@ TEST_F(TrackTagsTest, FramesGiveTheirFieldsInEveryEncoding) {
        u"Unknown"},
       {"ID3 but shorter than a header", Text("ID3\x03"), u"Unknown", u"Unknown", u"Unknown"},
       {"version 1", Tag(1, Frame("TIT2", Bytes{0, 'A'})), u"Unknown", u"Unknown", u"Unknown"},
+      {"only an ID3 version 1 tag",
+       Audio() + Tag1("Caf\xE9 \x80", "Band  ", std::string("Record\0junk", 11)),
+       u"Caf\u00E9 \u20AC", u"Band", u"Record"},
+      {"version 2 wins field by field",
+       Tag(3, Frame("TIT2", Bytes{0} + Text("New")) + Frame("TALB", Bytes{0})) + Audio() +
+           Tag1("Old", "Band", "Record"),
+       u"New", u"Band", u""},
+      {"an unreadable frame gives nothing",
+       Tag(3, Frame("TIT2", Bytes{7, 'A'})) + Audio() + Tag1("Old", "", "   "), u"Old", u"Unknown",
+       u"Unknown"},
+      {"TAG inside the version 2 tag", Tag(3, Frame("COMM", Bytes{0} + Tag1("In", "The", "Tag"))),
+       u"Unknown", u"Unknown", u"Unknown"},
   };
   for (const Case& c : cases) {
     TrackTags tags = Read(c.file);
@@ -134,6 +169,36 @@ TEST_F(TrackTagsTest, FramesGiveTheirFieldsInEveryEncoding) {
     EXPECT_EQ(Field(tags.artist), c.artist) << c.what;
     EXPECT_EQ(Field(tags.album), c.album) << c.what;
   }
+}
+
+// The peak of resident memory since the last reset (Linux's VmHWM), in kB.
+long PeakKb(bool reset) {
+  if (reset) std::ofstream("/proc/self/clear_refs") << "5";
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+TEST_F(TrackTagsTest, AHugeTagIsWalkedWithoutHoldingIt) {
+  // A sparse file of 1 GB whose header claims a tag of 512 MB: a title, a
+  // picture of 500 MB, the artist after it, and a version 1 tag at the end.
+  const uint64_t kPicture = 500'000'000, kFile = uint64_t{1} << 30;
+  Bytes head = Tag(3, Frame("TIT2", Bytes{0} + Text("Huge")) + Text("APIC") +
+                          Bytes{uint8_t(kPicture >> 24), uint8_t(kPicture >> 16),
+                                uint8_t(kPicture >> 8), uint8_t(kPicture), 0, 0});
+  head[6] = head[7] = head[8] = head[9] = 0xFF;
+  Bytes after = Frame("TPE1", Bytes{0} + Text("After")), tail = Tag1("", "", "Album");
+  int fd = open((root_ / "Tones" / "huge.mp3").c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
+  ASSERT_EQ(pwrite(fd, after.data(), after.size(), head.size() + kPicture), ssize_t(after.size()));
+  ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), kFile - tail.size()), ssize_t(tail.size()));
+  close(fd);
+  long before = PeakKb(true);
+  TrackTags tags;
+  ASSERT_TRUE(ReadTrackTags(u"\\Tones\\huge.mp3", &tags));
+  EXPECT_LT(PeakKb(false) - before, 4096) << "kB more than before the read";
+  EXPECT_EQ(Field(tags.title) + Field(tags.artist) + Field(tags.album), u"HugeAfterAlbum");
 }
 
 TEST_F(TrackTagsTest, TheResultSaysWhetherATagWasWalked) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/gdi.h"
 #include "platform/text.h"
@@ -231,6 +232,17 @@ TEST_F(TextDrawing, TheOpaqueCellIsAlignedInTheRectangle) {
   EXPECT_EQ(centre.top, 20 + (40 - 15) / 2);
 }
 
+// Text redrawn in place (the play view's times) leaves nothing of the old
+// text behind only when no ink falls outside the opaque cell.
+TEST_F(TextDrawing, OpaqueTextKeepsItsInkInsideTheCell) {
+  for (std::u16string text : {u"0:04", u"-3:59", u"fj", u"Wy7", u"\u6771\u4eac"}) {
+    Clear();
+    RECT cell = DrawCell(text.c_str(), {10, 20, 200, 60}, DT_LEFT | DT_TOP);
+    EXPECT_EQ(cell.left, 10) << text.size();
+    EXPECT_EQ(cell.right, 10 + Extent(text).cx) << text.size();
+  }
+}
+
 TEST_F(TextDrawing, CentredInkIsCentred) {
   SetBkMode(dc, TRANSPARENT);
   RECT rc{0, 0, 160, 20};
@@ -349,6 +361,52 @@ TEST_F(TextDrawing, OddTextIsDrawnSafely) {
   EXPECT_EQ(DrawTextW(dc, nullptr, -1, &rc, 0), 15);
   EXPECT_EQ(DrawTextW(dc, u"x", -1, nullptr, 0), 0);
   EXPECT_EQ(DrawTextW(nullptr, u"x", -1, &rc, 0), 0);
+}
+
+// ---- Text in any script -------------------------------------------------------
+
+using TextScripts = Text;
+
+// Two characters no font has (U+0378 is unassigned): two boxes, as every
+// character Tolo lacks was drawn before fallback faces.
+constexpr const char16_t* kBoxes = u"\u0378\u0378";
+
+TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
+  SetBkMode(dc, TRANSPARENT);
+  auto draw = [&](const char16_t* text) {
+    Clear();
+    RECT rc{0, 0, 200, 15};
+    DrawTextW(dc, text, -1, &rc, 0);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 60; ++x) pixels.push_back(ScreenPixel(x, y));
+    return pixels;
+  };
+  const std::vector<COLORREF> boxes = draw(kBoxes);
+  for (const char16_t* text : {u"\u6771\u4EAC", u"\u03A9\u044F"}) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+    EXPECT_TRUE(draw(text) != boxes) << "boxes";
+    RECT ink = BoxNotOf(kWhite);
+    EXPECT_LE(ink.bottom, 15) << "the row's cell holds the glyphs";
+    EXPECT_GE(ink.bottom - ink.top, 9) << "drawn at the font's size";
+    int width = Extent(text).cx;
+    EXPECT_LE(ink.right, width + 1);
+    EXPECT_GE(ink.right, width - 3) << "the next character goes where the measure says";
+  }
+}
+
+TEST_F(TextScripts, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
+  int searches = FontFallbackSearches();
+  RECT rc{0, 0, 240, 15};
+  DrawTextW(dc,
+            u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430",
+            -1, &rc, 0);
+  EXPECT_EQ(FontFallbackSearches(), searches) << "Tolo has them all: fontconfig is not started";
+  DrawTextW(dc, u"\u6771\u4EAC\u30BF\u30EF\u30FC", -1, &rc, 0);
+  EXPECT_EQ(FontFallbackSearches(), searches + 1) << "one face has them all";
+  Extent(kBoxes);
+  DrawTextW(dc, kBoxes, -1, &rc, 0);
+  EXPECT_EQ(FontFallbackSearches(), searches + 2) << "no face has it, and that is kept";
 }
 
 TEST_F(TextDrawing, DrawingMarksTheScreenForPresenting) {

@@ -8,22 +8,25 @@ build=$(cd "${1:?usage: tools/benchmarks.sh BUILD_FOLDER}" && pwd)
 source "$(dirname "$0")/xvfb.sh"
 start_xvfb
 
-"$build/vesk_bench" --benchmark_min_time=0.2 --benchmark_filter=-Sound
+"$build/vesk_bench" --benchmark_min_time=0.2 --benchmark_filter='-Sound|StartingFontconfig'
+# Alone in a process, so that its one draw also starts fontconfig.
+"$build/vesk_bench" --benchmark_filter=StartingFontconfig
 
-# Milliseconds from exec to the first frame, median of the runs.
-first_frame_ms() {  # PROGRAM
-  local runs=() i start stamp pid
-  for i in $(seq 9); do
-    start=$(date +%s.%N)
-    VESK_REPORT_FIRST_FRAME=1 "$1" 2>"$WORK/stamp" &
-    pid=$!
-    for _ in $(seq 200); do grep -q "first frame" "$WORK/stamp" && break; sleep 0.01; done
-    stamp=$(sed -n 's/^first frame at //p' "$WORK/stamp")
-    kill -TERM "$pid"
-    wait "$pid" || true
-    runs+=("$(awk -v a="$stamp" -v b="$start" 'BEGIN {printf "%.3f", (a - b) * 1000}')")
-  done
-  printf '%s\n' "${runs[@]}" | sort -n | sed -n 5p | xargs printf '%.1f'
+# Milliseconds from exec to the first frame of one run.
+first_frame_once() {  # PROGRAM
+  local start stamp pid
+  start=$(date +%s.%N)
+  VESK_REPORT_FIRST_FRAME=1 "$1" 2>"$WORK/stamp" &
+  pid=$!
+  for _ in $(seq 200); do grep -q "first frame" "$WORK/stamp" && break; sleep 0.01; done
+  stamp=$(sed -n 's/^first frame at //p' "$WORK/stamp")
+  kill -TERM "$pid"
+  wait "$pid" || true
+  awk -v a="$stamp" -v b="$start" 'BEGIN {printf "%.3f\n", (a - b) * 1000}'
+}
+median() { sort -n | sed -n 5p | xargs printf '%.1f'; }  # of 9 lines
+first_frame_ms() {  # PROGRAM: the median of 9 runs
+  for _ in $(seq 9); do first_frame_once "$1"; done | median
 }
 bare=$(first_frame_ms "$build/bare_window")
 player=$(first_frame_ms "$build/vesk")
@@ -38,6 +41,25 @@ junk=$(first_frame_ms "$build/vesk")
 rm "$SETTINGS"
 echo "start to first frame with 1 MiB of junk settings: ${junk} ms," \
      "ratio to a clean file $(awk -v a="$junk" -v b="$player" 'BEGIN {printf "%.2f", a / b}')"
+
+# The same with a track to resume (a 20 s piece, opened paused after the
+# first frame), taking turns with a start without one so that a busy machine
+# weighs on both alike.
+mkdir -p "$WORK/config-resume/vesk" "$VESK_MUSIC_DIR/Album"
+cp "$build/demo/Vesk Demo/Morning/01 Sunrise.mp3" "$VESK_MUSIC_DIR/Album/"
+printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Mireva\Vesk]' \
+  '"LastPld"="\\Album\\"' '"LastTrk"="01 Sunrise.mp3"' '"LastPos"=dword:00002710' \
+  >"$WORK/config-resume/vesk/settings.reg"
+for _ in $(seq 9); do
+  first_frame_once "$build/vesk" >>"$WORK/without"
+  XDG_CONFIG_HOME=$WORK/config-resume first_frame_once "$build/vesk" >>"$WORK/with"
+done
+without=$(median <"$WORK/without") with=$(median <"$WORK/with")
+grep -q '"LastTrk"="01 Sunrise.mp3"' "$WORK/config-resume/vesk/settings.reg" ||
+  echo "the track to resume was lost" >&2
+rm -r "$VESK_MUSIC_DIR/Album"
+echo "start to first frame with a track to resume: ${with} ms against ${without} ms without," \
+     "ratio $(awk -v a="$with" -v b="$without" 'BEGIN {printf "%.2f", a / b}')"
 
 # Peak memory and idle wake-ups of a running player, first alone, then with
 # the media controls connected to a session bus of its own.

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
           libsdl2-dev libx11-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
+          fonts-droid-fallback
           zlib1g-dev googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
           dbus-daemon dbus-bin playerctl lame mpg123)

@@ -1,0 +1,154 @@
+// Quitting in the middle of a track and starting again, with real MP3 files
+// heard through a sink that the test pulls from: what each quit keeps, and
+// the start that opens it paused where it was.
+#include <cmath>
+
+#include "app/settings.h"
+#include "menus/menu_screens.h"
+#include "tests/music_fixture.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+class Resume : public MusicTest {
+ protected:
+  void SetUp() override {
+    MusicTest::SetUp();
+    // 1.3 s of a 440 Hz sine at half of full scale, from its first sample.
+    for (const char* name : {"Ant", "Bee", "Cat"}) {
+      std::filesystem::create_directories(Path("Box"));
+      std::filesystem::copy_file(std::string(VESK_SOURCE_DIR) + "/tests/data/join_a.mp3",
+                                 Path("Box/") + name + ".mp3");
+    }
+    EmptyFile("Box/Bad.mp3");  // no MP3: it cannot be played
+  }
+
+  // Starts afresh with these values in the settings file.
+  void StartWith(const std::string& values) {
+    Restart();  // what the last run left is written before the file is replaced
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+    WriteStore(std::string(kSignatureLine) + kVeskSection + values);
+  }
+  // A track to resume, at full volume.
+  void Keep(const std::string& folder, const std::string& file, int ms, int shuffle) {
+    char values[512];
+    std::snprintf(values, sizeof values,
+                  "\"Volume\"=dword:00000064\n\"Shuffle\"=dword:%08x\n\"LastPld\"=\"%s\"\n"
+                  "\"LastTrk\"=\"%s\"\n\"LastPos\"=dword:%08x\n",
+                  shuffle, folder.c_str(), file.c_str(), ms);
+    StartWith(values);
+  }
+  static int32_t Ordinal(const std::u16string& name) {
+    return OrdinalOf(kBox, kMp3Pattern, name + u".mp3");
+  }
+  // Hears the sine from `seconds` into the file, or silence.
+  static void ExpectToneFrom(double seconds) {
+    std::vector<float> heard = HearFrames(256);
+    for (size_t n = 0; n < 256; n += 16) {
+      double t = seconds + static_cast<double>(n) / kRate;
+      EXPECT_NEAR(heard[n * 2], 0.5 * std::sin(2 * M_PI * 440 * t), 0.03) << seconds << " " << n;
+    }
+  }
+};
+
+TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
+  struct Case {
+    const char* folder;
+    const char* file;
+    int ms;
+    int shuffle;
+    int32_t rows;                   // of the Main menu
+    int32_t pausedAt;               // -1: nothing opens
+    const char16_t* lastPlayedRow;  // selected when Last Played opens
+  } cases[] = {
+      {"\\\\Box\\\\", "Bee.mp3", 1060, 0, 7, 1060, u"Bee"},
+      {"\\\\Box\\\\", "Bee.mp3", 1060, 1, 7, 1060, u"Bee"},
+      {"\\\\Box\\\\", "Bee.mp3", 5000, 0, 7, 0, u"Bee"},  // past its end
+      {"\\\\Box\\\\", "Gone.mp3", 1060, 0, 6, -1, u"Ant"},
+      {"\\\\Box\\\\", "Bad.mp3", 1060, 0, 6, -1, u"Bad"},
+      {"\\\\Gone\\\\", "Bee.mp3", 1060, 0, 5, -1, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.folder) + c.file + " shuffle " + std::to_string(c.shuffle));
+    Keep(c.folder, c.file, c.ms, c.shuffle);
+    int32_t rows = 0, paused = 0, pausedAt = -1, streamAt = -1, positionSec = -1, entry = -1,
+            pos = -1, count = -1;
+    std::u16string lastPlayedRow;
+    RunSteps({[] {},  // the first frame; then the kept track opens
+              [&] {
+                rows = RowCount();
+                int32_t row = RowOf(u"Last Played\t>");
+                if (row >= 0) {
+                  SelectMainMenuRow(List(), row);
+                  lastPlayedRow = RowText(Selected());
+                }
+                count = app.playlistCount;
+                if (!app.streamOpen) return;
+                paused = app.paused;
+                pausedAt = app.pausedAtMs;
+                streamAt = GetStreamMs();
+                positionSec = app.positionSec;
+                pos = app.playlistPos;
+                entry = app.playlist[pos];
+                TogglePause();
+                ExpectToneFrom(c.pausedAt / 1000.0);
+              }});
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(pausedAt, c.pausedAt);
+    EXPECT_EQ(lastPlayedRow, c.lastPlayedRow ? c.lastPlayedRow : u"");
+    if (c.pausedAt < 0) {
+      EXPECT_EQ(count, 0) << "no playlist is left behind";
+      continue;
+    }
+    EXPECT_EQ(paused, 1);
+    EXPECT_EQ(streamAt, c.pausedAt) << "back and Seek read the place from the stream";
+    EXPECT_EQ(positionSec, c.pausedAt / 1000) << "Now Playing shows the place";
+    EXPECT_EQ(pos, c.shuffle ? 0 : 2) << "Ant, Bad, Bee, Cat in order; Bee first shuffled";
+    EXPECT_EQ(entry, Ordinal(u"Bee"));
+  }
+}
+
+// Every quit (Sleep, holding play/pause, the window's close, SIGTERM, SIGHUP,
+// the media controls' Quit) is the quit command.
+TEST_F(Resume, TheQuitKeepsTheOpenTrackAndThePlaceHeardButNotAnEndedPlaylist) {
+  struct Case {
+    const char16_t* started;
+    int heardMs;  // then paused, or not, for 300 ms more
+    bool pause;
+    const char16_t* kept;
+    int ms;
+  } cases[] = {
+      {u"Bee", 700, false, u"\\Box\\Bee.mp3", 1000},
+      {u"Bee", 700, true, u"\\Box\\Bee.mp3", 700},
+      {u"Cat", 2000, false, u"", 0},  // the playlist's end
+  };
+  for (const Case& c : cases) {
+    StartWith("");
+    RunSteps({[&] {
+                Browse(kBox);
+                OpenBrowseRow(List(), RowOf(c.started));
+                HearFrames(kRate * c.heardMs / 1000);
+                if (c.pause) TogglePause();
+              },
+              [] {
+                HearFrames(kRate * 3 / 10);
+                SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0);
+              }});
+    Restart();
+    LoadSettings();
+    EXPECT_EQ(std::u16string(app.lastPlayedFile), c.kept) << c.heardMs << c.pause;
+    EXPECT_NEAR(app.lastPlayedMs, c.ms, 50) << c.heardMs << c.pause;
+  }
+}
+
+TEST_F(Resume, AQuitBeforeTheKeptTrackOpensKeepsIt) {
+  Keep("\\\\Box\\\\", "Bee.mp3", 1060, 0);
+  Run([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); });
+  Restart();
+  LoadSettings();
+  EXPECT_EQ(std::u16string(app.lastPlayedFile), u"\\Box\\Bee.mp3");
+  EXPECT_EQ(app.lastPlayedMs, 1060);
+}
+
+}  // namespace
