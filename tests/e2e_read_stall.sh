@@ -52,23 +52,26 @@ mark=$(size_of_heard)
 rm "$WORK/stall"
 expect "the music going on by itself after the stall" heard_since "$mark"
 
-ICON=9x9+50+12  # the status bar's play state
-icon_is() { shot "$PLAYER" "$WORK/icon-now.png" "$ICON" &&
-  [ "$(compare -metric AE "$WORK/icon-now.png" "$WORK/icon-$1.png" null: 2>&1)" = 0 ]; }
-shot "$PLAYER" "$WORK/icon-playing.png" "$ICON"
+# Whether a part of the screen shows what it showed when it was kept.
+shows_kept() {  # NAME WxH+X+Y
+  shot "$PLAYER" "$WORK/now.png" "$2" &&
+    [ "$(compare -metric AE "$WORK/now.png" "$WORK/$1.png" null: 2>&1)" = 0 ]
+}
+changed() { ! shows_kept "$@"; }
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+ICON=9x9+50+12 PLAY_VIEW=160x30+40+106  # the status bar's play state, the play view
+shot "$PLAYER" "$WORK/playing.png" "$ICON"
 stall
-WAIT_TENTHS=50  # the read stays held until the end: the window must answer at once
+export WAIT_TENTHS=50  # the read stays held until the end: the window must answer at once
 xdotool key space
-expect "paused while a read waits" eval '! icon_is playing'
-PLAY_VIEW=160x30+40+106
-shot "$PLAYER" "$WORK/play-view.png" "$PLAY_VIEW"
+expect "paused while a read waits" changed playing "$ICON"
+shot "$PLAYER" "$WORK/paused-view.png" "$PLAY_VIEW"
 xdotool key Up
-expect "the volume shown while a read waits" eval \
-  'shot "$PLAYER" "$WORK/now.png" "$PLAY_VIEW" && ! cmp -s "$WORK/now.png" "$WORK/play-view.png"'
+expect "the volume shown while a read waits" changed paused-view "$PLAY_VIEW"
 xdotool key space
-expect "playing again while a read waits" icon_is playing
+expect "playing again while a read waits" shows_kept playing "$ICON"
 kill -TERM "$pid"
-expect "the player quit while a read waits" eval '! kill -0 "$pid" 2>/dev/null'
+expect "the player quit while a read waits" ended
 test -e "$WORK/stall" || fail "the stall ended early"
 rm "$WORK/stall"
 wait "$pid" || fail "the player's exit status was $?"
