@@ -215,7 +215,7 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   };
   std::ofstream(root_ / "Tones" / "tagged.mp3", std::ios::binary)
       << std::string("ID3\3\0\0\0\0\0\x0FTIT2\0\0\0\x05\0\0\0Tone", 25)
-      << ReadWhole(root_ / "Tones" / "stereo_44k_cbr.mp3") << "TAG" << std::string(125, 'x');
+      << ReadBytes(root_ / "Tones" / "stereo_44k_cbr.mp3") << "TAG" << std::string(125, 'x');
   app.volume = 100;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
