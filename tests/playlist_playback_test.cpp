@@ -35,14 +35,11 @@ class PlaylistPlayback : public MusicTest {
   void Break(const std::string& relative) const {
     std::ofstream(Path(relative), std::ios::binary | std::ios::trunc) << Noise(20000);
   }
-  // Where the list stands after a few ticks: the entry playing, or -1 once
-  // the list has ended (back in the menu, nothing open).
-  static int32_t StandingAfterTicks(std::function<void()> start) {
+  // Where the list stands a few ticks after the start: the entry heard, or
+  // -1 once the list has ended (back in the menu, nothing open).
+  static int32_t StandingAfterTicks(const std::function<void()>& start) {
     std::vector<std::function<void()>> steps(8, [] { Hear(300); });
-    steps.front() = [&] {
-      start();
-      Hear(300);
-    };
+    steps.front() = start;
     int32_t standing = -2;
     steps.push_back([&] {
       bool ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu && !app.streamOpen;
@@ -133,60 +130,52 @@ TEST_F(PlaylistPlayback, FilesDeletedBeforeTheyOpenLeaveTheCurrentTrackPlaying) 
   EXPECT_TRUE(heardAfter);
 }
 
-// Entries that cannot be played count as played: a tick later the list goes
-// on, and a list none of whose entries plays ends once, whatever the repeat.
+// Entries that cannot be played, from the start or once their file goes
+// while they play, count as played: a tick later the list goes on as at
+// their end, and a list none of whose entries plays ends once, whatever the
+// repeat.
 TEST_F(PlaylistPlayback, EntriesThatCannotBePlayedCountAsPlayed) {
+  enum Damage { kBroken, kBrokenWhilePlaying, kDeletedWhilePlaying };
+  const std::vector<std::string> all = {"Ant", "Bee", "Cat"};
   struct Case {
     RepeatMode repeat;
-    std::vector<std::string> broken;
-    const char16_t* chosen;
+    std::vector<std::string> damaged;
+    Damage damage;
+    const char* chosen;
     int32_t standing;  // the entry playing a few ticks later; -1: the list has ended
   } cases[] = {
-      {RepeatMode::Off, {"Ant"}, u"Ant", 1},
-      {RepeatMode::All, {"Cat"}, u"Cat", 0},
-      {RepeatMode::Off, {"Ant", "Bee", "Cat"}, u"Ant", -1},
-      {RepeatMode::All, {"Ant", "Bee", "Cat"}, u"Bee", -1},
-      {RepeatMode::One, {"Ant", "Bee", "Cat"}, u"Cat", -1},
+      {RepeatMode::Off, {"Ant"}, kBroken, "Ant", 1},
+      {RepeatMode::All, {"Cat"}, kBroken, "Cat", 0},
+      {RepeatMode::Off, all, kBroken, "Ant", -1},
+      {RepeatMode::All, all, kBroken, "Bee", -1},
+      {RepeatMode::One, all, kBroken, "Cat", -1},
+      {RepeatMode::Off, {"Ant"}, kBrokenWhilePlaying, "Ant", 1},
+      {RepeatMode::Off, {"Cat"}, kDeletedWhilePlaying, "Cat", -1},  // the folder's last file
   };
   for (const Case& c : cases) {
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
-    for (const char* f : {"Ant", "Bee", "Cat"}) Song(std::string("Box/") + f + ".mp3");
-    for (const std::string& f : c.broken) Break("Box/" + f + ".mp3");
+    for (const std::string& f : all) Song("Box/" + f + ".mp3");
+    auto damage = [&] {
+      for (const std::string& f : c.damaged) {
+        if (c.damage == kDeletedWhilePlaying) {
+          std::filesystem::remove(Path("Box/" + f + ".mp3"));
+        } else {
+          Break("Box/" + f + ".mp3");
+        }
+      }
+    };
+    if (c.damage == kBroken) damage();
     EXPECT_EQ(StandingAfterTicks([&] {
                 app.repeatMode = c.repeat;
-                Start(c.chosen);
-              }),
-              c.standing)
-        << static_cast<int>(c.repeat) << " " << c.broken.size();
-  }
-}
-
-// A track whose file is deleted or broken while it plays has ended there:
-// the list goes on as at its end (Cat, the last file, ends it).
-TEST_F(PlaylistPlayback, ATrackWhoseFileGoesWhileItPlaysEndsThere) {
-  struct Case {
-    const char* file;
-    bool deleted;
-    int32_t standing;
-  } cases[] = {{"Cat", true, -1}, {"Ant", false, 1}};
-  for (const Case& c : cases) {
-    Restart();
-    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
-    std::string relative = std::string("Box/") + c.file + ".mp3";
-    Song(relative);
-    EXPECT_EQ(StandingAfterTicks([&] {
-                Start(plat::FromUtf8(c.file));
+                Start(plat::FromUtf8(c.chosen));
+                if (c.damage == kBroken) return;
                 Hear(300);
-                if (c.deleted) {
-                  std::filesystem::remove(Path(relative));
-                } else {
-                  Break(relative);
-                }
+                damage();
                 Hear(3000);  // the decoder reads on
               }),
               c.standing)
-        << c.file;
+        << static_cast<int>(c.repeat) << " " << c.chosen << " " << c.damage;
   }
 }
 

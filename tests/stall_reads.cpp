@@ -1,7 +1,8 @@
 // Preloaded into the player by end-to-end tests (LD_PRELOAD): while the file
-// named by $VESK_STALL_FLAG exists, reads of any file whose path contains
-// $VESK_STALL_PATH wait, as reads from a USB disk spinning up or a stalled
-// network folder do. The first read that waits makes "$VESK_STALL_FLAG.stalled".
+// named by $VESK_STALL_FLAG exists, positional reads (how the player reads
+// music) of any file whose path contains $VESK_STALL_PATH wait, as reads from
+// a USB disk spinning up or a stalled network folder do. The first read that
+// waits makes "$VESK_STALL_FLAG.stalled".
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,12 +42,6 @@ Function Next(const char* name) {
 }  // namespace
 
 extern "C" {
-
-ssize_t read(int fd, void* into, size_t bytes) {
-  static auto next = Next<ssize_t (*)(int, void*, size_t)>("read");
-  WaitWhileFlagged(fd);
-  return next(fd, into, bytes);
-}
 
 ssize_t pread(int fd, void* into, size_t bytes, off_t at) {
   static auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
