@@ -42,7 +42,7 @@ inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
 
 // The FileOrdinal of a fixture in "\Tones\*.mp3".
 inline int32_t ToneOrdinal(const std::string& name) {
-  return OrdinalOf(u"\\Tones\\", kMp3Pattern, plat::FromUtf8(name) + u".mp3");
+  return OrdinalOf(u"\\Tones\\", kMusicPattern, plat::FromUtf8(name) + u".mp3");
 }
 
 // The left channel of what SDL's disk driver wrote (float stereo), with the
