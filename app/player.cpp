@@ -77,6 +77,11 @@ bool StartPlayer(HINSTANCE instance, int* exitCode) {
     *exitCode = 1;
     return false;
   }
+  // The player shows before the sound starts: the attempts to start it, and
+  // the box that reports their failure, never keep the first frame back.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE)) DispatchMessageW(&msg);
+  GdiFlush();
   InitSoundEngine(app.mainWindow);
   ReportMissingMusic();
   // The kept track opens once the first frame is shown, and so never delays it.
