@@ -69,6 +69,8 @@ struct AppState {
   int32_t pausedAtMs;
   void* stream;
   int32_t channel;
+  int32_t outputWait;   // 1: paused since no sound output could be heard; resumes when one is back
+  int32_t failedOpens;  // entries in a row that could not be played
 
   // Stylus and timer bookkeeping.
   POINT penDownPoint;

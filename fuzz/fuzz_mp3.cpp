@@ -1,5 +1,6 @@
 // libFuzzer target: opening and decoding arbitrary bytes through the sound
-// back end, heard through the test sink.
+// back end, heard through the test sink, with seeks and a pause landing while
+// the decoder works.
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -28,10 +29,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundStreamLengthMs(stream);
   PlaySoundStream(stream);
   std::vector<float> out(kPullFrames * 2);
+  const int32_t lengthMs = SoundStreamLengthMs(stream);
   for (int i = 0; i < kMaxPulls; ++i) {
-    while (!SoundDecoderIdleForTests()) std::this_thread::yield();
+    // Every eighth pull comes while the decoder may be in the middle of a step.
+    if (i % 8 != 0) {
+      while (!SoundDecoderIdleForTests()) std::this_thread::yield();
+    }
     plat::PullAudioSinkForTests(out.data(), kPullFrames);
-    if (i == kMaxPulls / 2) SetSoundStreamTimeMs(stream, SoundStreamLengthMs(stream) / 3);
+    if (i == kMaxPulls / 2) SetSoundStreamTimeMs(stream, lengthMs / 3);
+    if (i == kMaxPulls / 4 && size > 0) SetSoundStreamTimeMs(stream, lengthMs / 256 * data[0]);
+    if (i == kMaxPulls * 3 / 4) {
+      StopSoundStream(stream);
+      PlaySoundStream(stream);
+    }
   }
   SoundStreamTimeMs(stream);
   StopSoundStream(stream);

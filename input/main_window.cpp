@@ -320,6 +320,7 @@ void ReturnToNowPlaying() {
 
 void OnTimer(HWND hwnd) {
   if (HasFatalFileError()) ReopenTrack();
+  KeepPlaying();
 
   if (++app.tickCount >= kStatusRefreshTicks) {
     app.tickCount = 0;

@@ -2,10 +2,10 @@
 // click mix into it. For the platform's own .cpp files only.
 //
 // The device is opened at its own rate and channel count (float samples,
-// interleaved); whoever feeds it produces that format. It is closed again
-// when nothing has sounded for a few seconds, so that an idle player does not
-// wake for the audio thread, and reopened on demand. Without an audio device
-// everything here is silent and nothing fails loudly.
+// interleaved); whoever feeds it produces that format. While no music plays
+// it is closed again after a few quiet seconds, so that an idle player does
+// not wake for the audio thread, and every play and click opens it again.
+// Without an audio device everything here is silent and nothing fails loudly.
 #pragma once
 
 #include <cstddef>
@@ -20,11 +20,17 @@ struct AudioFormat {
 };
 
 // Opens the device now (blocking) when it is closed. False when there is no
-// device; after a failure only a call with retry set tries again, so that
-// every click does not knock on a missing device.
-bool OpenAudioOutput(bool retry = false);
+// device; after a failed open, further opens within a short back-off fail
+// at once, unless `now` is set.
+bool OpenAudioOutput(bool now = false);
 // The format fixed by the first successful open; {0, 0} before.
 AudioFormat AudioOutputFormat();
+// While held (music plays), the device stays open through any silence.
+void HoldAudioOutput(bool held);
+// True while held but not heard: the device failed to open, or it went away
+// (a sound server restarting, a headset unplugged). A device that went away
+// is closed, so that the next open starts afresh.
+bool AudioOutputLost();
 
 // The music: called on the audio thread for up to `frames` frames in the
 // output format; writes the first ones and returns how many (the rest is
@@ -44,13 +50,18 @@ size_t AudioOutputDelayFrames();
 uint64_t AudioOutputMixedFrames();
 
 // Called by the message loop before it waits: closes a device that has been
-// quiet for a while.
+// quiet for a while, unless it is held.
 void CloseIdleAudioOutput();
 
-// Tests: no device; the test pulls the mixed output itself. Resets the output.
+// Tests: the device is a sink that the test pulls from, closed until opened;
+// resets the output. Pulling a closed or lost sink gives silence and takes
+// nothing from the sources, as a closed device would.
 void UseAudioSinkForTests(AudioFormat format);
 size_t PullAudioSinkForTests(float* out, size_t frames);
+bool AudioSinkOpenForTests();
 // Tests: the next `count` opens of the device fail as on a machine without one.
 void FailAudioOpensForTests(int count);
+// Tests: the sink goes away as a sound server that stops would.
+void LoseAudioSinkForTests();
 
 }  // namespace plat

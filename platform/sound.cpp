@@ -1,65 +1,73 @@
-// MP3 streams over libmpg123: one decoder thread fills a ring of output
-// frames that the sound output's thread drains.
+// Streams decoded on a thread of their own into a ring of output frames that
+// the sound output's thread drains. The file format is the decoder's business
+// (platform/stream_decoder.h); everything here serves any format.
+//
+// Threads. The user interface opens, plays, stops, moves and closes streams;
+// the audio callback pulls from the ring; the decoder thread alone uses a
+// stream's decoder and file once the stream is open. Moves and closes are
+// requests that it carries out between steps, and each step is tagged with
+// its stream's generation, which every move, stop and close bumps: audio
+// decoded before a request is never queued after it.
+//
+// Locks (platform/lock_order.h). Player::mutex, at place kStreams, guards the
+// ring's counts, the segments and the stream fields marked so. The audio
+// callback takes it under the output's mix lock. Nothing under it takes
+// another lock, reads a file or waits.
 #include "platform/sound.h"
-
-#include <fcntl.h>
-#include <mpg123.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
+#include <cassert>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/audio_output.h"
 #include "platform/internal.h"
+#include "platform/lock_order.h"
+#include "platform/stream_decoder.h"
+
+using plat::DecodeStatus;
+using plat::kDecodedChannels;
+using plat::kMaxStepFrames;
 
 namespace {
 
-constexpr int kOutputChannels = 2;
 constexpr int kChannelCount = 48;  // channel numbers cycle through these
-// Decoded ahead of the listener; the decoder refills when half of it played,
-// so it wakes once a second.
-constexpr int kRingMs = 2000;
+// Decoded ahead of the listener. The decoder refills when half of it has
+// played, so it wakes every two seconds, and a read that stalls that long
+// goes unheard.
+constexpr int kRingMs = 4000;
+// Decoded between two looks at the requests: a few milliseconds of work.
+constexpr size_t kStepFrames = 2 * kMaxStepFrames;
 // The end notice comes when this much of a stream is left to hear, so the
 // next track can be queued right behind it.
 constexpr int kEndNoticeMs = 200;
-constexpr size_t kChunkFrames = 16384;
-// Consecutive decoding errors after which a damaged file counts as ended.
-constexpr int kMaxDecodeErrors = 32;
+// Steps in a row that give no audio from a damaged file before it counts as
+// ended.
+constexpr int kMaxDamagedSteps = 32;
 constexpr int kFullVolume = 255;
-constexpr long kResyncLimitBytes = 64 * 1024;
-// mpg123 reads each frame's header and body apart; served from blocks this
-// large, the frame scan of a 10 MB file makes 160 reads instead of 50,000.
-constexpr size_t kReadBlockBytes = 64 * 1024;
 
 }  // namespace
 
 struct SoundStream {
   int id = 0;
-  mpg123_handle* decoder = nullptr;  // used under Player::decodeMutex
-  int fd = -1;
-  off_t fileSize = 0;
   int64_t lengthFrames = 0;
-  // The decoder's reading: its place in the file and the block read last.
-  off_t readPos = 0;
-  off_t blockStart = 0;
-  size_t blockBytes = 0;
-  std::vector<unsigned char> block;
+  // Used by the decoder thread alone once the stream is open; null once the
+  // stream is closed and the decoder is out of its hands.
+  std::unique_ptr<plat::StreamDecoder> decoder;
   // The rest under Player::mutex.
   int64_t startFrame = 0;      // where the present play began, or the time while stopped
   int64_t takenFrame = 0;      // the next frame the output takes
   uint64_t takenAtOutput = 0;  // the output's frame count just after the last take
   size_t queuedFrames = 0;     // in the ring
-  uint64_t generation = 0;     // bumped when queued or decoding audio becomes stale
-  int decodeErrors = 0;
+  uint64_t generation = 0;     // bumped by every move, stop and close
+  int64_t moveTo = -1;         // where the decoder is to move in the file before its next step
+  int damagedSteps = 0;
   bool playing = false;
   bool allQueued = false;
   bool failed = false;
@@ -77,17 +85,20 @@ struct Segment {
 };
 
 struct Player {
-  std::mutex decodeMutex;  // held while a stream's decoder is used; taken before mutex
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::vector<float> ring;  // interleaved stereo
+  plat::OrderedMutex mutex{plat::LockPlace::kStreams};
+  std::condition_variable_any wake;
+  // Interleaved stereo, with room for one decoding step past its end: a step
+  // that crosses the end is copied round to the start. Left unfilled, so that
+  // it takes memory only once music plays; only what was decoded is read.
+  std::unique_ptr<float[]> ring;
   size_t ringCapacity = 0;  // frames
   size_t readPos = 0;
   size_t count = 0;
   std::deque<Segment> segments;
-  std::vector<std::unique_ptr<SoundStream>> streams;  // open, or closed with a tail to play
-  SoundStream* current = nullptr;                     // the one being decoded
-  SoundStream* decoding = nullptr;                    // decoded outside the lock: kept while it is
+  // Open, or closed with a tail to play or a file the decoder has yet to close.
+  std::vector<std::unique_ptr<SoundStream>> streams;
+  SoundStream* current = nullptr;   // the one being decoded
+  SoundStream* stepping = nullptr;  // in the decoder's hands outside the lock
   int rate = 0;
   std::atomic<float> gain{1.0f};
   int gainChannel = -1;
@@ -98,30 +109,17 @@ struct Player {
   bool started = false;
   bool quitting = false;
   bool decoderWaiting = false;  // until woken
-  std::thread decoderThread;
-
-  Player() {
-    // The output must outlive the player, which detaches from it on exit.
-    plat::AudioOutputFormat();
-  }
-  ~Player() {
-    plat::SetMusicSource(nullptr, nullptr);
-    {
-      std::lock_guard lock(mutex);
-      quitting = true;
-    }
-    wake.notify_all();
-    if (decoderThread.joinable()) decoderThread.join();
-    for (auto& s : streams) {
-      if (s->decoder) mpg123_delete(s->decoder);
-      if (s->fd >= 0) close(s->fd);
-    }
-  }
 };
 
+// Never destroyed: at exit the decoder thread may still wait on a slow read,
+// and the output may still pull.
 Player& ThePlayer() {
-  static Player player;
-  return player;
+  static Player* player = new Player;
+  return *player;
+}
+
+void SetError(int code) {
+  ThePlayer().lastError = code;
 }
 
 // Caller holds mutex.
@@ -130,8 +128,16 @@ void WakeDecoder(Player& p) {
   p.wake.notify_one();
 }
 
-int64_t FramesToMs(int64_t frames, int rate) {
-  return rate ? frames * 1000 / rate : 0;
+// Caller holds mutex. The output stays open through silence while a stream
+// plays (a slow read), and may close for quiet once none does.
+void HoldOutput(const Player& p) {
+  plat::HoldAudioOutput(
+      std::any_of(p.streams.begin(), p.streams.end(), [](const auto& s) { return s->playing; }));
+}
+
+int32_t FramesToMs(int64_t frames, int rate) {
+  // A length past 24.8 days stops there rather than wrapping.
+  return rate ? static_cast<int32_t>(std::min<int64_t>(frames * 1000 / rate, INT32_MAX)) : 0;
 }
 
 // Caller holds mutex. The stream's frame the listener hears now.
@@ -144,8 +150,9 @@ int64_t HeardFrame(const SoundStream& s) {
   return std::max(s.startFrame, s.takenFrame - static_cast<int64_t>(unheard));
 }
 
-// Caller holds mutex. Drops the stream's newest frames from the ring; with
-// one stream decoded at a time that is all of them (any others play out).
+// Caller holds mutex. Drops the stream's newest frames from the ring (with
+// one stream decoded at a time that is all of them; others play out), and
+// makes what the decoder has in hand of it stale.
 void DropQueued(Player& p, SoundStream& s) {
   while (!p.segments.empty() && p.segments.back().stream == &s) {
     p.count -= p.segments.back().frames;
@@ -155,8 +162,20 @@ void DropQueued(Player& p, SoundStream& s) {
   ++s.generation;
 }
 
+// Caller holds mutex. The stream is heard from the frame on; the decoder
+// moves there in the file before its next step.
+void AskMove(Player& p, SoundStream& s, int64_t frame) {
+  DropQueued(p, s);
+  s.moveTo = frame;
+  s.startFrame = s.takenFrame = frame;
+  s.takenAtOutput = 0;
+  s.allQueued = frame >= s.lengthFrames;
+  s.noticeDue = s.noticeGiven = false;
+  s.damagedSteps = 0;
+}
+
 // Caller holds mutex. True when the stream's end notice has just fallen due.
-bool EndNoticeFallsDue(Player& p, SoundStream& s) {
+bool EndNoticeFallsDue(const Player& p, SoundStream& s) {
   if (!s.allQueued || s.noticeDue || s.noticeGiven || !s.playing || s.closed) return false;
   uint64_t left = s.queuedFrames + plat::AudioOutputDelayFrames();
   if (left * 1000 > static_cast<uint64_t>(kEndNoticeMs) * static_cast<uint64_t>(p.rate))
@@ -167,15 +186,28 @@ bool EndNoticeFallsDue(Player& p, SoundStream& s) {
 
 bool WantsDecoding(const Player& p) {
   const SoundStream* s = p.current;
-  return s && s->playing && !s->allQueued && !s->failed && p.ringCapacity - p.count >= kChunkFrames;
+  return s && s->playing && !s->allQueued && !s->failed &&
+         p.ringCapacity - p.count >= kMaxStepFrames;
 }
 
-bool HasDueNotice(const Player& p) {
-  return std::any_of(p.streams.begin(), p.streams.end(),
-                     [](const auto& s) { return s->noticeDue; });
+bool HasWork(const Player& p) {
+  return p.quitting || WantsDecoding(p) ||
+         std::any_of(p.streams.begin(), p.streams.end(),
+                     [](const auto& s) { return s->noticeDue || (s->closed && s->decoder); });
 }
 
-// Runs on the output's thread.
+// Copies at the volume, eight samples at a time where it can: at -O2 the
+// compiler vectorises loops of a known length.
+void CopyScaled(float* __restrict to, const float* __restrict from, size_t samples, float gain) {
+  constexpr size_t kBlock = 8;
+  size_t i = 0;
+  for (; i + kBlock <= samples; i += kBlock) {
+    for (size_t k = 0; k < kBlock; ++k) to[i + k] = from[i + k] * gain;
+  }
+  for (; i < samples; ++i) to[i] = from[i] * gain;
+}
+
+// Runs on the output's thread, under its mix lock.
 size_t PullMusic(float* out, size_t frames, void*) {
   Player& p = ThePlayer();
   std::lock_guard lock(p.mutex);
@@ -185,9 +217,8 @@ size_t PullMusic(float* out, size_t frames, void*) {
   while (done < frames && !p.segments.empty()) {
     Segment& seg = p.segments.front();
     size_t n = std::min({frames - done, seg.frames, p.ringCapacity - p.readPos});
-    const float* from = &p.ring[p.readPos * kOutputChannels];
-    float* to = out + done * kOutputChannels;
-    for (size_t i = 0; i < n * kOutputChannels; ++i) to[i] = from[i] * gain;
+    CopyScaled(out + done * kDecodedChannels, p.ring.get() + p.readPos * kDecodedChannels,
+               n * kDecodedChannels, gain);
     p.readPos = (p.readPos + n) % p.ringCapacity;
     p.count -= n;
     done += n;
@@ -221,145 +252,119 @@ void DeliverEndNotice(int id) {
   if (notice) notice(stream);
 }
 
-// Caller holds mutex.
-void GiveDueNotices(Player& p) {
-  for (auto& s : p.streams) {
-    if (!s->noticeDue) continue;
-    s->noticeDue = false;
-    s->noticeGiven = true;
-    int id = s->id;
-    plat::RunOnUiThread([id] { DeliverEndNotice(id); });
+using Lock = std::unique_lock<plat::OrderedMutex>;
+
+// Decoder thread, holding the lock. Moves the decoder in the file as asked,
+// with the lock released meanwhile.
+void MoveDecoder(Player& p, SoundStream& s, Lock& lock) {
+  const int64_t to = s.moveTo;
+  const uint64_t generation = s.generation;
+  s.moveTo = -1;
+  lock.unlock();
+  int64_t at = s.decoder->Seek(to);
+  lock.lock();
+  if (s.generation != generation) return;  // asked again meanwhile: that move comes next
+  if (at < 0) {
+    s.failed = true;
+    p.fileFailed = true;
+  } else {
+    s.startFrame = s.takenFrame = at;  // nothing of it was queued since the move
   }
 }
 
-// True when the file under the stream is gone or shorter than it was.
-bool FileLost(const SoundStream& s) {
-  struct stat st;
-  return fstat(s.fd, &st) != 0 || st.st_nlink == 0 || st.st_size < s.fileSize;
+// Decoder thread, holding the lock. Decodes a step straight into the free
+// part of the ring, with the lock released meanwhile: only this thread
+// writes there, and the output reads only what is counted.
+void DecodeAhead(Player& p, SoundStream& s, Lock& lock) {
+  const uint64_t generation = s.generation;
+  const size_t capacity = p.ringCapacity;
+  const size_t writePos = (p.readPos + p.count) % capacity;
+  const size_t room =
+      std::min({capacity - p.count, capacity + kMaxStepFrames - writePos, kStepFrames});
+  float* ring = p.ring.get();
+  lock.unlock();
+  plat::DecodeStep step = s.decoder->Decode(ring + writePos * kDecodedChannels, room);
+  if (writePos + step.frames > capacity) {
+    std::memcpy(ring, ring + capacity * kDecodedChannels,
+                (writePos + step.frames - capacity) * kDecodedChannels * sizeof(float));
+  }
+  lock.lock();
+  if (s.generation != generation) return;  // moved, stopped or closed meanwhile: stale
+  if (step.frames) {
+    p.count += step.frames;
+    s.queuedFrames += step.frames;
+    if (!p.segments.empty() && p.segments.back().stream == &s) {
+      p.segments.back().frames += step.frames;
+    } else {
+      p.segments.push_back(Segment{&s, step.frames});
+    }
+    assert(p.count <= p.ringCapacity);
+  }
+  s.damagedSteps = step.status == DecodeStatus::kDamaged && !step.frames ? s.damagedSteps + 1 : 0;
+  if (step.status == DecodeStatus::kFailed) {
+    s.failed = true;
+    p.fileFailed = true;
+  } else if (step.status == DecodeStatus::kEnded || s.damagedSteps > kMaxDamagedSteps) {
+    s.allQueued = true;
+    EndNoticeFallsDue(p, s);
+  }
 }
 
-struct Decoded {
-  size_t frames = 0;
-  bool ended = false;
-  bool failed = false;
-  bool error = false;
-};
-
-// Caller holds decodeMutex.
-Decoded DecodeChunk(SoundStream& s, float* buffer, size_t frames) {
-  Decoded d;
-  size_t bytes = 0;
-  int result = mpg123_read(s.decoder, buffer, frames * kOutputChannels * sizeof(float), &bytes);
-  d.frames = bytes / (kOutputChannels * sizeof(float));
-  if (result == MPG123_DONE) d.ended = true;
-  if (result == MPG123_ERR) {
-    d.error = true;
-    d.failed = mpg123_errcode(s.decoder) == MPG123_ERR_READER;
-  }
-  if (FileLost(s)) d.failed = true;
-  return d;
+// Caller holds mutex. Frees closed streams whose file is closed and whose
+// tail has played.
+void ForgetPlayedStreams(Player& p) {
+  std::erase_if(p.streams, [&](const auto& s) {
+    return s->closed && !s->decoder && s->queuedFrames == 0 && s.get() != p.stepping;
+  });
 }
 
 void DecoderLoop() {
   Player& p = ThePlayer();
-  std::unique_lock lock(p.mutex);
+  Lock lock(p.mutex);
+  std::vector<int> notices;
+  std::vector<std::unique_ptr<plat::StreamDecoder>> closing;
   for (;;) {
     p.wake.wait(lock, [&] {
-      p.decoderWaiting = !(p.quitting || HasDueNotice(p) || WantsDecoding(p));
+      p.decoderWaiting = !HasWork(p);
       return !p.decoderWaiting;
     });
     if (p.quitting) return;
-    GiveDueNotices(p);
-    if (!WantsDecoding(p)) continue;
-    SoundStream* s = p.current;
-    uint64_t generation = s->generation;
-    // Straight into the free part of the ring, up to its end: only this
-    // thread writes there, and the output reads only what is counted.
-    size_t writePos = (p.readPos + p.count) % p.ringCapacity;
-    size_t span = std::min(kChunkFrames, p.ringCapacity - writePos);
-    float* into = &p.ring[writePos * kOutputChannels];
-    p.decoding = s;
-    lock.unlock();
-    Decoded d;
-    {
-      std::lock_guard decoding(p.decodeMutex);
-      // A stream closed meanwhile has no decoder; its generation tells below.
-      if (s->decoder) d = DecodeChunk(*s, into, span);
-    }
-    lock.lock();
-    p.decoding = nullptr;
-    if (s->generation != generation || s->closed) continue;
-    if (d.frames) {
-      p.count += d.frames;
-      s->queuedFrames += d.frames;
-      if (!p.segments.empty() && p.segments.back().stream == s) {
-        p.segments.back().frames += d.frames;
-      } else {
-        p.segments.push_back(Segment{s, d.frames});
+    for (auto& s : p.streams) {
+      if (s->noticeDue) {
+        s->noticeDue = false;
+        s->noticeGiven = true;
+        notices.push_back(s->id);
       }
+      if (s->closed && s->decoder) closing.push_back(std::move(s->decoder));
     }
-    s->decodeErrors = d.error && !d.frames ? s->decodeErrors + 1 : 0;
-    if (d.failed) {
-      s->failed = true;
-      p.fileFailed = true;
-    } else if (d.ended || s->decodeErrors > kMaxDecodeErrors) {
-      s->allQueued = true;
-      EndNoticeFallsDue(p, *s);
-      GiveDueNotices(p);
+    ForgetPlayedStreams(p);
+    if (!notices.empty() || !closing.empty()) {
+      lock.unlock();
+      for (int id : notices) plat::RunOnUiThread([id] { DeliverEndNotice(id); });
+      notices.clear();
+      closing.clear();  // closes their files
+      lock.lock();
+      continue;
     }
-  }
-}
-
-// Caller holds both mutexes. Frees closed streams whose tail has played; one
-// closed while the decoder worked on it waits for the next call.
-void ForgetPlayedStreams(Player& p) {
-  std::erase_if(p.streams, [&](const auto& s) {
-    return s->closed && s->queuedFrames == 0 && s.get() != p.decoding;
-  });
-}
-
-// The decoder's reads, served from the stream's block.
-ssize_t ReadBlocked(void* handle, void* into, size_t bytes) {
-  SoundStream& s = *static_cast<SoundStream*>(handle);
-  auto* to = static_cast<unsigned char*>(into);
-  size_t done = 0;
-  while (done < bytes) {
-    off_t offset = s.readPos - s.blockStart;
-    if (offset < 0 || offset >= static_cast<off_t>(s.blockBytes)) {
-      ssize_t got = pread(s.fd, s.block.data(), s.block.size(), s.readPos);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return done ? static_cast<ssize_t>(done) : -1;
-      s.blockStart = s.readPos;
-      s.blockBytes = static_cast<size_t>(got);
-      if (got == 0) break;
-      offset = 0;
+    if (!WantsDecoding(p)) continue;
+    SoundStream& s = *p.current;
+    p.stepping = &s;
+    if (s.moveTo >= 0) {
+      MoveDecoder(p, s, lock);
+    } else {
+      DecodeAhead(p, s, lock);
     }
-    size_t n = std::min(bytes - done, s.blockBytes - static_cast<size_t>(offset));
-    std::memcpy(to + done, s.block.data() + offset, n);
-    done += n;
-    s.readPos += static_cast<off_t>(n);
+    p.stepping = nullptr;
   }
-  return static_cast<ssize_t>(done);
 }
 
-off_t SeekBlocked(void* handle, off_t offset, int whence) {
-  SoundStream& s = *static_cast<SoundStream*>(handle);
-  off_t base = whence == SEEK_CUR ? s.readPos : 0;
-  if (whence == SEEK_END) {
-    struct stat st;
-    if (fstat(s.fd, &st) != 0) return -1;
-    base = st.st_size;
-  }
-  if (base + offset < 0) {
-    errno = EINVAL;
-    return -1;
-  }
-  s.readPos = base + offset;
-  return s.readPos;
-}
-
-void SetError(int code) {
-  ThePlayer().lastError = code;
+// At exit the decoder thread must not hand notices to a message queue that
+// is gone; a read it waits on is left to the end of the process.
+void StopDecoderAtExit() {
+  Player& p = ThePlayer();
+  std::lock_guard lock(p.mutex);
+  p.quitting = true;
+  WakeDecoder(p);
 }
 
 }  // namespace
@@ -369,19 +374,27 @@ bool StartSound() {
     SetError(kSoundNoDevice);
     return false;
   }
+  // Read before the lock: the output's locks come before it.
+  const int rate = plat::AudioOutputFormat().rate;
   Player& p = ThePlayer();
   {
     std::lock_guard lock(p.mutex);
-    // The rate is the output's; it can change only while no stream exists.
-    if (p.streams.empty()) {
-      p.rate = plat::AudioOutputFormat().rate;
-      p.ringCapacity = static_cast<size_t>(p.rate) * kRingMs / 1000;
-      p.ring.assign(p.ringCapacity * kOutputChannels, 0.0f);
+    // The rate is the output's; it can change only while no stream is open
+    // and the decoder writes nothing. Tails of closed streams go unheard.
+    if (!p.stepping &&
+        std::all_of(p.streams.begin(), p.streams.end(), [](const auto& s) { return s->closed; })) {
+      for (auto& s : p.streams) s->queuedFrames = 0;
+      ForgetPlayedStreams(p);
+      p.rate = rate;
+      p.ringCapacity = std::max(static_cast<size_t>(rate) * kRingMs / 1000, 2 * kStepFrames);
+      p.ring.reset(new float[(p.ringCapacity + kMaxStepFrames) * kDecodedChannels]);
       p.readPos = p.count = 0;
+      p.segments.clear();
     }
     if (!p.started) {
       p.started = true;
-      p.decoderThread = std::thread(DecoderLoop);
+      std::thread(DecoderLoop).detach();
+      std::atexit(StopDecoderAtExit);
     }
   }
   plat::SetMusicSource(PullMusic, nullptr);
@@ -395,62 +408,27 @@ int SoundLastError() {
 
 SoundStream* OpenSoundStream(const WCHAR* path) {
   Player& p = ThePlayer();
-  if (!p.started) {
+  int rate = 0;
+  {
+    std::lock_guard lock(p.mutex);
+    rate = p.started ? p.rate : 0;
+  }
+  if (!rate) {
     SetError(kSoundNotStarted);
     return nullptr;
   }
   std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
-  if (!real) {
-    SetError(kSoundFileNotFound);
+  int error = kSoundFileNotFound;
+  auto file = real ? plat::SourceFile::Open(*real, &error) : nullptr;
+  auto decoder = file ? plat::OpenMp3Decoder(std::move(file), rate, &error) : nullptr;
+  if (!decoder) {
+    SetError(error);
     return nullptr;
   }
   auto s = std::make_unique<SoundStream>();
-  s->fd = open(real->c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  if (s->fd < 0 || fstat(s->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    SetError(s->fd < 0 && errno == ENOENT ? kSoundFileNotFound : kSoundLoadFailed);
-    if (s->fd >= 0) close(s->fd);
-    return nullptr;
-  }
-  s->fileSize = st.st_size;
-  s->decoder = mpg123_new(nullptr, nullptr);
-  if (!s->decoder) {
-    close(s->fd);
-    SetError(kSoundNoMemory);
-    return nullptr;
-  }
-  mpg123_param(s->decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
-  // Damage inside a file is skipped up to this far to the next frame.
-  mpg123_param(s->decoder, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0);
-  // Other rates reach the output's through libmpg123's own NtoM resampling
-  // inside the synthesis: about twice the CPU of decoding alone, where a
-  // windowed-sinc resampler after it costs some eight times.
-  mpg123_format_none(s->decoder);
-  mpg123_format(s->decoder, p.rate, MPG123_STEREO, MPG123_ENC_FLOAT_32);
-  long rate = 0;
-  int channels = 0, encoding = 0;
-  s->block.resize(kReadBlockBytes);
-  mpg123_replace_reader_handle(s->decoder, ReadBlocked, SeekBlocked, nullptr);
-  bool opened = mpg123_open_handle(s->decoder, s.get()) == MPG123_OK &&
-                mpg123_getformat(s->decoder, &rate, &channels, &encoding) == MPG123_OK;
-  if (opened) {
-    // The length is exact from the encoder's Xing/Info header; otherwise
-    // every frame is counted, never guessed from the first frame's bit rate.
-    long padding = -1;
-    mpg123_getstate(s->decoder, MPG123_ENC_PADDING, &padding, nullptr);
-    if (padding < 0) opened = mpg123_scan(s->decoder) == MPG123_OK;
-  }
-  off_t length = opened ? mpg123_length(s->decoder) : -1;
-  if (length < 0 || mpg123_seek(s->decoder, 0, SEEK_SET) < 0) {
-    mpg123_delete(s->decoder);
-    close(s->fd);
-    SetError(kSoundUnknownFormat);
-    return nullptr;
-  }
-  s->lengthFrames = length;
-  std::lock_guard decoding(p.decodeMutex);
+  s->lengthFrames = decoder->LengthFrames();
+  s->decoder = std::move(decoder);
   std::lock_guard lock(p.mutex);
-  ForgetPlayedStreams(p);
   s->id = p.nextId++;
   p.streams.push_back(std::move(s));
   p.fileFailed = false;
@@ -469,7 +447,11 @@ int PlaySoundStream(SoundStream* stream) {
     SetError(kSoundBadArgument);
     return -1;
   }
-  plat::OpenAudioOutput();  // after a quiet spell the device was closed
+  // Closed after a quiet spell, or gone: nothing would be heard without it.
+  if (!plat::OpenAudioOutput()) {
+    SetError(kSoundPlayFailed);
+    return -1;
+  }
   Player& p = ThePlayer();
   std::lock_guard lock(p.mutex);
   if (!stream->playing) {
@@ -479,59 +461,47 @@ int PlaySoundStream(SoundStream* stream) {
   p.current = stream;
   p.gainChannel = p.nextChannel;
   p.nextChannel = (p.nextChannel + 1) % kChannelCount;
+  HoldOutput(p);
   WakeDecoder(p);
   return p.gainChannel;
 }
 
-namespace {
-
-// Caller holds both mutexes. Moves the stream to the frame, dropping what
-// was queued of it.
-void MoveTo(Player& p, SoundStream& s, int64_t frame) {
-  DropQueued(p, s);
-  off_t at = s.decoder ? mpg123_seek(s.decoder, frame, SEEK_SET) : -1;
-  if (at >= 0) frame = at;
-  s.startFrame = s.takenFrame = frame;
-  s.takenAtOutput = 0;
-  s.allQueued = frame >= s.lengthFrames;
-  s.noticeDue = s.noticeGiven = false;
-  s.decodeErrors = 0;
-}
-
-}  // namespace
-
 void StopSoundStream(SoundStream* stream) {
   if (!stream) return;
   Player& p = ThePlayer();
-  std::lock_guard decoding(p.decodeMutex);
   std::lock_guard lock(p.mutex);
   if (!stream->playing) return;
   // Past its end notice the stream's tail plays out, so the next track
   // follows without a gap.
-  if (!stream->noticeGiven) MoveTo(p, *stream, HeardFrame(*stream));
+  if (!stream->noticeGiven) AskMove(p, *stream, HeardFrame(*stream));
   stream->playing = false;
   if (p.current == stream) p.current = nullptr;
+  HoldOutput(p);
 }
 
 void CloseSoundStream(SoundStream* stream) {
   if (!stream) return;
   Player& p = ThePlayer();
-  std::lock_guard decoding(p.decodeMutex);
+  std::unique_ptr<plat::StreamDecoder> decoder;  // closes the file when it goes, outside the lock
   std::lock_guard lock(p.mutex);
   if (!stream->noticeGiven) DropQueued(p, *stream);
+  ++stream->generation;
   stream->closed = true;
   stream->playing = false;
   if (p.current == stream) p.current = nullptr;
-  mpg123_delete(stream->decoder);
-  stream->decoder = nullptr;
-  close(stream->fd);
-  stream->fd = -1;
+  HoldOutput(p);
+  // A decoder in the middle of a step closes the file after it.
+  if (p.stepping == stream) {
+    WakeDecoder(p);
+  } else {
+    decoder = std::move(stream->decoder);
+  }
   ForgetPlayedStreams(p);
 }
 
 int32_t SoundStreamLengthMs(SoundStream* stream) {
   if (!stream) return 0;
-  return static_cast<int32_t>(FramesToMs(stream->lengthFrames, ThePlayer().rate));
+  return FramesToMs(stream->lengthFrames, ThePlayer().rate);
 }
 
 int32_t SoundStreamTimeMs(SoundStream* stream) {
@@ -539,17 +509,14 @@ int32_t SoundStreamTimeMs(SoundStream* stream) {
   Player& p = ThePlayer();
   std::lock_guard lock(p.mutex);
   // A damaged file can decode a little longer than its frames counted.
-  return static_cast<int32_t>(
-      FramesToMs(std::min(HeardFrame(*stream), stream->lengthFrames), p.rate));
+  return FramesToMs(std::min(HeardFrame(*stream), stream->lengthFrames), p.rate);
 }
 
 void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms) {
   if (!stream) return;
   Player& p = ThePlayer();
-  int64_t frame = std::clamp<int64_t>(int64_t{ms} * p.rate / 1000, 0, stream->lengthFrames);
-  std::lock_guard decoding(p.decodeMutex);
   std::lock_guard lock(p.mutex);
-  MoveTo(p, *stream, frame);
+  AskMove(p, *stream, std::clamp<int64_t>(int64_t{ms} * p.rate / 1000, 0, stream->lengthFrames));
   stream->failed = false;
   WakeDecoder(p);
 }
@@ -563,6 +530,14 @@ void SetSoundChannelVolume(int channel, int volume) {
 
 bool SoundFileFailed() {
   return ThePlayer().fileFailed;
+}
+
+bool SoundOutputLost() {
+  return plat::AudioOutputLost();
+}
+
+bool SoundOutputAvailable() {
+  return plat::OpenAudioOutput();
 }
 
 bool SoundDecoderIdleForTests() {

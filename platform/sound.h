@@ -15,6 +15,7 @@ enum SoundError : int {
   kSoundOk = 0,
   kSoundNotStarted = 2,
   kSoundNoDevice = 3,
+  kSoundPlayFailed = 5,
   kSoundFileNotFound = 9,
   kSoundUnknownFormat = 10,
   kSoundLoadFailed = 11,
@@ -34,7 +35,9 @@ int SoundLastError();
 // time 0, not playing. Null when it cannot (see SoundLastError).
 SoundStream* OpenSoundStream(const WCHAR* path);
 void SetSoundEndNotice(SoundStream* stream, SoundEndNotice notice);
-// Starts playing at the stream's time; returns the channel it plays on.
+// Starts playing at the stream's time; returns the channel it plays on, or
+// -1 (the error 5) when no sound output can be opened: the stream then stays
+// stopped.
 int PlaySoundStream(SoundStream* stream);
 // Stops at once, keeping the time heard; a stream that has given its end
 // notice lets its queued tail play out instead.
@@ -51,6 +54,12 @@ void SetSoundChannelVolume(int channel, int volume);
 // True once the file of a stream can no longer be read (deleted, cut short,
 // unreadable); cleared by the next successful open.
 bool SoundFileFailed();
+// True while a stream plays but nothing can be heard: the sound output went
+// away (a sound server restarting, a headset unplugged).
+bool SoundOutputLost();
+// Opens the sound output if it can, trying at most twice a second; true
+// when it is open.
+bool SoundOutputAvailable();
 
 // Tests: true when the decoder has nothing left to do for now.
 bool SoundDecoderIdleForTests();

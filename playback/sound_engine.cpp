@@ -71,6 +71,15 @@ bool OpenStreamOf(const WCHAR* path) {
   return true;
 }
 
+// Plays the stream. Without a sound output to hear it on, it stays paused
+// where it stands until KeepPlaying finds the output back.
+void PlayStream() {
+  app.channel = PlaySoundStream(Stream());
+  app.outputWait = app.channel < 0;
+  app.paused = app.outputWait;
+  if (app.paused) app.pausedAtMs = GetStreamMs();
+}
+
 // Closing on the way to another stream: the report waits for the new one.
 void StopAndClose() {
   if (!app.streamOpen || !app.stream) return;
@@ -134,8 +143,7 @@ bool OpenTrack(int32_t ordinal, int32_t openPaused) {
     if (openPaused) {
       app.paused = 1;
     } else {
-      app.paused = 0;
-      app.channel = PlaySoundStream(Stream());
+      PlayStream();
     }
     ApplyVolume(app.volume);
   }
@@ -152,7 +160,7 @@ void ReopenTrack() {
   if (OpenStreamOf(path)) {
     if (!app.paused) {
       SetSoundStreamTimeMs(Stream(), app.positionSec * kMsPerSecond);
-      app.channel = PlaySoundStream(Stream());
+      PlayStream();
     }
     ApplyVolume(app.volume);
   }
@@ -163,9 +171,8 @@ void TogglePause() {
   if (!app.streamOpen) return;
   if (app.paused) {
     SetSoundStreamTimeMs(Stream(), app.pausedAtMs);
-    app.channel = PlaySoundStream(Stream());
+    PlayStream();
     ApplyVolume(app.volume);
-    app.paused = 0;
   } else {
     app.pausedAtMs = SoundStreamTimeMs(Stream());
     StopSoundStream(Stream());
@@ -201,4 +208,27 @@ void SeekStreamMs(int32_t ms) {
 
 bool HasFatalFileError() {
   return SoundFileFailed();
+}
+
+void KeepPlaying() {
+  if (!app.streamOpen || !app.paused) app.outputWait = 0;
+  if (app.streamOpen && !app.paused && SoundOutputLost()) {
+    TogglePause();  // shown paused at once, where it was heard last
+    app.outputWait = 1;
+  } else if (app.outputWait && SoundOutputAvailable()) {
+    TogglePause();
+  }
+  if (app.playlistCount < 1) return;
+  if (app.streamOpen && !HasFatalFileError()) {
+    app.failedOpens = 0;
+    return;
+  }
+  // The entry could not be opened, or its file is gone for good. With repeat
+  // One it would only fail again.
+  if (++app.failedOpens >= app.playlistCount || app.repeatMode == RepeatMode::One) {
+    app.failedOpens = 0;
+    EndPlaylist();
+    return;
+  }
+  NextTrack();
 }

@@ -21,5 +21,9 @@ constexpr int32_t kMsPerSecond = 1000;
 int32_t GetStreamLengthMs();
 void SeekStreamMs(int32_t ms);
 bool HasFatalFileError();
+// Every timer tick, after the fatal-error check: an entry that cannot be
+// played counts as played (the list goes on, and ends once when none plays),
+// and music paused for want of a sound output resumes once one is back.
+void KeepPlaying();
 // The text of a back-end error code; "Unknown error" for codes it lacks.
 const char* SoundErrorText(int code);

@@ -1,7 +1,10 @@
 // Moving through a playlist of real MP3 files while they are heard through a
 // sink that the test pulls from: previous near the start, next while paused,
-// repeat One at the natural end, and files that vanish before they open.
+// repeat One at the natural end, files that vanish before they open or while
+// they play, and files that cannot be played at all.
 #include <algorithm>
+#include <fstream>
+#include <random>
 
 #include "playback/playlist.h"
 #include "tests/music_fixture.h"
@@ -27,6 +30,23 @@ class PlaylistPlayback : public MusicTest {
   static bool Hear(int ms) {
     std::vector<float> out = HearFrames(static_cast<size_t>(ms) * kRate / 1000);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
+  }
+  // Bytes that are no MP3 over the file, as a broken copy leaves it.
+  void Break(const std::string& relative) const {
+    std::ofstream(Path(relative), std::ios::binary | std::ios::trunc) << Noise(20000);
+  }
+  // Where the list stands a few ticks after the start: the entry heard, or
+  // -1 once the list has ended (back in the menu, nothing open).
+  static int32_t StandingAfterTicks(const std::function<void()>& start) {
+    std::vector<std::function<void()>> steps(8, [] { Hear(300); });
+    steps.front() = start;
+    int32_t standing = -2;
+    steps.push_back([&] {
+      bool ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu && !app.streamOpen;
+      standing = ended ? -1 : Hear(300) ? app.playlistPos : -2;
+    });
+    RunSteps(steps);
+    return standing;
   }
 };
 
@@ -108,6 +128,84 @@ TEST_F(PlaylistPlayback, FilesDeletedBeforeTheyOpenLeaveTheCurrentTrackPlaying) 
   });
   EXPECT_EQ(app.playlistPos, 2);
   EXPECT_TRUE(heardAfter);
+}
+
+// Entries that cannot be played, from the start or once their file goes
+// while they play, count as played: a tick later the list goes on as at
+// their end, and a list none of whose entries plays ends once, whatever the
+// repeat.
+TEST_F(PlaylistPlayback, EntriesThatCannotBePlayedCountAsPlayed) {
+  enum Damage { kBroken, kBrokenWhilePlaying, kDeletedWhilePlaying };
+  const std::vector<std::string> all = {"Ant", "Bee", "Cat"};
+  struct Case {
+    RepeatMode repeat;
+    std::vector<std::string> damaged;
+    Damage damage;
+    const char* chosen;
+    int32_t standing;  // the entry playing a few ticks later; -1: the list has ended
+  } cases[] = {
+      {RepeatMode::Off, {"Ant"}, kBroken, "Ant", 1},
+      {RepeatMode::All, {"Cat"}, kBroken, "Cat", 0},
+      {RepeatMode::Off, all, kBroken, "Ant", -1},
+      {RepeatMode::All, all, kBroken, "Bee", -1},
+      {RepeatMode::One, all, kBroken, "Cat", -1},
+      {RepeatMode::Off, {"Ant"}, kBrokenWhilePlaying, "Ant", 1},
+      {RepeatMode::Off, {"Cat"}, kDeletedWhilePlaying, "Cat", -1},  // the folder's last file
+  };
+  for (const Case& c : cases) {
+    Restart();
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+    for (const std::string& f : all) Song("Box/" + f + ".mp3");
+    auto damage = [&] {
+      for (const std::string& f : c.damaged) {
+        if (c.damage == kDeletedWhilePlaying) {
+          std::filesystem::remove(Path("Box/" + f + ".mp3"));
+        } else {
+          Break("Box/" + f + ".mp3");
+        }
+      }
+    };
+    if (c.damage == kBroken) damage();
+    EXPECT_EQ(StandingAfterTicks([&] {
+                app.repeatMode = c.repeat;
+                Start(plat::FromUtf8(c.chosen));
+                if (c.damage == kBroken) return;
+                Hear(300);
+                damage();
+                Hear(3000);  // the decoder reads on
+              }),
+              c.standing)
+        << static_cast<int>(c.repeat) << " " << c.chosen << " " << c.damage;
+  }
+}
+
+// A folder of hostile files plays through to its end: random bytes, text,
+// an empty file, a header that claims 2^32-1 frames, and a piece cut short at
+// random points each play what they hold or count as played.
+TEST_F(PlaylistPlayback, AFolderOfHostileFilesPlaysThroughToItsEnd) {
+  std::ofstream(Path("Hostile/noise.mp3"), std::ios::binary) << Noise(30000);
+  std::ofstream(Path("Hostile/text.mp3")) << std::string(5000, 'a');
+  EmptyFile("Hostile/empty.mp3");
+  std::ofstream(Path("Hostile/claims.mp3"), std::ios::binary)
+      << WithClaimedFrames(ReadBytes(VESK_SOURCE_DIR "/tests/data/stereo_44k_cbr.mp3"), 0xFFFFFFFF);
+  const std::string piece = ReadBytes(Path("Box/Ant.mp3"));
+  std::mt19937 random(13);
+  for (int i = 0; i < 6; ++i) {
+    std::ofstream(Path("Hostile/cut" + std::to_string(i) + ".mp3"), std::ios::binary)
+        << piece.substr(0, random() % piece.size());
+  }
+  std::vector<std::function<void()>> steps(600, [] {
+    if (app.playlistCount) Hear(250);
+  });
+  steps.front() = [] {
+    app.repeatMode = RepeatMode::Off;
+    Browse(u"\\Hostile\\");
+    OpenBrowseRow(List(), 0);
+  };
+  bool ended = false;
+  steps.push_back([&] { ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu; });
+  RunSteps(steps);
+  EXPECT_TRUE(ended);
 }
 
 }  // namespace

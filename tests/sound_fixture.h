@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +57,25 @@ inline std::vector<float> HeardLeft(const std::string& file) {
   left.erase(left.begin(),
              std::find_if(left.begin(), left.end(), [](float s) { return s != 0.0f; }));
   return left;
+}
+
+// Bytes that are no MP3 (nor anything else).
+inline std::string Noise(size_t bytes) {
+  std::string noise(bytes, 0);
+  for (size_t i = 0; i < bytes; ++i) noise[i] = static_cast<char>(i * 7919 % 251);
+  return noise;
+}
+
+inline std::string ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The MP3 with the frame count of its Xing/Info header replaced.
+inline std::string WithClaimedFrames(std::string mp3, uint32_t frames) {
+  const size_t count = mp3.find("Info") + 8;  // big-endian, after the tag and its flags
+  for (int i = 0; i < 4; ++i) mp3[count + i] = static_cast<char>(frames >> (24 - 8 * i));
+  return mp3;
 }
 
 // Waits, for real, until the condition holds (generous for a loaded machine).

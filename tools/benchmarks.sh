@@ -101,14 +101,18 @@ bus=$(head -n 1 "$WORK/bus")
 idle " with the session bus" DBUS_SESSION_BUS_ADDRESS="$bus"
 
 # Sound: a 10 MB MP3 of 128 kbit/s without a Xing header (the test tone
-# over and over, decoded and encoded again with lame -t) and a 30 s one.
+# over and over, decoded and encoded again with lame -t), and a minute of it
+# at 48 kHz (a usual device's rate) and at 44.1 kHz.
 music=$WORK/music
 mkdir -p "$music"
 tone=$(dirname "$0")/../tests/data/mono_48k_cbr_noxing.mp3
 for _ in $(seq 620); do cat "$tone"; done >"$WORK/long.mp3"
 mpg123 -q -r 44100 --stereo -w "$WORK/long.wav" "$WORK/long.mp3"
 lame --quiet -b 128 -t "$WORK/long.wav" "$music/big.mp3"
-for _ in $(seq 28); do cat "$tone"; done >"$music/thirty.mp3"
+for rate in 48000 44100; do
+  mpg123 -q -r "$rate" --stereo -n 2500 -w "$WORK/minute.wav" "$WORK/long.mp3"
+  lame --quiet -b 128 "$WORK/minute.wav" "$music/minute-$rate.mp3"
+done
 VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound | tee "$WORK/sound.txt"
 # Decoding throughput against mpg123 -t decoding the same file to the same
 # output: floats at the file's own rate, and at 48 kHz (a usual device) by
@@ -129,27 +133,82 @@ decode_against_mpg123() {  # RATE [MPG123 OPTIONS...]
 decode_against_mpg123 44100
 decode_against_mpg123 48000 -r 48000 --resample NtoM
 
-# CPU and wake-ups of the whole player playing 30 s through the disk driver,
-# and the CPU of ffplay playing the same file through the same driver.
-play_cpu_ms() {  # PROGRAM...: CPU milliseconds of the whole run
-  VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
+# The same decoding counted in instructions by callgrind, which a busy machine
+# does not sway: mpg123 -t whole, against the back end's decoder thread and
+# the thread that pulls its output (the benchmark's own start-up left out).
+valgrind --tool=callgrind --callgrind-out-file="$WORK/cg.mpg123" \
+  mpg123 -q -t -e f32 "$music/big.mp3" 2>/dev/null
+VESK_BENCH_MP3=$music/big.mp3 valgrind --tool=callgrind --separate-threads=yes \
+  --callgrind-out-file="$WORK/cg.vesk" "$build/vesk_bench" \
+  --benchmark_filter='DecodeWholeFile/44100' >/dev/null 2>&1
+instructions() {  # CALLGRIND_FILE: millions of instructions
+  awk '/^summary:/ {printf "%.0f", $2 / 1e6}' "$1"
+}
+reference=$(instructions "$WORK/cg.mpg123")
+decoder=$(instructions "$WORK/cg.vesk-02")
+puller=$(callgrind_annotate --inclusive=yes "$WORK/cg.vesk-01" |
+  awk '/PullAudioSinkForTests/ && !seen++ {gsub(",", "", $1); printf "%.0f", $1 / 1e6}')
+echo "decoding in instructions: mpg123 -t ${reference} million, the back end's decoder thread" \
+     "${decoder} million (ratio $(awk -v a="$reference" -v b="$decoder" 'BEGIN {printf "%.2f", a / b}')), with the" \
+     "pull to the output ${puller} million more (ratio" \
+     "$(awk -v a="$reference" -v b="$((decoder + puller))" 'BEGIN {printf "%.2f", a / b}'))"
+
+# CPU of the whole player playing a minute (a real window), against mpg123
+# and ffplay playing the same file, all in real time to the null sink of a
+# PulseAudio server of this run's own: the one output they can all play to.
+pulse=$WORK/pulse
+mkdir -m 700 "$pulse"
+HOME=$pulse XDG_RUNTIME_DIR=$pulse pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+  --load="module-null-sink sink_name=null" --load=module-native-protocol-unix >/dev/null 2>&1 &
+export PULSE_SERVER=unix:$pulse/pulse/native
+wait_until pactl info >/dev/null 2>&1
+cpu_ms() {  # PROGRAM...: CPU milliseconds of the whole run
+  VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=pulseaudio \
     /usr/bin/time -o "$WORK/cpu" -f "%U %S" "$@" >/dev/null 2>&1
   awk '{printf "%d", ($1 + $2) * 1000}' "$WORK/cpu"
 }
-player_cpu=$(play_cpu_ms "$build/tool_play_track" thirty.mp3)
-ffplay_cpu=$(play_cpu_ms ffplay -nodisp -autoexit -loglevel quiet "$music/thirty.mp3")
-echo "playing 30 s: player ${player_cpu} ms of CPU, ffplay ${ffplay_cpu} ms," \
-     "ratio $(awk -v a="$player_cpu" -v b="$ffplay_cpu" 'BEGIN {printf "%.2f", a / b}')"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+for rate in 48000 44100; do
+  file=$music/minute-$rate.mp3
+  player=$(cpu_ms "$build/tool_play_track" "minute-$rate.mp3")
+  mpg123=$(cpu_ms mpg123 -q -o pulse "$file")
+  ffplay=$(cpu_ms ffplay -nodisp -autoexit -loglevel quiet "$file")
+  echo "playing a minute at $rate Hz: player ${player} ms of CPU, mpg123 ${mpg123} ms" \
+       "(ratio $(ratio "$player" "$mpg123")), ffplay ${ffplay} ms (ratio $(ratio "$player" "$ffplay"))"
+done
+
+# Wake-ups of the player while it plays, each thread apart, through SDL's
+# disk driver (which keeps time as a device does) and through PulseAudio.
+# The keys queue up Browse, the folder, its file.
+mkdir -p "$WORK/wake/Minute"
+cp "$music/minute-48000.mp3" "$WORK/wake/Minute/"
+for driver in disk pulseaudio; do
+  VESK_MUSIC_DIR=$WORK/wake SDL_AUDIODRIVER=$driver SDL_DISKAUDIOFILE=$WORK/out.raw "$build/vesk" &
+  pid=$!
+  win=$(wait_for_window "$pid")
+  xdotool key --window "$win" Return Return Return
+  sleep 3
+  switches "$WORK/s0"
+  sleep 20
+  switches "$WORK/s1"
+  busiest=$(awk 'NR == FNR {was[$1] = $2; next} $2 - was[$1] > 20 {print $1, ($2 - was[$1]) / 20}' \
+    "$WORK/s0" "$WORK/s1" | while read -r task rate; do
+    printf '%s %.1f, ' "$(cat "/proc/$pid/task/$task/comm")" "$rate"; done)
+  echo "playing for 20 s through $driver: $(( $(woken "$WORK/s0" "$WORK/s1") / 20 )) wake-ups" \
+       "a second (all threads; more than one a second: ${busiest%, })"
+  kill -TERM "$pid"
+  wait "$pid" || true
+done
+
+# While a read of the playing file is held for 10 s: how long pause, play,
+# seek, volume and quit take, and how soon a click and a pause are mixed.
+cp "$build/demo/Vesk Demo/Morning/01 Sunrise.mp3" "$music/sunrise.mp3"
 VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/out.raw \
-  "$build/tool_play_track" thirty.mp3 &
-pid=$!
-wait_for_window "$pid" >/dev/null
-sleep 2
-switches "$WORK/s0"
-sleep 20
-switches "$WORK/s1"
-echo "playing for 20 s: $(( $(woken "$WORK/s0" "$WORK/s1") / 20 )) wake-ups a second (all threads)"
-wait "$pid" || true
+  "$build/stall_probe" sunrise.mp3 >"$WORK/probe.txt"
+end=$(date +%s.%N)
+cat "$WORK/probe.txt"
+awk -v e="$end" '/^quit at/ {printf "quit to the end of the process: %.0f ms\n", (e - $3) * 1000}' \
+  "$WORK/probe.txt"
 
 # A folder of 70,000 files with names of a usual length: entering it, against
 # `ls -1` of the same folder in the same run, the memory the player then

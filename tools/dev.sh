@@ -12,8 +12,9 @@ PACKAGES=(cmake ninja-build g++ pkg-config
           zlib1g-dev googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
           dbus-daemon dbus-bin playerctl lame mpg123)
-# Only the benchmarks compare the player with ffplay.
-BENCH_PACKAGES=(ffmpeg)
+# Only the benchmarks compare the player with mpg123 and ffplay playing through
+# a PulseAudio server of their own, and count instructions.
+BENCH_PACKAGES=(ffmpeg pulseaudio pulseaudio-utils valgrind)
 
 install_missing() {
   local missing=() p

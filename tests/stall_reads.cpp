@@ -1,0 +1,58 @@
+// Preloaded into the player by end-to-end tests (LD_PRELOAD): while the file
+// named by $VESK_STALL_FLAG exists, positional reads (how the player reads
+// music) of any file whose path contains $VESK_STALL_PATH wait, as reads from
+// a USB disk spinning up or a stalled network folder do. The first read that
+// waits makes "$VESK_STALL_FLAG.stalled".
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+bool Watched(int fd) {
+  const char* part = std::getenv("VESK_STALL_PATH");
+  char link[64];
+  char path[4096];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = part ? readlink(link, path, sizeof path - 1) : -1;
+  if (n <= 0) return false;
+  path[n] = 0;
+  return std::strstr(path, part) != nullptr;
+}
+
+void WaitWhileFlagged(int fd) {
+  const char* flag = std::getenv("VESK_STALL_FLAG");
+  if (!flag || access(flag, F_OK) != 0 || !Watched(fd)) return;
+  close(open((std::string(flag) + ".stalled").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  const timespec pause{0, 10'000'000};
+  while (access(flag, F_OK) == 0) nanosleep(&pause, nullptr);
+}
+
+template <typename Function>
+Function Next(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+ssize_t pread(int fd, void* into, size_t bytes, off_t at) {
+  static auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+  WaitWhileFlagged(fd);
+  return next(fd, into, bytes, at);
+}
+
+ssize_t pread64(int fd, void* into, size_t bytes, off64_t at) {
+  static auto next = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
+  WaitWhileFlagged(fd);
+  return next(fd, into, bytes, at);
+}
+
+}  // extern "C"
