@@ -27,10 +27,10 @@ namespace {
 
 constexpr WCHAR kSeparator = u'\\';
 constexpr WCHAR kRoot[] = u"\\";
-constexpr int kExtensionChars = 4;  // ".mp3"
+constexpr WCHAR kExtensionMark = u'.';
 // What an empty listing of the music folder says, naming the folder.
 constexpr WCHAR kMusicFolderMissing[] = u"The music folder %s does not exist.";
-constexpr WCHAR kMusicFolderEmpty[] = u"The music folder %s has no folders or MP3 files.";
+constexpr WCHAR kMusicFolderEmpty[] = u"The music folder %s has no folders or music files.";
 constexpr int kNoteChars = kPathChars + 64;
 
 bool EndsWith(const WCHAR* text, int length, const WCHAR* tail, int tailLength) {
@@ -47,7 +47,16 @@ bool MakePattern(WCHAR* pattern, const WCHAR* folder, const WCHAR* wildcards) {
 // A folder can be entered only when its path leaves room for the longer of
 // the two patterns, so listing it and opening its files see the same folder.
 bool FolderFits(const WCHAR* folder, const WCHAR* name) {
-  return lstrlenW(folder) + lstrlenW(name) + 1 + lstrlenW(kMp3Pattern) < kPathChars;
+  return lstrlenW(folder) + lstrlenW(name) + 1 + lstrlenW(kMusicPattern) < kPathChars;
+}
+
+// A music file's row leaves out its extension: what follows the last ".".
+void CutExtension(WCHAR* name) {
+  WCHAR* mark = nullptr;
+  for (WCHAR* c = name; *c; ++c) {
+    if (*c == kExtensionMark) mark = c;
+  }
+  if (mark) *mark = 0;
 }
 
 // One pass over the folder with one pattern: a row for each entry of the
@@ -62,8 +71,7 @@ void AddRows(HWND list, const WCHAR* folder, const WCHAR* wildcards, bool folder
   do {
     bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder == folders) {
-      int length = lstrlenW(found.cFileName);
-      if (!folders && length >= kExtensionChars) found.cFileName[length - kExtensionChars] = 0;
+      if (!folders) CutExtension(found.cFileName);
       int32_t row =
           AddMenuRow(list, found.cFileName, folders ? RowKind::Arrow : RowKind::Plain, true);
       if (row >= 0) {
@@ -171,7 +179,7 @@ void SelectFolderRow(HWND list, WCHAR* name) {
 void ListFolder(HWND list, const WCHAR* folder) {
   BeginRefill(list);
   AddRows(list, folder, kAllPattern, true);
-  AddRows(list, folder, kMp3Pattern, false);
+  AddRows(list, folder, kMusicPattern, false);
   // An empty listing of the music folder itself says why, on the list's area
   // (the list shows its text only while it has no rows).
   WCHAR note[kNoteChars] = u"";
@@ -184,7 +192,7 @@ void ListFolder(HWND list, const WCHAR* folder) {
 }
 
 void ReportMissingMusic() {
-  if (HasRows(kRoot, kAllPattern, true) || HasRows(kRoot, kMp3Pattern, false)) return;
+  if (HasRows(kRoot, kAllPattern, true) || HasRows(kRoot, kMusicPattern, false)) return;
   WCHAR note[kNoteChars];
   DescribeNoMusic(note);
   OutputDebugStringW(note);
@@ -205,14 +213,14 @@ bool RowFullName(HWND list, int32_t row, WCHAR* name, bool* isFolder) {
   if (EndsWith(name, length, kEllipsis, kEllipsisChars)) {
     // A folder that changed since it was listed may give another entry, or
     // none, and then the cut text stays.
-    NthName(app.browsePath, *isFolder ? kAllPattern : kMp3Pattern, ItemOrdinal(data), name);
+    NthName(app.browsePath, *isFolder ? kAllPattern : kMusicPattern, ItemOrdinal(data), name);
   }
   return true;
 }
 
 int32_t FileRow(HWND list, const WCHAR* folder, const WCHAR* name) {
   WCHAR pattern[kPathChars];
-  if (!MakePattern(pattern, folder, kMp3Pattern)) return -1;
+  if (!MakePattern(pattern, folder, kMusicPattern)) return -1;
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW(pattern, &found);
   if (find == INVALID_HANDLE_VALUE) return -1;

@@ -4,8 +4,8 @@
 
 #include "app/app_state.h"
 
-// Fills the list with the folder's sub-folders (Arrow rows) and MP3 files
-// (without ".mp3"), sorted together; the selection is the caller's. An empty
+// Fills the list with the folder's sub-folders (Arrow rows) and music files
+// (without their extension), sorted together; the selection is the caller's. An empty
 // listing of the music folder says why in the list's place.
 void ListFolder(HWND list, const WCHAR* folder);
 // Says on standard error when the music folder is missing or has nothing to list.

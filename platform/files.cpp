@@ -1,5 +1,5 @@
 // Folder enumeration under the music root: FindFirstFileW, FindNextFileW and
-// FindClose over device paths ("\Albums\Blue\*.mp3").
+// FindClose over device paths ("\Albums\Blue\*.*").
 #include "platform/files.h"
 
 #include <dirent.h>
@@ -68,7 +68,7 @@ struct Search {
 };
 
 // The last folder read for a pattern with wildcards, kept until the loop is
-// idle: a listing reads a folder for "*.*" and at once for "*.mp3", and
+// idle: a listing reads a folder for "*.*" and at once for its music, and
 // starting a file counts the folder's files and then finds one. It serves
 // again only while the folder is unchanged: the same folder, last modified
 // at the same moment.
@@ -166,6 +166,14 @@ bool EndsWithIgnoringCase(std::string_view bytes, std::string_view lowerTail) {
     if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != lowerTail[i]) return false;
   }
   return true;
+}
+
+// The ends of the names kMusicPattern takes, in lower case.
+constexpr std::string_view kMusicTails[] = {".mp3", ".flac", ".ogg", ".oga", ".opus", ".wav"};
+
+bool IsMusicName(std::string_view bytes) {
+  return std::any_of(std::begin(kMusicTails), std::end(kMusicTails),
+                     [&](std::string_view tail) { return EndsWithIgnoringCase(bytes, tail); });
 }
 
 // One component of a device path as the bytes of a name in one folder; none
@@ -288,13 +296,15 @@ void ReadMatches(std::u16string_view devicePattern, Search* search) {
 
   search->all = pattern == u"*" || pattern == u"*.*";
   if (search->all) return;
-  std::string tail = AsciiTail(pattern);
+  const bool music = pattern == kMusicPattern;
+  std::string tail = music ? std::string() : AsciiTail(pattern);
   const std::vector<Entry>& entries = search->read->entries;
   for (uint32_t i = 0; i < entries.size(); ++i) {
     std::string_view bytes = entries[i].Bytes();
-    if (tail.empty() ? PatternMatches(pattern, plat::NameFromBytes(bytes))
-                     : EndsWithIgnoringCase(bytes, tail))
-      search->matches.push_back(i);
+    bool matches = music          ? IsMusicName(bytes)
+                   : tail.empty() ? PatternMatches(pattern, plat::NameFromBytes(bytes))
+                                  : EndsWithIgnoringCase(bytes, tail);
+    if (matches) search->matches.push_back(i);
   }
 }
 

@@ -18,10 +18,15 @@ struct WIN32_FIND_DATAW {
   WCHAR cFileName[MAX_PATH];
 };
 
+// The pattern of every music file: a name that ends in .mp3, .flac, .ogg,
+// .oga, .opus or .wav, letter case aside. As long as "*.mp3", so that a
+// folder's path with it appended fits the path buffers as far as it did.
+inline constexpr WCHAR kMusicPattern[] = u"*.mus";
+
 // Enumerates the entries of one folder that match the last component of the
-// pattern ("*.*" every entry, "*.mp3" any letter case, or a plain name). Never
-// yields "." or "..", treats a link to a folder as a folder, and yields an
-// unchanged folder in the same order on every pass.
+// pattern ("*.*" every entry, "*.mp3" any letter case, kMusicPattern, or a
+// plain name). Never yields "." or "..", treats a link to a folder as a
+// folder, and yields an unchanged folder in the same order on every pass.
 HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);

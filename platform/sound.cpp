@@ -420,7 +420,7 @@ SoundStream* OpenSoundStream(const WCHAR* path) {
   std::optional<std::string> real = plat::MusicPathToReal(plat::View(path));
   int error = kSoundFileNotFound;
   auto file = real ? plat::SourceFile::Open(*real, &error) : nullptr;
-  auto decoder = file ? plat::OpenMp3Decoder(std::move(file), rate, &error) : nullptr;
+  auto decoder = file ? plat::OpenStreamDecoder(std::move(file), rate, &error) : nullptr;
   if (!decoder) {
     SetError(error);
     return nullptr;

@@ -1,5 +1,6 @@
-// The MP3 player behind the sound engine: streams decoded by libmpg123 on a
-// thread of their own and played through the program's one sound output.
+// The music player behind the sound engine: streams of MP3, FLAC, Ogg Vorbis,
+// Opus or WAV, decoded on a thread of their own and played through the
+// program's one sound output.
 //
 // Times are in milliseconds of the stream. The time of a stream is what the
 // listener hears now, not what was decoded ahead. Tracks follow one another
@@ -31,8 +32,9 @@ using SoundEndNotice = void (*)(SoundStream* stream);
 bool StartSound();
 int SoundLastError();
 
-// Opens an MP3 file under the music root (a device path) to play once, at
-// time 0, not playing. Null when it cannot (see SoundLastError).
+// Opens a music file under the music root (a device path) to play once, at
+// time 0, not playing; its first bytes, not its name, tell its format. Null
+// when it cannot (see SoundLastError).
 SoundStream* OpenSoundStream(const WCHAR* path);
 void SetSoundEndNotice(SoundStream* stream, SoundEndNotice notice);
 // Starts playing at the stream's time; returns the channel it plays on, or

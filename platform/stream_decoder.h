@@ -1,5 +1,6 @@
-// What the sound back end asks of the decoder of a file format, and the file
-// such a decoder reads. For the platform's own .cpp files only.
+// What the sound back end asks of the decoder of a file format, the decoders
+// it has, and the file such a decoder reads. For the platform's own .cpp
+// files only.
 //
 // Once its stream is open, a decoder and its file belong to the back end's
 // decoder thread alone, which calls them with no lock held.
@@ -15,7 +16,7 @@
 
 namespace plat {
 
-// Decoded audio: interleaved stereo float frames at the output's rate.
+// Decoded audio: interleaved stereo float frames.
 constexpr int kDecodedChannels = 2;
 // The most frames one decoding step may need room for: an MPEG frame of 1152
 // samples raised eightfold, the most libmpg123 converts.
@@ -71,9 +72,26 @@ class StreamDecoder {
   virtual int64_t Seek(int64_t frame) = 0;
 };
 
-// The MPEG audio (MP3) of the file, decoded for the output rate. Null, with
-// a SoundError, when the file holds none.
+// The decoder of what the file holds, as its first bytes tell, giving frames
+// at the output's rate. Null, with a SoundError, when it holds nothing that
+// plays.
+std::unique_ptr<StreamDecoder> OpenStreamDecoder(std::unique_ptr<SourceFile> file, int rate,
+                                                 int* error);
+
+// Each format's decoder, for a file whose first bytes name that format. Null,
+// with a SoundError, when the file holds no audio of it that can play.
+//
+// The MPEG audio (MP3) of the file, decoded for the output's rate.
 std::unique_ptr<StreamDecoder> OpenMp3Decoder(std::unique_ptr<SourceFile> file, int rate,
+                                              int* error);
+// The others decode at the file's own rate, which they give in *rate.
+std::unique_ptr<StreamDecoder> OpenFlacDecoder(std::unique_ptr<SourceFile> file, bool inOgg,
+                                               int* rate, int* error);
+std::unique_ptr<StreamDecoder> OpenVorbisDecoder(std::unique_ptr<SourceFile> file, int* rate,
+                                                 int* error);
+std::unique_ptr<StreamDecoder> OpenOpusDecoder(std::unique_ptr<SourceFile> file, int* rate,
+                                               int* error);
+std::unique_ptr<StreamDecoder> OpenWavDecoder(std::unique_ptr<SourceFile> file, int* rate,
                                               int* error);
 
 // Tests: called before each read of a stream's file, on the reading thread.

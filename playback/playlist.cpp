@@ -1,4 +1,4 @@
-// The playlist: FileOrdinals of one folder's "*.mp3" enumeration, in the
+// The playlist: FileOrdinals of one folder's music files' enumeration, in the
 // order of the listing's rows or shuffled, and the moves through it.
 #include "playback/playlist.h"
 
@@ -92,7 +92,7 @@ bool BuildPlaylist(HWND list, const WCHAR* folder, int32_t row) {
   WCHAR pattern[kPathChars];
   // A folder too deep for its pattern has no files that could be opened.
   bool fits = StringCchCopyW(pattern, kPathChars, folder) &&
-              StringCchCatW(pattern, kPathChars, kMp3Pattern);
+              StringCchCatW(pattern, kPathChars, kMusicPattern);
   app.playlistCount = fits ? CountMatchingFiles(pattern) : 0;
   StringCchCopyW(app.playlistFolder, kPathChars, folder);
   FreePlaylist();

@@ -1,4 +1,4 @@
-// The playlist: one folder's MP3 files in list order or shuffled, and moving
+// The playlist: one folder's music files in list order or shuffled, and moving
 // through it with the repeat mode.
 #pragma once
 
@@ -20,8 +20,7 @@ constexpr int32_t ItemOrdinal(LPARAM data) {
   return static_cast<int32_t>(static_cast<uintptr_t>(data) >> kOrdinalShift);
 }
 
-// Pattern of every MP3 file of a folder, and of every entry.
-inline constexpr WCHAR kMp3Pattern[] = u"*.mp3";
+// Pattern of every entry of a folder.
 inline constexpr WCHAR kAllPattern[] = u"*.*";
 
 // Entries matching the wildcard path (folders whose names match count too).

@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kInitAttempts = 11;
 constexpr DWORD kInitRetryMs = 100;
-constexpr const WCHAR* kMp3Pattern = u"*.mp3";
 constexpr const WCHAR* kSoundErrorCaption = u"Sound System Error";
 constexpr int32_t kChannelFullVolume = 255;
 
@@ -56,7 +55,7 @@ void OnStreamEnd(SoundStream*) {
 // entry is gone or the path does not fit.
 bool FindEntryPath(int32_t ordinal, WCHAR* path) {
   return StringCchCopyW(path, kPathChars, app.playlistFolder) &&
-         StringCchCatW(path, kPathChars, kMp3Pattern) && FindNthFile(ordinal, path);
+         StringCchCatW(path, kPathChars, kMusicPattern) && FindNthFile(ordinal, path);
 }
 
 // Opens the file as the stream, with its end notice and length.

@@ -7,7 +7,7 @@
 // Starts the back end, retrying a few times; shows one message box when it
 // cannot. The user interface works without it; nothing then plays.
 bool InitSoundEngine(HWND owner);
-// path holds playlistFolder + "*.mp3" (260 characters). True with the path
+// path holds playlistFolder + kMusicPattern (260 characters). True with the path
 // of the n-th match in it; false with the buffer unchanged.
 bool FindNthFile(int32_t ordinal, WCHAR* path);
 bool OpenTrack(int32_t ordinal, int32_t openPaused);

@@ -7,14 +7,14 @@
 
 #include "platform/files.h"
 #include "platform/strings.h"
+#include "playback/comment_tags.h"
+#include "playback/tag_text.h"
 
 namespace {
 
 constexpr const WCHAR* kUnknown = u"Unknown";
 constexpr DWORD kHeaderBytes = 10;
 constexpr BYTE kMagic[] = {'I', 'D', '3'};
-constexpr int kFieldUnits = kTextChars - 1;
-constexpr WCHAR kReplacement = 0xFFFD;
 // More than any field can take in any encoding (at most four bytes a unit),
 // after the encoding byte: what is read of a text frame.
 constexpr DWORD kMostTextBytes = 1 + 4 * kTextChars;
@@ -35,91 +35,6 @@ struct FrameLayout {
 };
 constexpr FrameLayout kVersion2{6, 3, 3, 3, {"TT2", "TP1", "TAL"}};
 constexpr FrameLayout kVersion3{10, 4, 4, 4, {"TIT2", "TPE1", "TALB"}};
-
-// Code page 1252 at 0x80..0x9F; the rest of the page is Latin-1. Unassigned
-// places keep their own value, as the system's conversion does.
-constexpr WCHAR kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// Collects the units of one field, at most 255, ending at a zero.
-struct FieldWriter {
-  WCHAR units[kTextChars];
-  int count = 0;
-  bool ended = false;
-  bool Put(WCHAR unit) {
-    if (ended || unit == 0 || count >= kFieldUnits) return ended = true, false;
-    units[count++] = unit;
-    return true;
-  }
-  // A code point, as one unit or a surrogate pair; a pair that does not fit
-  // whole ends the field.
-  void PutCodePoint(uint32_t cp) {
-    if (cp < 0x10000) {
-      Put(static_cast<WCHAR>(cp));
-    } else if (count + 2 <= kFieldUnits) {
-      cp -= 0x10000;
-      Put(static_cast<WCHAR>(0xD800 + (cp >> 10)));
-      Put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      ended = true;
-    }
-  }
-  // UTF-16 units: pairs kept whole, lone halves shown as the replacement.
-  void PutUtf16(const BYTE* p, size_t units, bool bigEndian) {
-    auto unit = [&](size_t i) -> WCHAR {
-      return bigEndian ? static_cast<WCHAR>(p[2 * i] << 8 | p[2 * i + 1])
-                       : static_cast<WCHAR>(p[2 * i + 1] << 8 | p[2 * i]);
-    };
-    for (size_t i = 0; i < units && !ended; ++i) {
-      WCHAR u = unit(i);
-      if (u >= 0xD800 && u < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
-          unit(i + 1) < 0xE000) {
-        PutCodePoint(0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-        ++i;
-      } else {
-        Put(u >= 0xD800 && u < 0xE000 ? kReplacement : u);
-      }
-    }
-  }
-  // Code page 1252, the device's own.
-  void PutLatin(const BYTE* p, size_t bytes) {
-    for (size_t i = 0; i < bytes && !ended; ++i)
-      Put(p[i] >= 0x80 && p[i] < 0xA0 ? kWindows1252[p[i] - 0x80] : p[i]);
-  }
-  void PutUtf8(const BYTE* p, size_t bytes) {
-    size_t i = 0;
-    while (i < bytes && !ended) {
-      BYTE b = p[i];
-      int extra = b < 0x80             ? 0
-                  : (b & 0xE0) == 0xC0 ? 1
-                  : (b & 0xF0) == 0xE0 ? 2
-                  : (b & 0xF8) == 0xF0 ? 3
-                                       : -1;
-      uint32_t cp = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
-      bool valid = extra >= 0 && i + extra < bytes;
-      for (int k = 1; valid && k <= extra; ++k) {
-        valid = (p[i + k] & 0xC0) == 0x80;
-        cp = cp << 6 | (p[i + k] & 0x3F);
-      }
-      constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-      if (valid && (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)))
-        valid = false;
-      if (valid) {
-        PutCodePoint(cp);
-        i += extra + 1;
-      } else {
-        Put(kReplacement);
-        ++i;
-      }
-    }
-  }
-  void WriteTo(WCHAR* field) {
-    units[count] = 0;
-    std::memcpy(field, units, (count + 1) * sizeof(WCHAR));
-  }
-};
 
 // Decodes a text frame's content (encoding byte first) into the field; an
 // encoding it does not know leaves the field as it was. True when it wrote.
@@ -169,6 +84,7 @@ struct TagWindow {
   uint64_t start = 0;
   DWORD filled = 0;
   BYTE bytes[kWindowBytes];
+  uint64_t base = 0;  // where the tag starts in the file; offsets count from it
 
   // The bytes from `offset` on: at least `want` of them unless the tag ends
   // sooner or a read fails; how many there are in *have.
@@ -176,7 +92,7 @@ struct TagWindow {
     uint64_t needed = std::min<uint64_t>(want, end - offset);
     if (offset < start || offset + needed > start + filled) {
       start = offset;
-      filled = ReadFileAt(file, offset, bytes,
+      filled = ReadFileAt(file, base + offset, bytes,
                           static_cast<DWORD>(std::min<uint64_t>(kWindowBytes, end - offset)));
     }
     *have = static_cast<DWORD>(start + filled - offset);
@@ -232,6 +148,20 @@ bool ReadVersion1(HANDLE file, uint64_t from, uint64_t fileSize, WCHAR* const fi
   return true;
 }
 
+// An ID3 tag in a chunk of another format (a WAV file's "id3 "), from
+// `start` to `end`: its frames give the fields they have.
+bool WalkChunkTag(HANDLE file, uint64_t start, uint64_t end, WCHAR* const fields[3]) {
+  BYTE header[kHeaderBytes];
+  if (end < start + kHeaderBytes || ReadFileAt(file, start, header, kHeaderBytes) != kHeaderBytes ||
+      !std::equal(std::begin(kMagic), std::end(kMagic), header) || header[3] < 2)
+    return false;
+  bool given[3] = {};
+  TagWindow tag{
+      file, std::min(Synchsafe(header + 6) + uint64_t{kHeaderBytes}, end - start), 0, 0, {}, start};
+  WalkFrames(&tag, header[3], fields, given);
+  return true;
+}
+
 }  // namespace
 
 bool ReadFileHead(FileBuffer* buffer, const WCHAR* path) {
@@ -261,8 +191,9 @@ bool FreeFileBuffer(FileBuffer* buffer) {
 bool ReadTrackTags(const WCHAR* path, TrackTags* tags) {
   WCHAR* const fields[3] = {tags->title, tags->artist, tags->album};
   for (WCHAR* field : fields) StringCchCopyW(field, kTextChars, kUnknown);
-  FileBuffer head{nullptr, nullptr, kHeaderBytes};
+  FileBuffer head{nullptr, nullptr, std::max(kHeaderBytes, kCommentTagsHeadBytes)};
   if (!ReadFileHead(&head, path)) return false;
+  const CommentTags comments = CommentTagsOf(head.data, head.length);
   // A file shorter than the header carries no tag.
   bool tagged =
       head.length >= kHeaderBytes && std::equal(std::begin(kMagic), std::end(kMagic), head.data);
@@ -274,6 +205,13 @@ bool ReadTrackTags(const WCHAR* path, TrackTags* tags) {
   uint64_t fileSize = 0;
   HANDLE file = OpenFileForReading(path, &fileSize);
   if (file == INVALID_HANDLE_VALUE) return false;
+  if (comments != CommentTags::kNone) {
+    uint64_t id3Start = 0, id3End = 0;
+    bool read = ReadCommentTags(file, fileSize, comments, fields, &id3Start, &id3End);
+    read |= id3Start && WalkChunkTag(file, id3Start, id3End, fields);
+    CloseHandle(file);
+    return read;
+  }
   bool given[3] = {};
   if (walked) {
     // Never more than the file holds, whatever the header claims.

@@ -1,5 +1,6 @@
-// The ID3 tags of an MP3 file: title, artist, album from the version 2 tag at
-// its start, or from the version 1 tag at its end.
+// The tags of a music file: title, artist, album. An MP3 file's come from the
+// ID3 version 2 tag at its start, or the version 1 tag at its end; FLAC, Ogg
+// and WAV files have tags of their own (playback/comment_tags.h).
 #pragma once
 
 #include "app/app_state.h"
@@ -12,7 +13,7 @@ struct FileBuffer {
 };
 
 // Fills `tags` from the file's tag, "Unknown" where it has none. True when a
-// tag of a handled version was walked.
+// tag of a handled kind and version was walked.
 bool ReadTrackTags(const WCHAR* path, TrackTags* tags);
 // True with the record filled; false with nothing allocated.
 bool ReadFileHead(FileBuffer* buffer, const WCHAR* path);

@@ -20,9 +20,9 @@ TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations
     Browse(kBox);
     rows = Rows();
     for (int32_t i = 0; i < RowCount(); ++i) data.push_back(RowData(i));
-    expected = {MakeListItemData(OrdinalOf(kBox, kMp3Pattern, u"ant.mp3"), false),
+    expected = {MakeListItemData(OrdinalOf(kBox, kMusicPattern, u"ant.mp3"), false),
                 MakeListItemData(OrdinalOf(kBox, kAllPattern, u"Bats"), true),
-                MakeListItemData(OrdinalOf(kBox, kMp3Pattern, u"Bee.MP3"), false),
+                MakeListItemData(OrdinalOf(kBox, kMusicPattern, u"Bee.MP3"), false),
                 MakeListItemData(OrdinalOf(kBox, kAllPattern, u"cows"), true),
                 MakeListItemData(OrdinalOf(kBox, kAllPattern, u"dir.mp3"), true)};
   });
@@ -73,7 +73,7 @@ TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
         std::u16string fileName = s.full;
         if (fileName.size() < 4 || fileName.substr(fileName.size() - 4) != u".mp3")
           fileName += u".mp3";
-        s.ordinal = OrdinalOf(kBox, kMp3Pattern, fileName);
+        s.ordinal = OrdinalOf(kBox, kMusicPattern, fileName);
       }
       seen.push_back(s);
     }
@@ -194,7 +194,7 @@ TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
     int32_t last = RowOf(u"69999");
     BuildPlaylist(List(), app.browsePath, last);
     entry = app.playlist[app.playlistPos];
-    expected = OrdinalOf(u"\\Big\\", kMp3Pattern, u"69999.mp3");
+    expected = OrdinalOf(u"\\Big\\", kMusicPattern, u"69999.mp3");
   });
   EXPECT_EQ(rows, 70000);
   EXPECT_GE(expected, 65536);
@@ -215,7 +215,7 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
     std::u16string note;
   } cases[] = {
       {"only other files", Path("bare"), home, u"\\",
-       u"The music folder " + wide(Path("bare")) + u" has no folders or MP3 files."},
+       u"The music folder " + wide(Path("bare")) + u" has no folders or music files."},
       {"missing", Path("gone"), home, u"\\",
        u"The music folder " + wide(Path("gone")) + u" does not exist."},
       {"below the home folder", Path("gone"), music_, u"\\",

@@ -118,14 +118,15 @@ class MusicFolder : public ::testing::Test {
 
 using FolderEnumeration = MusicFolder;
 
-TEST_F(FolderEnumeration, Mp3PatternIgnoresCaseAndTakesFoldersNamedLikeSongs) {
-  File("a.mp3");
-  File("B.MP3");
-  File("c.Mp3");
-  File("notes.txt");
-  File("mp3");
-  File("ab.mp3x");
+TEST_F(FolderEnumeration, MusicPatternsIgnoreCaseAndTakeFoldersNamedLikeSongs) {
+  for (const char* name :
+       {"a.mp3", "B.MP3", "c.Mp3", "notes.txt", "mp3", "ab.mp3x", "d.FLAC", "e.ogg", "f.Oga",
+        "g.opus", "h.WAV", "i.mus", "j.mp4", "wav", "k.flac.txt"})
+    File(name);
   Folder("x.mp3");
+  EXPECT_EQ(SortedNames(List((u"\\" + std::u16string(kMusicPattern)).c_str())),
+            (std::vector<std::u16string>{u"B.MP3", u"a.mp3", u"c.Mp3", u"d.FLAC", u"e.ogg",
+                                         u"f.Oga", u"g.opus", u"h.WAV", u"x.mp3"}));
   std::vector<Found> found = List(u"\\*.mp3");
   EXPECT_EQ(SortedNames(found),
             (std::vector<std::u16string>{u"B.MP3", u"a.mp3", u"c.Mp3", u"x.mp3"}));

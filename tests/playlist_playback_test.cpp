@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kRate = 44100;
+const std::string kData = VESK_SOURCE_DIR "/tests/data/";
 
 class PlaylistPlayback : public MusicTest {
  protected:
@@ -130,6 +131,43 @@ TEST_F(PlaylistPlayback, FilesDeletedBeforeTheyOpenLeaveTheCurrentTrackPlaying) 
   EXPECT_TRUE(heardAfter);
 }
 
+// A folder of every format, one of them named for another, lists its files
+// without their extensions and plays each in turn to the end of the list, in
+// folder order and shuffled.
+TEST_F(PlaylistPlayback, AFolderOfEveryFormatPlaysThroughInOrderAndShuffled) {
+  const std::pair<const char*, const char*> files[] = {
+      {"tone_44k_16.flac", "Ash.flac"}, {"tone_22k.ogg", "Birch.OGG"},
+      {"tone_48k.opus", "Cedar.opus"},  {"tone_48k_24.oga", "Elm.oga"},
+      {"tone_8k_u8.wav", "Fir.wav"},    {"stereo_44k_cbr.mp3", "Gum.ogg"}};  // MP3 inside
+  EmptyFile("Mix/cover.jpg");
+  for (const auto& [tone, name] : files)
+    std::filesystem::copy_file(kData + tone, Path(std::string("Mix/") + name));
+  for (int32_t shuffle : {0, 1}) {
+    std::vector<std::u16string> rows;
+    std::vector<int32_t> played;
+    bool ended = false;
+    std::vector<std::function<void()>> steps(std::size(files), [&] {
+      if (app.streamOpen && Hear(app.trackLengthSec * 1000 + 1300))
+        played.push_back(app.playlist[app.playlistPos]);
+    });
+    steps.insert(steps.begin(), [&] {
+      app.shuffle = shuffle;
+      Browse(u"\\Mix\\");
+      rows = Rows();
+      OpenBrowseRow(List(), 0);
+    });
+    steps.push_back([&] { ended = app.playlistCount == 0; });
+    Restart();
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+    RunSteps(steps);
+    EXPECT_EQ(rows,
+              (std::vector<std::u16string>{u"Ash", u"Birch", u"Cedar", u"Elm", u"Fir", u"Gum"}));
+    if (shuffle) std::sort(played.begin() + 1, played.end());
+    EXPECT_EQ(played, (std::vector<int32_t>{0, 1, 2, 3, 4, 5})) << "shuffle " << shuffle;
+    EXPECT_TRUE(ended);
+  }
+}
+
 // Entries that cannot be played, from the start or once their file goes
 // while they play, count as played: a tick later the list goes on as at
 // their end, and a list none of whose entries plays ends once, whatever the
@@ -180,19 +218,25 @@ TEST_F(PlaylistPlayback, EntriesThatCannotBePlayedCountAsPlayed) {
 }
 
 // A folder of hostile files plays through to its end: random bytes, text,
-// an empty file, a header that claims 2^32-1 frames, and a piece cut short at
-// random points each play what they hold or count as played.
+// an empty file, a header that claims 2^32-1 frames, and pieces of every
+// format cut short at random points each play what they hold or count as
+// played.
 TEST_F(PlaylistPlayback, AFolderOfHostileFilesPlaysThroughToItsEnd) {
   std::ofstream(Path("Hostile/noise.mp3"), std::ios::binary) << Noise(30000);
   std::ofstream(Path("Hostile/text.mp3")) << std::string(5000, 'a');
   EmptyFile("Hostile/empty.mp3");
   std::ofstream(Path("Hostile/claims.mp3"), std::ios::binary)
-      << WithClaimedFrames(ReadBytes(VESK_SOURCE_DIR "/tests/data/stereo_44k_cbr.mp3"), 0xFFFFFFFF);
-  const std::string piece = ReadBytes(Path("Box/Ant.mp3"));
+      << WithClaimedFrames(ReadBytes(kData + "stereo_44k_cbr.mp3"), 0xFFFFFFFF);
   std::mt19937 random(13);
-  for (int i = 0; i < 6; ++i) {
-    std::ofstream(Path("Hostile/cut" + std::to_string(i) + ".mp3"), std::ios::binary)
-        << piece.substr(0, random() % piece.size());
+  for (std::string piece : {"Box/Ant.mp3", "tone_44k_16.flac", "tone_48k_24.oga", "tone_22k.ogg",
+                            "tone_48k.opus", "tone_44k_16.wav"}) {
+    const std::string whole = ReadBytes(piece[0] == 'B' ? Path(piece) : kData + piece);
+    const std::string type = piece.substr(piece.rfind('.'));
+    for (int i = 0; i < 3; ++i) {
+      std::ofstream(Path("Hostile/" + piece.substr(0, 3) + std::to_string(i) + type),
+                    std::ios::binary)
+          << whole.substr(0, random() % whole.size());
+    }
   }
   std::vector<std::function<void()>> steps(600, [] {
     if (app.playlistCount) Hear(250);

@@ -15,7 +15,7 @@ class Playlist : public MusicTest {
     Browse(kBox);
     ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, RowOf(row)));
   }
-  static int32_t Mp3(const std::u16string& name) { return OrdinalOf(kBox, kMp3Pattern, name); }
+  static int32_t Mp3(const std::u16string& name) { return OrdinalOf(kBox, kMusicPattern, name); }
 };
 
 TEST_F(Playlist, FolderOrderFollowsTheFileRowsAndStartsAtTheChosenOne) {
@@ -57,7 +57,7 @@ TEST_F(Playlist, ShuffledPlaysTheChosenFileFirstThenEveryOtherOnceInUniformOrder
   Run([&] {
     app.shuffle = 1;
     Browse(u"\\Five\\");
-    chosen = OrdinalOf(u"\\Five\\", kMp3Pattern, u"Cat.mp3");
+    chosen = OrdinalOf(u"\\Five\\", kMusicPattern, u"Cat.mp3");
     for (int i = 0; i < kBuilds; ++i) {
       BuildPlaylist(List(), app.browsePath, 2);  // the third row
       ASSERT_EQ(app.playlistCount, 5);

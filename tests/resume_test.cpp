@@ -40,7 +40,7 @@ class Resume : public MusicTest {
     StartWith(values);
   }
   static int32_t Ordinal(const std::u16string& name) {
-    return OrdinalOf(kBox, kMp3Pattern, name + u".mp3");
+    return OrdinalOf(kBox, kMusicPattern, name + u".mp3");
   }
   // Hears the sine from `seconds` into the file, or silence.
   static void ExpectToneFrom(double seconds) {

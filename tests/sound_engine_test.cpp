@@ -246,7 +246,8 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   void* playing = app.stream;
   // One past the last file: nothing changes and the track goes on.
-  EXPECT_FALSE(OpenTrack(ToneOrdinal("stereo_48k_vbr") + 1, 0));
+  EXPECT_FALSE(
+      OpenTrack(CountMatchingFiles((u"\\Tones\\" + std::u16string(kMusicPattern)).c_str()), 0));
   EXPECT_EQ(app.stream, playing);
   EXPECT_EQ(app.streamOpen, 1);
   // Text and random bytes named .mp3: no stream, zero times, the file's tags.

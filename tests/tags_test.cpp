@@ -171,6 +171,91 @@ TEST_F(TrackTagsTest, FramesGiveTheirFieldsInEveryEncoding) {
   }
 }
 
+Bytes Le32(size_t n) {
+  return {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+}
+
+// A test tone of tests/data, tagged by its encoder.
+Bytes Tone(const std::string& name) {
+  std::string bytes = ReadBytes(VESK_SOURCE_DIR "/tests/data/" + name);
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+// A RIFF chunk, padded to an even size, and a WAV file of chunks.
+Bytes Chunk(const std::string& id, const Bytes& data) {
+  return Text(id) + Le32(data.size()) + data + Bytes(data.size() % 2, 0);
+}
+Bytes Wav(const Bytes& chunks) {
+  return Text("RIFF") + Le32(4 + chunks.size()) + Text("WAVE") + chunks;
+}
+
+// Vorbis comments with an empty vendor, and Ogg pages that carry packets,
+// each page as full as its 255 segments allow.
+Bytes Comments(const std::vector<std::string>& comments) {
+  Bytes block = Le32(0) + Le32(comments.size());
+  for (const std::string& c : comments) block = block + Le32(c.size()) + Text(c);
+  return block;
+}
+Bytes Ogg(const std::vector<Bytes>& packets) {
+  Bytes pages, lacing, body;
+  auto page = [&] {
+    pages = pages + Text("OggS") + Bytes(22, 0) + Bytes{uint8_t(lacing.size())} + lacing + body;
+    lacing.clear();
+    body.clear();
+  };
+  for (const Bytes& packet : packets) {
+    for (size_t at = 0;; at += 255) {
+      size_t n = std::min<size_t>(255, packet.size() - at);
+      lacing.push_back(uint8_t(n));
+      body.insert(body.end(), packet.begin() + at, packet.begin() + at + n);
+      if (lacing.size() == 255) page();
+      if (n < 255) break;
+    }
+  }
+  if (!lacing.empty()) page();
+  return pages;
+}
+
+TEST_F(TrackTagsTest, FlacOggAndWavFilesGiveTheirFieldsInEachForm) {
+  const std::u16string night = u"Night \u263E \u591C\u660E\u3051 \U0001D11E";
+  Bytes flacWithPicture = Tone("tone_44k_16.flac");
+  const Bytes picture = Bytes{6, 0x01, 0x86, 0xA0} + Bytes(100000, 0);  // block 6 of 100,000 bytes
+  flacWithPicture.insert(flacWithPicture.begin() + 42, picture.begin(), picture.end());
+  struct Case {
+    const char* what;
+    Bytes file;
+    std::u16string title, artist, album;
+  } cases[] = {
+      {"FLAC by flac", Tone("tone_44k_16.flac"), night, u"\u00C1sta", u"\u03A9mega"},
+      {"Ogg Vorbis by oggenc", Tone("tone_22k.ogg"), night, u"\u00C1sta", u"\u03A9mega"},
+      {"Opus by opusenc", Tone("tone_48k.opus"), night, u"\u00C1sta", u"\u03A9mega"},
+      {"FLAC in Ogg, an artist only", Tone("tone_48k_24.oga"), u"Unknown", u"Only the artist",
+       u"Unknown"},
+      {"WAV without tags", Tone("tone_8k_u8.wav"), u"Unknown", u"Unknown", u"Unknown"},
+      {"FLAC comments after a picture", flacWithPicture, night, u"\u00C1sta", u"\u03A9mega"},
+      {"Opus comments over pages, after a long one, names in any case, the first of each",
+       Ogg({Text("OpusHead") + Bytes(11, 0),
+            Text("OpusTags") + Comments({"DESCRIPTION=" + std::string(100000, 'd'), "title=Far",
+                                         "TITLE=Later", "Artist=Near"})}),
+       u"Far", u"Near", u"Unknown"},
+      {"WAV INFO in UTF-8 and in code page 1252",
+       Wav(Chunk("fmt ", Bytes(16, 0)) +
+           Chunk("LIST", Text("INFO") + Chunk("INAM", Text("Caf\xC3\xA9") + Bytes{0}) +
+                             Chunk("IPRD", Text("Caf\xE9") + Bytes{0}))),
+       u"Caf\u00E9", u"Unknown", u"Caf\u00E9"},
+      {"WAV ID3 chunk over INFO",
+       Wav(Chunk("LIST", Text("INFO") + Chunk("INAM", Text("Old")) + Chunk("IART", Text("Band"))) +
+           Chunk("id3 ", Tag(3, Frame("TIT2", Bytes{3} + Text("New"))))),
+       u"New", u"Band", u"Unknown"},
+  };
+  for (const Case& c : cases) {
+    TrackTags tags = Read(c.file);
+    EXPECT_EQ(Field(tags.title), c.title) << c.what;
+    EXPECT_EQ(Field(tags.artist), c.artist) << c.what;
+    EXPECT_EQ(Field(tags.album), c.album) << c.what;
+  }
+}
+
 // The peak of resident memory since the last reset (Linux's VmHWM), in kB.
 long PeakKb(bool reset) {
   if (reset) std::ofstream("/proc/self/clear_refs") << "5";

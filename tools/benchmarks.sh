@@ -113,7 +113,7 @@ for rate in 48000 44100; do
   mpg123 -q -r "$rate" --stereo -n 2500 -w "$WORK/minute.wav" "$WORK/long.mp3"
   lame --quiet -b 128 "$WORK/minute.wav" "$music/minute-$rate.mp3"
 done
-VESK_BENCH_MP3=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound | tee "$WORK/sound.txt"
+VESK_BENCH_FILE=$music/big.mp3 "$build/vesk_bench" --benchmark_filter=Sound | tee "$WORK/sound.txt"
 # Decoding throughput against mpg123 -t decoding the same file to the same
 # output: floats at the file's own rate, and at 48 kHz (a usual device) by
 # the same NtoM resampler. Ratios are mpg123's time over the back end's, in
@@ -134,24 +134,50 @@ decode_against_mpg123 44100
 decode_against_mpg123 48000 -r 48000 --resample NtoM
 
 # The same decoding counted in instructions by callgrind, which a busy machine
-# does not sway: mpg123 -t whole, against the back end's decoder thread and
-# the thread that pulls its output (the benchmark's own start-up left out).
-valgrind --tool=callgrind --callgrind-out-file="$WORK/cg.mpg123" \
-  mpg123 -q -t -e f32 "$music/big.mp3" 2>/dev/null
-VESK_BENCH_MP3=$music/big.mp3 valgrind --tool=callgrind --separate-threads=yes \
-  --callgrind-out-file="$WORK/cg.vesk" "$build/vesk_bench" \
-  --benchmark_filter='DecodeWholeFile/44100' >/dev/null 2>&1
+# does not sway: the reference decoder whole, against the back end's decoder
+# thread and the thread that pulls its output (the benchmark's own start-up
+# left out), at the file's own rate.
 instructions() {  # CALLGRIND_FILE: millions of instructions
   awk '/^summary:/ {printf "%.0f", $2 / 1e6}' "$1"
 }
-reference=$(instructions "$WORK/cg.mpg123")
-decoder=$(instructions "$WORK/cg.vesk-02")
-puller=$(callgrind_annotate --inclusive=yes "$WORK/cg.vesk-01" |
-  awk '/PullAudioSinkForTests/ && !seen++ {gsub(",", "", $1); printf "%.0f", $1 / 1e6}')
-echo "decoding in instructions: mpg123 -t ${reference} million, the back end's decoder thread" \
-     "${decoder} million (ratio $(awk -v a="$reference" -v b="$decoder" 'BEGIN {printf "%.2f", a / b}')), with the" \
-     "pull to the output ${puller} million more (ratio" \
-     "$(awk -v a="$reference" -v b="$((decoder + puller))" 'BEGIN {printf "%.2f", a / b}'))"
+decoding_instructions() {  # FILE RATE REFERENCE-COMMAND...
+  local file=$1 rate=$2 reference decoder puller
+  shift 2
+  valgrind --tool=callgrind --callgrind-out-file="$WORK/cg.reference" "$@" >/dev/null 2>&1
+  VESK_BENCH_FILE=$file valgrind --tool=callgrind --separate-threads=yes \
+    --callgrind-out-file="$WORK/cg.vesk" "$build/vesk_bench" \
+    --benchmark_filter="DecodeWholeFile/$rate" >/dev/null 2>&1
+  reference=$(instructions "$WORK/cg.reference")
+  decoder=$(instructions "$WORK/cg.vesk-02")
+  puller=$(callgrind_annotate --inclusive=yes "$WORK/cg.vesk-01" |
+    awk '/PullAudioSinkForTests/ && !seen++ {gsub(",", "", $1); printf "%.0f", $1 / 1e6}')
+  echo "decoding ${file##*/} in instructions: $1 ${reference} million, the back end's decoder" \
+       "thread ${decoder} million (ratio $(awk -v a="$reference" -v b="$decoder" 'BEGIN {printf "%.2f", a / b}')), with the" \
+       "pull to the output ${puller} million more (ratio" \
+       "$(awk -v a="$reference" -v b="$((decoder + puller))" 'BEGIN {printf "%.2f", a / b}'))"
+  rm -f "$WORK"/cg.vesk* "$WORK/cg.reference"
+}
+decoding_instructions "$music/big.mp3" 44100 mpg123 -q -t -e f32 "$music/big.mp3"
+
+# Five minutes of music (the demo pieces over and over, in stereo) as
+# FLAC, Ogg Vorbis and Opus: opening each to its first audio, and decoding
+# each against its own reference decoder.
+pieces=0
+for piece in "$build/demo/Vesk Demo"/*/*.mp3; do
+  mpg123 -q -r 44100 --stereo -w "$WORK/piece-$((++pieces)).wav" "$piece"
+done
+sox "$WORK"/piece-*.wav "$WORK"/piece-*.wav "$WORK"/piece-*.wav "$WORK"/piece-*.wav \
+  "$WORK/five.wav" trim 0 5:00
+flac -s -o "$music/five.flac" "$WORK/five.wav"
+oggenc -Q -o "$music/five.ogg" "$WORK/five.wav"
+opusenc --quiet "$WORK/five.wav" "$music/five.opus"
+for format in flac ogg opus; do
+  echo "five minutes of $format: $(du -h "$music/five.$format" | cut -f1)"
+  VESK_BENCH_FILE=$music/five.$format "$build/vesk_bench" --benchmark_filter=SoundOpenTrack
+done
+decoding_instructions "$music/five.flac" 44100 flac -s -d -c "$music/five.flac"
+decoding_instructions "$music/five.ogg" 44100 oggdec -Q -o - "$music/five.ogg"
+decoding_instructions "$music/five.opus" 48000 opusdec --quiet "$music/five.opus" -
 
 # CPU of the whole player playing a minute (a real window), against mpg123
 # and ffplay playing the same file, all in real time to the null sink of a

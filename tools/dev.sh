@@ -7,11 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config
-          libsdl2-dev libx11-dev libmpg123-dev libfreetype-dev libfontconfig-dev fonts-dejavu-extra
+          libsdl2-dev libx11-dev libmpg123-dev libflac-dev libvorbis-dev libopusfile-dev libsoxr-dev
+          libfreetype-dev libfontconfig-dev fonts-dejavu-extra
           fonts-droid-fallback
           zlib1g-dev googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
           libsystemd-dev xvfb xauth xdotool imagemagick desktop-file-utils appstream
-          dbus-daemon dbus-bin playerctl lame mpg123)
+          dbus-daemon dbus-bin playerctl lame mpg123 flac vorbis-tools opus-tools sox)
 # Only the benchmarks compare the player with mpg123 and ffplay playing through
 # a PulseAudio server of their own, and count instructions.
 BENCH_PACKAGES=(ffmpeg pulseaudio pulseaudio-utils valgrind)

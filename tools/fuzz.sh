@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and UBSan) and
 # runs each for a bounded time from the committed seeds: tags of fuzz/ and
-# the test tones of tests/data.
+# the test tones of tests/data, of every format.
 # Usage: tools/fuzz.sh [SECONDS_EACH]   (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVESK_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \
   >/dev/null
-ninja -C build-fuzz -j2 fuzz_tags fuzz_mp3
-declare -A seeds=([tags]="fuzz/corpus_tags/*" [mp3]="tests/data/mono_*.mp3")
-for target in tags mp3; do
+ninja -C build-fuzz -j2 fuzz_tags fuzz_sound
+declare -A seeds=([tags]="fuzz/corpus_tags/*"
+                  [sound]="tests/data/mono_*.mp3 tests/data/tone_* tests/data/join_a.*")
+for target in tags sound; do
   corpus=$(mktemp -d)
   # shellcheck disable=SC2086
   cp ${seeds[$target]} "$corpus"

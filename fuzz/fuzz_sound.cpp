@@ -1,6 +1,7 @@
 // libFuzzer target: opening and decoding arbitrary bytes through the sound
-// back end, heard through the test sink, with seeks and a pause landing while
-// the decoder works.
+// back end (whichever decoder their first bytes choose, converted to the
+// output's rate when the file's differs), heard through the test sink, with
+// seeks and a pause landing while the decoder works.
 #include <cstdint>
 #include <thread>
 #include <vector>

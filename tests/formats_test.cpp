@@ -1,0 +1,177 @@
+// The decoders of FLAC, Ogg Vorbis, Opus and WAV on files made by the
+// formats' own encoders: the tones of tests/data, whole, sought into, at
+// their own rates and converted to others, and damaged.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/sound.h"
+#include "platform/stream_decoder.h"
+#include "tests/sound_fixture.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+const std::string kData = VESK_SOURCE_DIR "/tests/data/";
+
+std::unique_ptr<plat::StreamDecoder> Open(const std::string& path, int rate) {
+  int error = 0;
+  auto file = plat::SourceFile::Open(path, &error);
+  return file ? plat::OpenStreamDecoder(std::move(file), rate, &error) : nullptr;
+}
+
+// Decodes to the end, or `most` frames; the stereo frames and how it ended.
+std::vector<float> DecodeAll(plat::StreamDecoder& d, plat::DecodeStatus* status,
+                             size_t most = SIZE_MAX) {
+  std::vector<float> out;
+  std::vector<float> step(2 * plat::kMaxStepFrames * 2);
+  *status = plat::DecodeStatus::kMore;
+  for (int damaged = 0; out.size() / 2 < most && damaged < 100;) {
+    plat::DecodeStep s = d.Decode(step.data(), step.size() / 2);
+    out.insert(out.end(), step.begin(), step.begin() + s.frames * 2);
+    damaged = s.status == plat::DecodeStatus::kDamaged ? damaged + 1 : 0;
+    *status = s.status;
+    if (s.status == plat::DecodeStatus::kEnded || s.status == plat::DecodeStatus::kFailed) break;
+  }
+  return out;
+}
+
+// How far one channel of the frames, from `skip` on, is from the fixtures'
+// tone (half of full scale) starting at the file's frame `at` and moved by
+// `lag` frames: the mean of the squared differences.
+double Mismatch(const std::vector<float>& frames, int channel, double hz, int rate, int64_t at,
+                int lag, size_t skip) {
+  double sum = 0;
+  size_t n = 0;
+  for (size_t i = skip; i < frames.size() / 2; ++i, ++n) {
+    double t = static_cast<double>(at + static_cast<int64_t>(i) + lag) / rate;
+    sum += std::pow(frames[i * 2 + channel] - 0.5 * std::sin(2 * kPi * hz * t), 2);
+  }
+  return sum / std::max<size_t>(n, 1);
+}
+
+// The frames are the tone from `at` on, at that very frame: closer to it by
+// far than one frame earlier or later.
+void ExpectTone(const std::vector<float>& frames, bool stereo, int rate, int64_t at, size_t skip) {
+  for (int channel : {0, 1}) {
+    const double hz = stereo && channel == 1 ? 660 : 440;
+    const double here = Mismatch(frames, channel, hz, rate, at, 0, skip);
+    EXPECT_LT(here, 1e-4) << "channel " << channel;
+    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, -1, skip))
+        << "channel " << channel;
+    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, 1, skip)) << "channel " << channel;
+  }
+}
+
+TEST(FormatDecoders, EachFileLastsItsSamplesAndIsTheToneWholeAndAfterASeek) {
+  struct Case {
+    const char* file;
+    int rate;        // of the output; the file's own unless converted
+    int64_t frames;  // at that rate: the tone's samples, converted
+    bool stereo;
+  } cases[] = {
+      {"tone_44k_16.flac", 44100, 26460, true},
+      {"tone_48k_24.oga", 48000, 24000, false},  // FLAC in Ogg
+      {"tone_22k.ogg", 22050, 15434, false},
+      {"tone_48k.opus", 48000, 26400, true},
+      {"tone_8k_u8.wav", 8000, 4000, false},
+      {"tone_44k_16.wav", 44100, 11025, true},
+      {"tone_48k_24.wav", 48000, 9600, false},  // WAVE_FORMAT_EXTENSIBLE
+      {"tone_22k_f32.wav", 22050, 4410, true},
+      {"tone_44k_16.flac", 48000, 28800, true},  // converted up
+      {"tone_48k.opus", 44100, 24255, true},     // and down
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.rate));
+    auto decoder = Open(kData + c.file, c.rate);
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_EQ(decoder->LengthFrames(), c.frames);
+    plat::DecodeStatus status;
+    std::vector<float> whole = DecodeAll(*decoder, &status);
+    EXPECT_EQ(status, plat::DecodeStatus::kEnded);
+    EXPECT_EQ(static_cast<int64_t>(whole.size() / 2), c.frames);
+    // Past the codecs' first frames, which only approach the tone.
+    ExpectTone(whole, c.stereo, c.rate, 0, 1024);
+    const int64_t to = c.frames * 2 / 3 + 7;
+    ASSERT_EQ(decoder->Seek(to), to);
+    ExpectTone(DecodeAll(*decoder, &status, 1024), c.stereo, c.rate, to, 0);
+  }
+}
+
+}  // namespace
+
+// Cut short (a download that stopped) or with noise over the middle (a bad
+// copy): a file that lacks its header opens nothing; the others open nothing
+// or play what they hold to an end, never taken for a file that can no
+// longer be read.
+TEST(FormatDecoders, CutOrDamagedFilesOpenNothingOrPlayToAnEnd) {
+  enum Damage { kHeaderCut, kEndCut, kNoisyMiddle };
+  for (const char* name : {"tone_44k_16.flac", "tone_48k_24.oga", "tone_22k.ogg", "tone_48k.opus",
+                           "tone_44k_16.wav"}) {
+    const std::string whole = ReadBytes(kData + name);
+    for (Damage damage : {kHeaderCut, kEndCut, kNoisyMiddle}) {
+      SCOPED_TRACE(std::string(name) + " damage " + std::to_string(damage));
+      std::string bytes = damage == kHeaderCut ? whole.substr(0, 40)
+                          : damage == kEndCut  ? whole.substr(0, whole.size() * 9 / 10)
+                                               : whole;
+      if (damage == kNoisyMiddle) bytes.replace(bytes.size() / 3, 3000, Noise(3000));
+      const std::string path = testing::TempDir() + "damaged";
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      auto decoder = Open(path, 44100);
+      if (!decoder || damage == kHeaderCut) {
+        EXPECT_EQ(decoder, nullptr);
+        continue;
+      }
+      plat::DecodeStatus status;
+      const size_t heard = DecodeAll(*decoder, &status).size() / 2;
+      EXPECT_EQ(status, plat::DecodeStatus::kEnded);
+      EXPECT_LE(heard, decoder->LengthFrames());
+    }
+  }
+}
+
+using FormatJoins = SoundFiles;
+
+std::u16string nextFile;
+SoundStream* second;
+
+// As the next-track action does: close the ended stream, open and play the next.
+void PlayNext(SoundStream* ended) {
+  StopSoundStream(ended);
+  CloseSoundStream(ended);
+  second = OpenSoundStream(nextFile.c_str());
+  PlaySoundStream(second);
+}
+
+// One tone at 48 kHz, 15,009 samples in the first file and 9,600 in the
+// second: Opus trims its encoder's delay and padding, the others are exact.
+TEST_F(FormatJoins, OneToneCutInTwoFilesIsHeardWholeToTheSample) {
+  constexpr int kRate = 48000;
+  constexpr size_t kFirst = 15009, kBoth = kFirst + 9600, kAround = 2048;
+  plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+  ASSERT_TRUE(StartSound());
+  for (std::u16string format : {u"opus", u"flac", u"ogg", u"wav"}) {
+    SCOPED_TRACE(plat::ToUtf8(format));
+    second = nullptr;
+    nextFile = u"\\Tones\\join_b." + format;
+    SoundStream* first = OpenSoundStream((u"\\Tones\\join_a." + format).c_str());
+    ASSERT_NE(first, nullptr);
+    SetSoundEndNotice(first, PlayNext);
+    PlaySoundStream(first);
+    std::vector<float> heard;
+    while (heard.size() / 2 < kBoth + kAround) {
+      std::vector<float> block = HearFrames(512);
+      heard.insert(heard.end(), block.begin(), block.end());
+      PumpMessages();
+    }
+    CloseSoundStream(second);
+    ExpectTone({heard.begin() + (kFirst - kAround) * 2, heard.begin() + (kFirst + kAround) * 2},
+               false, kRate, kFirst - kAround, 0);
+    EXPECT_TRUE(
+        std::all_of(heard.begin() + kBoth * 2, heard.end(), [](float s) { return s == 0; }));
+  }
+}
