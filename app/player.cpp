@@ -1,6 +1,7 @@
 #include "app/player.h"
 
 #include "app/resume.h"
+#include "app/services.h"
 #include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"
@@ -8,9 +9,7 @@
 #include "menus/browser.h"
 #include "menus/menu_list.h"
 #include "menus/menu_screens.h"
-#include "platform/files.h"
 #include "platform/gdi.h"
-#include "platform/mpris.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 #include "playback/sound_engine.h"
@@ -78,6 +77,11 @@ bool StartPlayer(HINSTANCE instance, int* exitCode) {
     *exitCode = 1;
     return false;
   }
+  // The player shows before the sound starts: the attempts to start it, and
+  // the box that reports their failure, never keep the first frame back.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE)) DispatchMessageW(&msg);
+  GdiFlush();
   InitSoundEngine(app.mainWindow);
   ReportMissingMusic();
   // The kept track opens once the first frame is shown, and so never delays it.
@@ -127,44 +131,4 @@ void RefreshDesktop() {
   if (!desktop) return;
   InvalidateRect(desktop, nullptr, TRUE);
   UpdateWindow(desktop);
-}
-
-bool MakeProgramPath(WCHAR* name) {
-  WCHAR path[kPathChars];
-  // A path that would not fit leaves the bare name, which is looked for as it is.
-  if (!ProgramFilePath(name, path, kPathChars)) return false;
-  StringCchCopyW(name, kPathChars, path);
-  return true;
-}
-
-void ReportPlayback(const WCHAR* openedPath) {
-  if (!app.mainWindow) return;  // the sound engine used alone: nothing to control
-  MediaReport report;
-  if (app.streamOpen == 1) {
-    report.state = app.paused ? MediaState::Paused : MediaState::Playing;
-    report.file = openedPath;
-    report.title = app.trackTags.title;
-    report.artist = app.trackTags.artist;
-    report.album = app.trackTags.album;
-    report.lengthMs = static_cast<DWORD>(GetStreamLengthMs());
-    report.positionMs = static_cast<DWORD>(app.paused ? app.pausedAtMs : GetStreamMs());
-    // NextTrack and PreviousTrack act whenever there is a playlist.
-    report.canGoNext = report.canGoPrevious = app.playlistCount > 0;
-  }
-  report.volume = app.volume;
-  report.shuffle = app.shuffle != 0;
-  report.repeat = static_cast<int>(app.repeatMode);
-  ReportMedia(app.mainWindow, report);
-}
-
-void QuitPlayer(HWND window) {
-  // A kept track that has not been opened yet stays kept.
-  if (!KillTimer(window, kResumeTimerId)) KeepResumePoint();
-  SaveSettings();
-  ReleaseResources();
-  if (app.timerId) {
-    KillTimer(window, kTimerId);
-    app.timerId = 0;
-  }
-  DestroyWindow(window);
 }

@@ -1,4 +1,5 @@
-// The program's start, its windows, and its end.
+// The program's start and its windows: the top of the player, which nothing
+// below it includes.
 #pragma once
 
 #include "app/app_state.h"
@@ -13,11 +14,3 @@ void CreateMainWindow(HINSTANCE instance);
 void CreatePanes(HINSTANCE instance);
 void GetScreenSize(int32_t* width, int32_t* height);
 void RefreshDesktop();
-// 260 characters: the name becomes the path of the file of that name that ships
-// with the program (beside it, or where an installed program's files lie).
-bool MakeProgramPath(WCHAR* name);
-// Tells the desktop's media controls what plays: at start, and wherever the
-// track, the play state, the volume or a setting changes. The path of a
-// track comes with the report made when it opens.
-void ReportPlayback(const WCHAR* openedPath = nullptr);
-void QuitPlayer(HWND window);

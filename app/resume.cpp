@@ -1,6 +1,6 @@
 #include "app/resume.h"
 
-#include "app/player.h"
+#include "app/services.h"
 #include "app/settings.h"
 #include "menus/browser.h"
 #include "menus/menu_screens.h"

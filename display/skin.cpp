@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/player.h"
+#include "app/services.h"
 #include "input/controls.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/player.h"
 #include "app/resume.h"
+#include "app/services.h"
 #include "display/painters.h"
 #include "display/play_view.h"
 #include "display/skin.h"
@@ -11,6 +11,7 @@
 #include "input/controls.h"
 #include "menus/menu_screens.h"
 #include "platform/gdi.h"
+#include "platform/instance.h"
 #include "platform/mpris.h"
 #include "platform/sound.h"
 #include "platform/window.h"

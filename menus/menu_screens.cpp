@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "app/player.h"
+#include "app/services.h"
 #include "app/settings.h"
 #include "display/painters.h"
 #include "display/skin.h"

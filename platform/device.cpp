@@ -22,6 +22,7 @@ void Sleep(DWORD ms) {
 }
 
 int MessageBoxW(HWND, const WCHAR* text, const WCHAR* caption, UINT) {
+  PresentIfDirty();  // whatever was drawn is seen behind the box
   Backend().ShowMessage(ToUtf8(View(caption)).c_str(), ToUtf8(View(text)).c_str());
   return IDOK;
 }

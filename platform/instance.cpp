@@ -1,37 +1,65 @@
-// Windows of other player processes. A player that finds no other reserves
-// its window's name with a lock file and, once the window exists, listens on a
-// socket beside it; a later start connects there and keeps the connection as
-// the handle of the remote window.
+// Windows of other player processes. A player that finds no other takes its
+// window's name with a lock file and at once listens on a socket beside it,
+// where requests wait until its window exists. A later start connects there:
+// each request is one connection (connect, write one record, close). Only
+// the same user's programs are served; anything but a valid record is dropped.
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include "platform/instance.h"
-#include "platform/instance_protocol.h"
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 
 namespace plat {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a start waits for another that holds the name but is still
-// starting (it has not created its window yet), and how often it looks.
-constexpr auto kStartingWait = std::chrono::seconds(10);
-constexpr auto kStartingPoll = std::chrono::milliseconds(10);
-constexpr int kBacklog = 16;
+// A player listens from the moment it holds the name, so a start that finds
+// the name held and no answer has caught that moment, and asks again shortly.
+constexpr auto kHolderWait = std::chrono::seconds(2);
+constexpr auto kHolderPoll = std::chrono::milliseconds(1);
+// How long a request waits for a player whose queue is full.
+constexpr timeval kConnectWait{1, 0};
+// A client writes its record right after it connects; one that does not is
+// not one of ours.
+constexpr timeval kRecordWait{0, 250'000};
+constexpr int kBacklog = 64;
+
+// One request. Fixed size and native byte order: both ends share the machine.
+struct InstanceRecord {
+  char magic[4];       // kInstanceMagic
+  uint16_t version;    // kInstanceVersion
+  uint16_t operation;  // InstanceOp
+  uint32_t argument;   // show: the command; post: the message number
+  uint32_t reserved;   // 0
+  uint64_t wParam;
+  uint64_t lParam;
+};
+static_assert(sizeof(InstanceRecord) == 32);
+
+constexpr char kInstanceMagic[4] = {'V', 'E', 'S', 'K'};
+constexpr uint16_t kInstanceVersion = 1;
+enum InstanceOp : uint16_t { kOpShow = 1, kOpForeground = 2, kOpPost = 3 };
 
 struct Place {
   std::string name;  // "Main_Window-Vesk": the class and the title
@@ -39,26 +67,22 @@ struct Place {
   std::string lock;
 };
 
-// A name this process holds: the lock for its life, and the socket once the
-// window exists.
+// A name this process holds: the lock and the socket for its life, and once
+// the window exists a thread that serves the socket until stopFd is written.
 struct Reservation {
   Place place;
   int lockFd = -1;
-  HWND hwnd = nullptr;
   int listenFd = -1;
   struct stat socketFile {};
-  std::unique_ptr<InstanceListener> listener;
-};
-
-struct Connection {
-  int fd = -1;
-  std::string socket;
+  HWND hwnd = nullptr;
+  int stopFd = -1;
+  std::thread server;
 };
 
 struct Instance {
   std::mutex mutex;  // PostMessageW may reach a remote window from any thread
   std::vector<std::unique_ptr<Reservation>> reservations;
-  std::vector<Connection> connections;  // handle index i + 1
+  std::vector<std::string> remotes;  // the sockets of other players' windows: handle index i + 1
   pid_t owner = getpid();
 };
 
@@ -78,6 +102,8 @@ Instance& State() {
   } atExit;
   return *state;
 }
+
+std::atomic<void (*)(HWND)> foregroundNotice{nullptr};
 
 void Warn(const std::string& text) {
   std::fprintf(stderr, "vesk: %s\n", text.c_str());
@@ -167,21 +193,18 @@ sockaddr_un AddressOf(const std::string& path) {
   return address;
 }
 
-enum class Answer { Connected, Absent, Busy };
-
-// Tries the socket once without waiting.
-Answer Connect(const std::string& path, int* fd) {
-  *fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (*fd < 0) return Answer::Absent;
+// A connection to the socket, or -1 with errno: EAGAIN when a player is
+// there but its queue stayed full.
+int Connect(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &kConnectWait, sizeof kConnectWait);
   sockaddr_un address = AddressOf(path);
-  if (connect(*fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    return Answer::Connected;
-  }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
   int error = errno;
-  close(*fd);
-  *fd = -1;
-  // A full backlog means a player is there but busy: ask again shortly.
-  return error == EAGAIN ? Answer::Busy : Answer::Absent;
+  close(fd);
+  errno = error;
+  return -1;
 }
 
 enum class Lock { Taken, Held, Failed };
@@ -196,9 +219,112 @@ Lock TryLock(const std::string& path, int* fd) {
   return error == EWOULDBLOCK ? Lock::Held : Lock::Failed;
 }
 
-// Closes the window's socket and gives its name up.
+bool PeerIsThisUser(int fd) {
+  ucred cred{};
+  socklen_t length = sizeof cred;
+  return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) == 0 && length == sizeof cred &&
+         cred.uid == getuid();
+}
+
+// Requests handed to the user-interface thread and not yet carried out: one
+// of each kind is enough, so that a flood of requests queues nothing more
+// and the close request (or SIGTERM) never waits behind it.
+struct Pending {
+  std::atomic<bool> show{false};
+  std::atomic<bool> foreground{false};
+  std::atomic<bool> close{false};
+};
+
+// Runs the task on the user-interface thread unless one of its kind waits.
+void RunOnce(const std::shared_ptr<Pending>& pending, std::atomic<bool> Pending::*flag,
+             std::function<void()> task) {
+  if ((*pending.*flag).exchange(true)) return;
+  RunOnUiThread([pending, flag, task = std::move(task)] {
+    (*pending.*flag) = false;
+    task();
+  });
+}
+
+// Hands a valid request to the user-interface thread.
+void Serve(const InstanceRecord& r, HWND hwnd, const std::shared_ptr<Pending>& pending) {
+  if (std::memcmp(r.magic, kInstanceMagic, sizeof r.magic) != 0 || r.version != kInstanceVersion ||
+      r.reserved != 0 || r.wParam != 0 || r.lParam != 0) {
+    return;
+  }
+  if (r.operation == kOpShow && r.argument == static_cast<uint32_t>(SW_SHOW)) {
+    RunOnce(pending, &Pending::show, [hwnd] { ShowWindow(hwnd, SW_SHOW); });
+  } else if (r.operation == kOpForeground && r.argument == 0) {
+    RunOnce(pending, &Pending::foreground, [hwnd] {
+      auto notice = foregroundNotice.load();
+      if (SetForegroundWindow(hwnd) && notice) notice(hwnd);
+    });
+  } else if (r.operation == kOpPost && r.argument == kCloseRequest) {
+    RunOnce(pending, &Pending::close, [hwnd] { PostMessageW(hwnd, kCloseRequest, 0, 0); });
+  }
+}
+
+// Reads the one record of a connection and serves it.
+void ServeConnection(int fd, HWND hwnd, const std::shared_ptr<Pending>& pending) {
+  if (!PeerIsThisUser(fd)) return;
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &kRecordWait, sizeof kRecordWait);
+  InstanceRecord record;
+  if (recv(fd, &record, sizeof record, MSG_WAITALL) == sizeof record) Serve(record, hwnd, pending);
+}
+
+// The thread that serves the socket, one connection at a time.
+void ServeRequests(int listenFd, int stopFd, HWND hwnd) {
+  auto pending = std::make_shared<Pending>();
+  pollfd fds[] = {{stopFd, POLLIN, 0}, {listenFd, POLLIN, 0}};
+  for (;;) {
+    int ready = poll(fds, 2, -1);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready < 0) continue;
+    if (fds[0].revents) break;
+    int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+      ServeConnection(fd, hwnd, pending);
+      close(fd);
+    } else if (errno == EMFILE || errno == ENFILE) {
+      usleep(50'000);  // out of descriptors: let the queue wait rather than spin
+    }
+  }
+}
+
+// Listens at the place, whose lock is held: any socket file there is left
+// by a player that died.
+bool Listen(Reservation& r) {
+  const char* path = r.place.socket.c_str();
+  if (unlink(path) != 0 && errno != ENOENT) return false;
+  r.listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (r.listenFd < 0) return false;
+  sockaddr_un address = AddressOf(r.place.socket);
+  return bind(r.listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+         chmod(path, 0600) == 0 && stat(path, &r.socketFile) == 0 &&
+         listen(r.listenFd, kBacklog) == 0;
+}
+
+bool StartServing(Reservation& r, HWND hwnd) {
+  r.stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (r.stopFd < 0) return false;
+  try {
+    r.server = std::thread(ServeRequests, r.listenFd, r.stopFd, hwnd);
+  } catch (...) {
+    return false;
+  }
+  r.hwnd = hwnd;
+  return true;
+}
+
+// Stops serving, closes the window's socket and gives its name up.
 void Release(Reservation& r) {
-  r.listener.reset();
+  if (r.server.joinable()) {
+    uint64_t one = 1;
+    // An eventfd write of 8 bytes only fails if the counter would overflow.
+    [[maybe_unused]] ssize_t written = write(r.stopFd, &one, sizeof one);
+    r.server.join();
+  }
+  if (r.stopFd >= 0) close(r.stopFd);
+  r.stopFd = -1;
   if (r.listenFd >= 0) {
     close(r.listenFd);
     // Only our own socket file: never one a later player put there.
@@ -217,41 +343,32 @@ void ReleaseEverything(Instance& s) {
   std::lock_guard lock(s.mutex);
   for (auto& r : s.reservations) Release(*r);
   s.reservations.clear();
-  for (Connection& c : s.connections) {
-    if (c.fd >= 0) close(c.fd);
-  }
-  s.connections.clear();
+  s.remotes.clear();
 }
 
-bool Listen(Reservation& r, HWND hwnd) {
-  const char* path = r.place.socket.c_str();
-  // Holding the lock, any socket file here is left by a player that died.
-  if (unlink(path) != 0 && errno != ENOENT) return false;
-  r.listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (r.listenFd < 0) return false;
-  sockaddr_un address = AddressOf(r.place.socket);
-  if (bind(r.listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
-  if (chmod(path, 0600) != 0 || stat(path, &r.socketFile) != 0 ||
-      listen(r.listenFd, kBacklog) != 0) {
-    return false;
+// Takes the name with the lock held: others find the socket answering from
+// now on. Without a socket the name is given up at once, so that others start
+// on their own rather than wait for us in vain.
+void Reserve(Instance& s, const Place& place, int lockFd) {
+  auto r = std::make_unique<Reservation>();
+  r->place = place;
+  r->lockFd = lockFd;
+  if (!Listen(*r)) {
+    Warn("cannot listen on " + place.socket + ": " + std::strerror(errno));
+    Release(*r);
+    return;
   }
-  r.listener = std::make_unique<InstanceListener>(r.listenFd, hwnd);
-  if (!r.listener->Start()) return false;
-  r.hwnd = hwnd;
-  return true;
+  std::lock_guard lock(s.mutex);
+  s.reservations.push_back(std::move(r));
 }
 
-HWND HandleOf(size_t index) {
+HWND RemoteHandle(Instance& s, const std::string& socket) {
+  std::lock_guard lock(s.mutex);
+  auto it = std::find(s.remotes.begin(), s.remotes.end(), socket);
+  if (it == s.remotes.end()) it = s.remotes.insert(it, socket);
   // The index leaves the lowest bit free: callers set it when bringing a
   // window forward.
-  return reinterpret_cast<HWND>(kRemoteWindowTag | ((index + 1) << 1));
-}
-
-Connection* ConnectionOf(Instance& s, HWND hwnd) {
-  if (!IsRemoteWindow(hwnd)) return nullptr;
-  size_t index = ((reinterpret_cast<uintptr_t>(hwnd) & 0xFFFFFF) >> 1) - 1;
-  if (index >= s.connections.size() || s.connections[index].fd < 0) return nullptr;
-  return &s.connections[index];
+  return reinterpret_cast<HWND>(kRemoteWindowTag | ((it - s.remotes.begin() + 1) << 1));
 }
 
 BOOL Send(HWND hwnd, InstanceOp operation, uint32_t argument) {
@@ -260,16 +377,19 @@ BOOL Send(HWND hwnd, InstanceOp operation, uint32_t argument) {
   record.version = kInstanceVersion;
   record.operation = operation;
   record.argument = argument;
-  Instance& s = State();
-  std::lock_guard lock(s.mutex);
-  Connection* c = ConnectionOf(s, hwnd);
-  if (!c) return FALSE;
-  ssize_t sent = send(c->fd, &record, sizeof record, MSG_NOSIGNAL | MSG_DONTWAIT);
-  if (sent == static_cast<ssize_t>(sizeof record)) return TRUE;
-  // The player is gone, or stopped reading: the handle is dead from now on.
-  close(c->fd);
-  c->fd = -1;
-  return FALSE;
+  std::string socket;
+  {
+    Instance& s = State();
+    std::lock_guard lock(s.mutex);
+    size_t index = ((reinterpret_cast<uintptr_t>(hwnd) & 0xFFFFFF) >> 1) - 1;
+    if (!IsRemoteWindow(hwnd) || index >= s.remotes.size()) return FALSE;
+    socket = s.remotes[index];
+  }
+  int fd = Connect(socket);
+  if (fd < 0) return FALSE;  // the player is gone, or stopped taking requests
+  bool sent = send(fd, &record, sizeof record, MSG_NOSIGNAL) == sizeof record;
+  close(fd);
+  return sent;
 }
 
 }  // namespace
@@ -289,48 +409,28 @@ HWND FindRemoteWindow(std::u16string_view className, std::u16string_view title) 
       if (r->place.socket == place->socket) return nullptr;  // ours already
     }
   }
-  Clock::time_point deadline = Clock::now() + kStartingWait;
+  Clock::time_point deadline = Clock::now() + kHolderWait;
   for (;;) {
-    int fd;
-    Answer answer = Connect(place->socket, &fd);
-    if (answer == Answer::Connected) {
-      std::lock_guard lock(s.mutex);
-      // One connection per name: a newer one replaces the old.
-      for (Connection& c : s.connections) {
-        if (c.fd >= 0 && c.socket == place->socket) {
-          close(c.fd);
-          c.fd = -1;
-        }
-      }
-      if (s.connections.size() >= 0x7FFFFE) {
-        close(fd);
-        return nullptr;
-      }
-      s.connections.push_back(Connection{fd, place->socket});
-      return HandleOf(s.connections.size() - 1);
+    int fd = Connect(place->socket);
+    if (fd >= 0 || errno == EAGAIN) {
+      if (fd >= 0) close(fd);
+      return RemoteHandle(s, place->socket);
     }
-    if (answer == Answer::Absent) {
-      Lock taken = TryLock(place->lock, &fd);
-      if (taken == Lock::Taken) {
-        auto r = std::make_unique<Reservation>();
-        r->place = *place;
-        r->lockFd = fd;
-        std::lock_guard lock(s.mutex);
-        s.reservations.push_back(std::move(r));
-        return nullptr;
-      }
-      if (taken == Lock::Failed) {
-        Warn("cannot lock " + place->lock + ": " + std::strerror(errno) +
-             "; other players will not be found");
-        return nullptr;
-      }
+    Lock taken = TryLock(place->lock, &fd);
+    if (taken == Lock::Taken) {
+      Reserve(s, *place, fd);
+      return nullptr;
     }
-    // Another player holds the name and is still starting.
+    if (taken == Lock::Failed) {
+      Warn("cannot lock " + place->lock + ": " + std::strerror(errno) +
+           "; other players will not be found");
+      return nullptr;
+    }
     if (Clock::now() >= deadline) {
       Warn("another player holds " + place->lock + " but does not answer; starting anyway");
       return nullptr;
     }
-    std::this_thread::sleep_for(kStartingPoll);
+    std::this_thread::sleep_for(kHolderPoll);
   }
 }
 
@@ -341,9 +441,8 @@ void PublishWindow(HWND hwnd, std::u16string_view className, std::u16string_view
   for (auto it = s.reservations.begin(); it != s.reservations.end(); ++it) {
     Reservation& r = **it;
     if (r.place.name != name || r.hwnd) continue;
-    if (!Listen(r, hwnd)) {
-      // Others then start on their own rather than wait for us in vain.
-      Warn("cannot listen on " + r.place.socket + ": " + std::strerror(errno));
+    if (!StartServing(r, hwnd)) {
+      Warn("cannot serve " + r.place.socket + ": " + std::strerror(errno));
       Release(r);
       s.reservations.erase(it);
     }
@@ -387,4 +486,8 @@ const char* InstanceSocketPath() {
   if (!place) return nullptr;
   path = place->socket;
   return path.c_str();
+}
+
+void SetForegroundNoticeForTests(void (*notice)(HWND hwnd)) {
+  plat::foregroundNotice.store(notice);
 }

@@ -1,6 +1,7 @@
 // Reading and writing the registry-export text of the settings file.
 #include "platform/reg_text.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "platform/internal.h"
@@ -37,24 +38,11 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // 1..maxDigits hex digits, the whole of s.
 bool ParseHexNumber(std::string_view s, size_t maxDigits, DWORD* out) {
-  if (s.empty() || s.size() > maxDigits) return false;
-  DWORD v = 0;
-  for (char c : s) {
-    int d = HexDigit(c);
-    if (d < 0) return false;
-    v = (v << 4) | static_cast<DWORD>(d);
-  }
-  *out = v;
-  return true;
+  const char* end = s.data() + s.size();
+  auto [stop, error] = std::from_chars(s.data(), end, *out, 16);
+  return !s.empty() && s.size() <= maxDigits && error == std::errc{} && stop == end;
 }
 
 // Text of the file as UTF-16, refusing bytes that are not UTF-8 (the line is
@@ -153,17 +141,14 @@ bool ParseEntry(std::string_view s, Value* value) {
   return false;
 }
 
-// Whether the data reads back as this exact string: well-formed UTF-16 with
+// The data as the string it reads back as exactly: well-formed UTF-16 with
 // one terminating zero at the end and nothing that would break the line.
-bool IsPlainString(const Value& v) {
+bool PlainString(const Value& v, std::u16string* text) {
   size_t n = v.data.size();
-  if (v.type != REG_SZ || n < 2 || n % 2 != 0) return false;
-  size_t units = n / 2;
-  auto unit = [&](size_t i) { return char16_t(v.data[2 * i] | (v.data[2 * i + 1] << 8)); };
-  if (unit(units - 1) != 0) return false;
-  std::u16string text;
-  for (size_t i = 0; i + 1 < units; ++i) text.push_back(unit(i));
-  return IsWritableName(text);
+  if (v.type != REG_SZ || n < 2 || n % 2 != 0 || v.data[n - 2] || v.data[n - 1]) return false;
+  text->clear();
+  for (size_t i = 0; i + 2 < n; i += 2) text->push_back(char16_t(v.data[i] | (v.data[i + 1] << 8)));
+  return IsWritableName(*text);
 }
 
 std::string Quote(std::u16string_view text) {
@@ -184,12 +169,7 @@ std::string FormatEntry(const Value& v) {
     std::snprintf(buf, sizeof buf, "dword:%08x", d);
     return out + buf;
   }
-  if (IsPlainString(v)) {
-    std::u16string text;
-    for (size_t i = 0; i + 2 < v.data.size(); i += 2)
-      text.push_back(char16_t(v.data[i] | (v.data[i + 1] << 8)));
-    return out + Quote(text);
-  }
+  if (std::u16string text; PlainString(v, &text)) return out + Quote(text);
   if (v.type == REG_BINARY) {
     out += "hex:";
   } else {

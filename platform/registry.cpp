@@ -1,28 +1,23 @@
 // The settings store: the keys of HKEY_CURRENT_USER live in one text file.
 // The file is parsed once and kept in memory; it is read again only when it
-// has changed on disk (a hand edit, another player). Changes collect in
-// memory and reach the disk together (RegFlushKey, which the message loop
-// calls before it waits and the program at its end), as one atomic replace:
-// a crash or a kill leaves the old file or the new one, never a mix.
+// has changed on disk (a hand edit). Changes collect in memory and reach the
+// disk together (RegFlushKey, which the message loop calls before it waits
+// and the program at its end), as one atomic replace: a crash or a kill
+// leaves the old file or the new one, never a mix. One player runs at a
+// time, so this process is the file's only writer.
 #include "platform/registry.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/internal.h"
 #include "platform/reg_text.h"
@@ -38,8 +33,8 @@ constexpr const char* kStoreFile = "/vesk/settings.reg";
 constexpr off_t kMaxFileBytes = 16 << 20;
 constexpr DWORD kMaxValueBytes = 1 << 20;
 constexpr size_t kMaxNameChars = 16383;
-constexpr std::string_view kTempInfix = ".tmp";  // then mkstemp's six characters
-constexpr int kMaxLinkHops = 40;                 // as the kernel allows
+constexpr const char* kTempSuffix = ".tmp";
+constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
 std::mutex gMutex;
 std::map<uintptr_t, std::u16string> gOpenKeys;  // handle -> full key path
@@ -87,17 +82,14 @@ struct Stamp {
   ino_t inode = 0;
   off_t size = 0;
   mode_t mode = 0;
-  timespec modified{};
-  timespec changed{};
-  bool operator==(const Stamp& o) const {
-    return device == o.device && inode == o.inode && size == o.size && mode == o.mode &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
-           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
-  }
+  time_t modified = 0, changed = 0;
+  long modifiedNs = 0, changedNs = 0;
+  bool operator==(const Stamp&) const = default;
 };
 
 Stamp StampOf(const struct stat& st) {
-  return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mode, st.st_mtim, st.st_ctim};
+  return Stamp{st.st_dev,         st.st_ino,         st.st_size,         st.st_mode,
+               st.st_mtim.tv_sec, st.st_ctim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_nsec};
 }
 
 // The file's state now: Missing, or Ok with its stamp (Failed: not a file
@@ -165,31 +157,23 @@ std::string WriteTarget(std::string path) {
   return {};
 }
 
-// Temporary files left by a writer that was killed; only called while the
-// folder lock is held, when no other writer can be half-way.
-void RemoveStaleTemporaries(const std::string& target) {
-  std::string prefix = target.substr(target.rfind('/') + 1) + std::string(kTempInfix);
-  DIR* dir = opendir(FolderOf(target).c_str());
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string_view name = entry->d_name;
-    if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
-      unlinkat(dirfd(dir), entry->d_name, 0);
-  }
-  closedir(dir);
-}
-
-// Temporary file in the same folder, written, flushed, renamed over the old
-// one, and the folder flushed so the rename itself is durable.
-LONG ReplaceStore(const std::string& path, const std::string& text, bool locked) {
+// A temporary file in the same folder, written, flushed, renamed over the
+// old one, and the folder flushed so the rename itself is durable. With one
+// writer, one name does: a run killed while writing leaves at most that file,
+// which the next write replaces. A file made read-only meanwhile is kept.
+LONG ReplaceStore(const std::string& path, const std::string& text) {
   std::string target = WriteTarget(path);
   if (target.empty()) return ERROR_ACCESS_DENIED;
-  if (locked) RemoveStaleTemporaries(target);
-  std::string temp = target + std::string(kTempInfix) + "XXXXXX";
-  int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return ERROR_ACCESS_DENIED;
   struct stat old;
-  if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+  bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && (old.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return ERROR_ACCESS_DENIED;
+  }
+  std::string temp = target + kTempSuffix;
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return ERROR_ACCESS_DENIED;
+  if (exists) fchmod(fd, old.st_mode & 07777);
   bool ok = WriteAll(fd, text) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
@@ -203,54 +187,15 @@ LONG ReplaceStore(const std::string& path, const std::string& text, bool locked)
   return ERROR_SUCCESS;
 }
 
-// Holds off other players between reading the file and replacing it. Taken on
-// the folder, since the file itself is a new one after every write.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder)
-      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_.get() < 0) return;
-    int rc;
-    do rc = flock(fd_.get(), LOCK_EX);
-    while (rc != 0 && errno == EINTR);
-    locked_ = rc == 0;
-  }
-  bool locked() const { return locked_; }  // released when the descriptor closes
-
- private:
-  Fd fd_;
-  bool locked_ = false;
-};
-
-// A change not yet on disk: a new key, or a value set.
-struct Change {
-  std::u16string key;
-  std::optional<reg::Value> value;
-};
-
-bool Apply(reg::Document& doc, const Change& change) {
-  if (!change.value) {
-    if (reg::HasKey(doc, change.key)) return false;  // another player made it meanwhile
-    reg::AddKey(doc, change.key);
-    return true;
-  }
-  const reg::Value* old = reg::FindValue(doc, change.key, change.value->name);
-  if (old && old->type == change.value->type && old->data == change.value->data) return false;
-  reg::SetValue(doc, change.key, *change.value);
-  return true;
-}
-
-// The file as this process knows it, and what it has changed since.
+// The file as this process knows it, with its changes not yet written.
 struct Store {
   std::string path;
   bool loaded = false;
   ReadResult state = ReadResult::Missing;
   Stamp stamp;
   reg::Document doc;
-  size_t bytes = 0;  // of the file, at most, once the pending changes are in
-  std::vector<Change> pending;
-  const char* refused = nullptr;  // why a change was refused since the last flush
-  bool failing = false;           // the last flush failed, and said so
+  bool changed = false;  // since the last write
+  bool failing = false;  // the last write failed, and said so
 } gStore;
 
 // The user may have made the file read-only to keep it as it is.
@@ -258,62 +203,42 @@ bool IsReadOnly(const Store& store) {
   return store.state == ReadResult::Ok && (store.stamp.mode & S_IWUSR) == 0;
 }
 
-void Parse(Store& store, ReadResult state, const std::string& text, const Stamp& stamp) {
-  store.state = state;
-  store.stamp = stamp;
-  store.doc = state == ReadResult::Ok ? reg::ParseDocument(text) : reg::Document{};
-  store.bytes = text.size();
+// Reads the file again when it changed on disk (a hand edit) or was never
+// read, but not over changes that wait to be written.
+void Refresh(Store& store) {
+  Stamp now;
+  if (store.changed ||
+      (store.loaded && Look(store.path, &now) == store.state && now == store.stamp))
+    return;
+  std::string text;
+  store.state = ReadStore(store.path, &text, &store.stamp);
+  store.doc = store.state == ReadResult::Ok ? reg::ParseDocument(text) : reg::Document{};
   store.loaded = true;
 }
 
-// Reads the file again when it changed on disk (or was never read), with
-// the pending changes made again on what it now holds.
-void Refresh(Store& store) {
-  Stamp now;
-  if (store.loaded && Look(store.path, &now) == store.state && now == store.stamp) return;
-  std::string text;
-  ReadResult state = ReadStore(store.path, &text, &now);
-  Parse(store, state, text, now);
-  for (const Change& change : store.pending) Apply(store.doc, change);
-}
-
-// Writes the pending changes as one replace. The file is read again under
-// the folder lock first, so that what another player wrote meanwhile stays.
-// A file that cannot be read, or is read-only, is never overwritten, and one
-// that would grow past the size this program reads is not written. After a
-// failure the changes wait for the next flush (a full disk may have room by
-// then, and the program's end flushes once more).
-LONG WritePending(Store& store) {
-  LONG rc = ERROR_ACCESS_DENIED;
-  if (!store.path.empty() && MakeFolders(FolderOf(store.path))) {
-    FolderLock lock(FolderOf(store.path));
-    Refresh(store);
-    std::string text = reg::SerializeDocument(store.doc);
-    if (text.size() > static_cast<size_t>(kMaxFileBytes)) {
-      errno = EFBIG;
-    } else if (store.state == ReadResult::Failed || IsReadOnly(store)) {
-      errno = EACCES;
-    } else {
-      rc = ReplaceStore(store.path, text, lock.locked());
-    }
-  }
-  if (rc != ERROR_SUCCESS) return rc;
-  store.pending.clear();
+// Writes the document as one replace; why not, when it is not written. A
+// file that cannot be read is never overwritten, and none is written past
+// the size this program reads.
+const char* Write(Store& store) {
+  if (store.path.empty()) return "there is no home folder";
+  if (store.state == ReadResult::Failed) return "it cannot be read";
+  std::string text = reg::SerializeDocument(store.doc);
+  if (text.size() > static_cast<size_t>(kMaxFileBytes)) return "it would grow too large";
+  if (!MakeFolders(FolderOf(store.path)) || ReplaceStore(store.path, text) != ERROR_SUCCESS)
+    return std::strerror(errno);
   store.state = Look(store.path, &store.stamp);
-  store.bytes = static_cast<size_t>(store.stamp.size);
-  return rc;
+  return nullptr;
 }
 
-// Writes what is pending; a failure, or a change refused since the last
-// flush, is said on stderr, once until a flush succeeds again.
+// Writes what has changed. A failure is said on stderr, once until a write
+// succeeds again, and the changes wait for the next flush (a full disk may
+// have room by then, and the program's end flushes once more).
 LONG Flush(Store& store) {
-  const char* refused = std::exchange(store.refused, nullptr);
-  if (store.pending.empty() && !refused) return ERROR_SUCCESS;
-  LONG rc = store.pending.empty() ? ERROR_SUCCESS : WritePending(store);
-  const char* why = rc != ERROR_SUCCESS ? std::strerror(errno) : refused;
+  if (!store.changed) return ERROR_SUCCESS;
+  const char* why = Write(store);
   if (!why) {
-    store.failing = false;
-    return rc;
+    store.changed = store.failing = false;
+    return ERROR_SUCCESS;
   }
   if (!store.failing)
     std::fprintf(stderr, "Vesk: the settings could not be written to %s: %s\n", store.path.c_str(),
@@ -332,35 +257,6 @@ Store& CurrentStore() {
   }
   Refresh(gStore);
   return gStore;
-}
-
-// The most a change can add to the file: a section header, and an entry
-// with every character taking three bytes and every data byte a hex pair, a
-// comma and room for the line breaks.
-size_t MostBytes(const Change& change) {
-  constexpr size_t kSlack = 64;
-  size_t bytes = 3 * change.key.size() + kSlack;
-  if (change.value) bytes += 3 * change.value->name.size() + 4 * change.value->data.size() + kSlack;
-  return bytes;
-}
-
-// Applies a change in memory, to be written at the next flush; an error when
-// the flush would refuse it.
-LONG Change(Store& store, const struct Change& change) {
-  if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;  // as the user wants: nothing to say
-  size_t bytes = store.bytes + MostBytes(change) * (store.doc.utf16 ? 2 : 1);
-  const char* refusal = store.path.empty()                           ? "there is no home folder"
-                        : store.state == ReadResult::Failed          ? "it cannot be read"
-                        : bytes > static_cast<size_t>(kMaxFileBytes) ? "it would grow too large"
-                                                                     : nullptr;
-  if (refusal) {
-    store.refused = refusal;
-    return ERROR_ACCESS_DENIED;
-  }
-  if (!Apply(store.doc, change)) return ERROR_SUCCESS;
-  store.bytes = bytes;
-  store.pending.push_back(change);
-  return ERROR_SUCCESS;
 }
 
 bool KeyPathOf(HKEY key, std::u16string* path) {
@@ -404,9 +300,9 @@ LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD
   if (key != kRootKey) {
     Store& store = CurrentStore();
     if (!reg::HasKey(store.doc, key)) {
-      LONG rc = Change(store, {key, std::nullopt});
-      if (rc != ERROR_SUCCESS) return rc;
-      created = true;
+      if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;  // as the user wants: nothing to say
+      reg::AddKey(store.doc, key);
+      store.changed = created = true;
     }
   }
   uintptr_t handle = gNextHandle;
@@ -428,7 +324,13 @@ LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD, DWORD type, const BYTE* 
     return ERROR_INVALID_PARAMETER;
   value.type = type;
   if (size) value.data.assign(data, data + size);
-  return Change(CurrentStore(), {keyPath, std::move(value)});
+  Store& store = CurrentStore();
+  if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;
+  const reg::Value* old = reg::FindValue(store.doc, keyPath, value.name);
+  if (old && old->type == value.type && old->data == value.data) return ERROR_SUCCESS;
+  reg::SetValue(store.doc, keyPath, value);
+  store.changed = true;
+  return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type, BYTE* data,

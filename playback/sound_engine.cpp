@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "app/player.h"
+#include "app/services.h"
 #include "display/painters.h"
 #include "platform/device.h"
 #include "platform/files.h"

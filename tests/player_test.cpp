@@ -1,5 +1,6 @@
 // The whole player started and stopped on the headless display: start-up
 // order, the start screen, and the three ways it ends.
+#include "app/services.h"
 #include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/window.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/player.h"
+#include "app/services.h"
 #include "platform/files.h"
 
 int main() {

@@ -30,17 +30,18 @@ install_missing() {
     "${missing[@]}"
 }
 
-build() {  # build FOLDER [CMAKE OPTIONS...]
+build() {  # build FOLDER [CMAKE OPTIONS...]; only the TARGETS when they are set
   local dir=$1
   shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  ninja -C "$dir" -j2
+  # shellcheck disable=SC2086
+  ninja -C "$dir" -j2 ${TARGETS:-}
 }
 
 case "${1:-}" in
   run)
     install_missing
-    build build
+    TARGETS=vesk build build  # the player, its font and demo music; `test` builds the rest
     exec build/vesk
     ;;
   test)
