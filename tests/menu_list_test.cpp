@@ -66,6 +66,11 @@ TEST_F(MenuRows, ATextOf300CharactersIsCutTo255BeforeFitting) {
   SendMessageW(wide, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(row));
   EXPECT_LE(lstrlenW(row), 255);
   EXPECT_TRUE(EndsWith(row, u"i...\t>"));
+  // Cut there, a character of two UTF-16 units goes whole.
+  AddMenuRow(wide, (std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E").c_str(),
+             RowKind::Arrow, false);
+  SendMessageW(wide, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(row));
+  EXPECT_EQ(std::u16string(row), std::u16string(249, u'i') + u"...\t>");
 }
 
 TEST_F(MenuRows, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
