@@ -37,7 +37,7 @@ class AppCommand : public MainWindowTest {
 
   // The tone opened at its start, paused or playing, and the screen shown.
   static void Open(bool paused, const Screen& screen) {
-    ASSERT_TRUE(OpenTrack(OrdinalOf(u"\\data\\", kMp3Pattern, u"stereo_44k_cbr.mp3"), paused));
+    ASSERT_TRUE(OpenTrack(OrdinalOf(u"\\data\\", kMusicPattern, u"stereo_44k_cbr.mp3"), paused));
     screen.show();
   }
   static void BackToMainMenu() {
