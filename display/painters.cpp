@@ -169,11 +169,11 @@ void PaintScrollBar(HWND pane) {
 void PaintTrackView(HWND pane, bool clearFirst) {
   WCHAR number[kTextChars];
   StringCchPrintfW(number, kTextChars, u"%d of %d", app.playlistPos + 1, app.playlistCount);
+  HDC hdc = PaneDc(pane);
+  if (!hdc) return;
   RECT rc;
   GetClientRect(pane, &rc);
   int32_t width = rc.right - rc.left, height = rc.bottom - rc.top;
-  HDC hdc = PaneDc(pane);
-  if (!hdc) return;
   if (clearFirst) FillPaneRect(pane, app.screenColor, nullptr);
   if (app.repeatMode == RepeatMode::One || app.repeatMode == RepeatMode::All) {
     DrawBitmap(hdc, app.repeatMode == RepeatMode::One ? app.repeatOneBitmap : app.repeatAllBitmap,
@@ -197,10 +197,10 @@ void PaintTrackView(HWND pane, bool clearFirst) {
 }
 
 void PaintAboutView(HWND pane) {
-  RECT rc;
-  GetClientRect(pane, &rc);
   HDC hdc = PaneDc(pane);
   if (!hdc) return;
+  RECT rc;
+  GetClientRect(pane, &rc);
   SetBkColor(hdc, app.screenColor);
   HGDIOBJ oldFont = SelectObject(hdc, app.largeFont);
   rc.top += 10;

@@ -1,29 +1,21 @@
 // The desktop's media controls as they reach the main window: WM_APPCOMMAND
 // in every view mode, with a real track open and with none.
-#include <filesystem>
-
 #include "menus/browser.h"
 #include "platform/mpris.h"
 #include "playback/playlist.h"
-#include "playback/sound_engine.h"
 #include "tests/main_window_fixture.h"
-#include "tests/sound_fixture.h"
 
 namespace {
 
-constexpr int32_t kHalfwayMs = 500;
-
 // Where each command is tried: the screen it shows and how to reach it.
-struct Screen {
+const struct Screen {
   const char* name;
   void (*show)();
-};
-
-const Screen kScreens[] = {
+} kScreens[] = {
     {"Main menu", [] {}},
     {"Settings menu", [] { ShowSettingsMenu(GetDlgItem(app.mainWindow, kMenuListId), 2); }},
-    {"About", [] { ShowAbout(); }},
-    {"Now Playing", [] { ShowNowPlayingPanes(); }},
+    {"About", ShowAbout},
+    {"Now Playing", ShowNowPlayingPanes},
     {"Volume",
      [] {
        ShowNowPlayingPanes();
@@ -40,29 +32,20 @@ class AppCommand : public MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    std::filesystem::copy(std::string(VESK_SOURCE_DIR) + "/tests/data", root_ + "/Tones");
-    UseFolder(u"\\Tones\\");
-  }
-  void TearDown() override {
-    CloseStream();
-    MainWindowTest::TearDown();
+    UseFolder(kTones);
   }
 
-  static void UseFolder(const WCHAR* folder) {
-    StringCchCopyW(app.playlistFolder, kPathChars, folder);
+  // The tone opened at its start, paused or playing, and the screen shown.
+  static void Open(bool paused, const Screen& screen) {
+    ASSERT_TRUE(OpenTrack(OrdinalOf(u"\\data\\", kMusicPattern, u"stereo_44k_cbr.mp3"), paused));
+    screen.show();
   }
-
-  // The track opened, paused or playing, at the start.
-  static void OpenTone(bool paused) {
-    ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), paused ? 1 : 0));
-  }
-
   static void BackToMainMenu() {
+    CloseStream();
     if (app.viewMode == ViewMode::About) HideAbout();
     ShowMenuPanes();
     ShowMainMenu(Pane(kMenuListId), u"Browse");
   }
-
   static void Send(short command, WPARAM value = 0) {
     SendMessageW(app.mainWindow, WM_APPCOMMAND, value, MAKELPARAM(0, command));
     PumpMessages();
@@ -82,21 +65,18 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
   };
   for (const Screen& screen : kScreens) {
     for (const Case& c : cases) {
-      for (bool pausedBefore : {false, true}) {
-        SCOPED_TRACE(std::string(screen.name) + ": " + c.what +
-                     (pausedBefore ? ", paused" : ", playing"));
-        OpenTone(pausedBefore);
-        screen.show();
+      for (bool paused : {false, true}) {
+        SCOPED_TRACE(std::string(screen.name) + ": " + c.what + (paused ? ", paused" : ""));
+        Open(paused, screen);
         ViewMode mode = app.viewMode;
         Send(c.command);
-        EXPECT_EQ(app.paused, c.pausedAfter[pausedBefore] ? 1 : 0);
+        EXPECT_EQ(app.paused, c.pausedAfter[paused] ? 1 : 0);
         EXPECT_EQ(app.streamOpen, 1);
         EXPECT_EQ(app.viewMode, mode) << "a command changes no screen";
         CloseStream();
-        // Without a track nothing plays, whatever the command.
-        app.paused = pausedBefore ? 1 : 0;
+        app.paused = paused ? 1 : 0;
         Send(c.command);
-        EXPECT_EQ(app.paused, pausedBefore ? 1 : 0);
+        EXPECT_EQ(app.paused, paused ? 1 : 0) << "without a track nothing changes";
         EXPECT_EQ(app.streamOpen, 0);
         BackToMainMenu();
       }
@@ -104,6 +84,7 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
   }
 }
 
+// A seek the wheel left pending gives way to the desktop's.
 TEST_F(AppCommand, PositionAndStopMoveTheTrackAsASeekDoes) {
   struct Case {
     const char* what;
@@ -111,29 +92,22 @@ TEST_F(AppCommand, PositionAndStopMoveTheTrackAsASeekDoes) {
     WPARAM value;
     int32_t ms;  // where the track stands afterwards; -1 its end
   } cases[] = {
-      {"a place in the track", APPCOMMAND_VESK_SET_POSITION, kHalfwayMs, kHalfwayMs},
+      {"a place in the track", APPCOMMAND_VESK_SET_POSITION, 500, 500},
       {"past the end: the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1},
       {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0},
   };
   for (const Screen& screen : kScreens) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
-      OpenTone(true);
-      app.pausedAtMs = 300;
-      app.positionSec = 0;
-      screen.show();
-      // A seek the wheel left pending gives way to the desktop's.
+      Open(true, screen);
+      SeekStreamMs(300);
       app.seekPending = 1;
       Send(c.command, c.value);
       int32_t ms = c.ms < 0 ? GetStreamLengthMs() : c.ms;
-      EXPECT_EQ(app.pausedAtMs, ms);
       EXPECT_EQ(GetStreamMs(), ms);
+      EXPECT_EQ(app.pausedAtMs, ms);
       EXPECT_EQ(app.positionSec, ms / 1000);
       EXPECT_EQ(app.seekPending, 0);
-      CloseStream();
-      app.pausedAtMs = 0;
-      Send(c.command, c.value);
-      EXPECT_EQ(app.pausedAtMs, 0) << "without a track";
       BackToMainMenu();
     }
   }
@@ -156,97 +130,81 @@ TEST_F(AppCommand, VolumeShuffleAndRepeatAreSetInEveryViewMode) {
       {"repeat one", APPCOMMAND_VESK_SET_REPEAT, 1, 50, 0, RepeatMode::One, u"Repeat  One"},
       {"an unknown repeat", APPCOMMAND_VESK_SET_REPEAT, 7, 50, 0, RepeatMode::Off, u"Repeat  Off"},
   };
-  for (bool track : {true, false}) {
-    for (const Screen& screen : kScreens) {
-      for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(screen.name) + ": " + c.what + (track ? "" : ", no track"));
-        if (track) OpenTone(true);
-        app.volume = 50;
-        app.shuffle = 0;
-        app.repeatMode = RepeatMode::Off;
-        screen.show();
-        ViewMode mode = app.viewMode;
-        Send(c.command, c.value);
-        EXPECT_EQ(app.volume, c.volume);
-        EXPECT_EQ(app.shuffle, c.shuffle);
-        EXPECT_EQ(app.repeatMode, c.repeat);
-        EXPECT_EQ(app.viewMode, mode);
-        if (c.settingsRow && app.menuKind == MenuKind::Settings) {
-          int row = c.command == APPCOMMAND_VESK_SET_SHUFFLE ? 2 : 3;
-          EXPECT_EQ(Row(row), c.settingsRow);
-          EXPECT_EQ(Selected(), 2) << "the selection stays";
-        }
-        CloseStream();
-        BackToMainMenu();
+  for (const Screen& screen : kScreens) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
+      Open(true, screen);
+      app.volume = 50;
+      app.shuffle = 0;
+      app.repeatMode = RepeatMode::Off;
+      ViewMode mode = app.viewMode;
+      Send(c.command, c.value);
+      EXPECT_EQ(app.volume, c.volume);
+      EXPECT_EQ(app.shuffle, c.shuffle);
+      EXPECT_EQ(app.repeatMode, c.repeat);
+      EXPECT_EQ(app.viewMode, mode);
+      if (c.settingsRow && app.menuKind == MenuKind::Settings) {
+        EXPECT_EQ(Row(c.command == APPCOMMAND_VESK_SET_SHUFFLE ? 2 : 3), c.settingsRow);
+        EXPECT_EQ(Selected(), 2) << "the selection stays";
       }
+      BackToMainMenu();
     }
   }
 }
 
 TEST_F(AppCommand, NextAndPreviousMoveThroughThePlaylistInEveryViewMode) {
-  HWND list = Pane(kMenuListId);
   for (const Screen& screen : kScreens) {
     SCOPED_TRACE(screen.name);
     // The folder's first file started paused, as the browser starts it.
-    ListFolder(list, u"\\Tones\\");
-    ASSERT_TRUE(BuildPlaylist(list, u"\\Tones\\", 0));
+    ListFolder(Pane(kMenuListId), u"\\data\\");
+    ASSERT_TRUE(BuildPlaylist(Pane(kMenuListId), u"\\data\\", 0));
     ASSERT_TRUE(OpenTrack(app.playlist[0], 1));
     screen.show();
     ViewMode mode = app.viewMode;
-    Send(APPCOMMAND_MEDIA_NEXTTRACK);
-    EXPECT_EQ(app.playlistPos, 1);
-    Send(APPCOMMAND_MEDIA_NEXTTRACK);
-    EXPECT_EQ(app.playlistPos, 2);
-    Send(APPCOMMAND_MEDIA_PREVIOUSTRACK);  // at 0:00: the one before
-    EXPECT_EQ(app.playlistPos, 1);
-    EXPECT_EQ(app.streamOpen, 1);
+    for (auto [command, pos] : {std::pair{APPCOMMAND_MEDIA_NEXTTRACK, 1},
+                                {APPCOMMAND_MEDIA_NEXTTRACK, 2},
+                                {APPCOMMAND_MEDIA_PREVIOUSTRACK, 1}}) {  // at 0:00: the one before
+      Send(command);
+      EXPECT_EQ(app.playlistPos, pos);
+    }
     EXPECT_EQ(app.paused, 1);
     EXPECT_EQ(app.viewMode, mode);
     EndPlaylist();
     BackToMainMenu();
-    // Without a playlist they do nothing.
     Send(APPCOMMAND_MEDIA_NEXTTRACK);
     Send(APPCOMMAND_MEDIA_PREVIOUSTRACK);
-    EXPECT_EQ(app.streamOpen, 0);
-    EXPECT_EQ(app.playlistCount, 0);
+    EXPECT_EQ(app.streamOpen, 0) << "without a playlist they do nothing";
   }
 }
 
 TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
   struct Case {
-    const char* what;
     ViewMode mode;
     short command;
     WPARAM value;
   } cases[] = {
-      {"the place, Now Playing", ViewMode::NowPlaying, APPCOMMAND_VESK_SET_POSITION, 99000},
-      {"the place, Seek", ViewMode::Seek, APPCOMMAND_VESK_SET_POSITION, 99000},
-      {"the volume, Volume", ViewMode::VolumeAdjust, APPCOMMAND_VESK_SET_VOLUME, 100},
+      {ViewMode::NowPlaying, APPCOMMAND_VESK_SET_POSITION, 99000},
+      {ViewMode::Seek, APPCOMMAND_VESK_SET_POSITION, 99000},
+      {ViewMode::VolumeAdjust, APPCOMMAND_VESK_SET_VOLUME, 100},
   };
   RECT place;
   GetWindowRect(Pane(kPlayViewId), &place);
-  // A demo track: long enough that the place shows in whole seconds.
-  std::filesystem::copy(std::string(VESK_SOURCE_DIR) + "/resources/demo/Vesk Demo/Morning",
-                        root_ + "/Morning");
-  UseFolder(u"\\Morning\\");
+  auto bar = [&] {
+    std::vector<COLORREF> pixels;
+    for (LONG x = place.left; x < place.right; ++x)
+      for (LONG y = place.top; y < place.bottom; ++y) pixels.push_back(ScreenPixel(x, y));
+    return pixels;
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_TRUE(OpenTrack(0, 1));
+    OpenNowPlaying();  // a demo piece: long enough that the place shows in whole seconds
     app.volume = 0;
-    ShowNowPlayingPanes();
     app.viewMode = c.mode;
     PumpMessages();
-    auto bar = [&] {
-      std::vector<COLORREF> pixels;
-      for (LONG x = place.left; x < place.right; ++x)
-        for (LONG y = place.top; y < place.bottom; ++y) pixels.push_back(ScreenPixel(x, y));
-      return pixels;
-    };
     std::vector<COLORREF> before = bar();
     // Handled directly, without the loop's paint afterwards.
     SendMessageW(app.mainWindow, WM_APPCOMMAND, c.value, MAKELPARAM(0, c.command));
-    EXPECT_NE(bar(), before);
-    CloseStream();
+    EXPECT_NE(bar(), before) << static_cast<int>(c.mode);
+    BackToMainMenu();
   }
 }
 

@@ -3,7 +3,9 @@
 // looks at the state, the list and the framebuffer.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -14,13 +16,19 @@
 #include "platform/strings.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
+#include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
+#include "tests/sound_fixture.h"
 
 class MainWindowTest : public PlayerTest {
  protected:
   void SetUp() override {
     PlayerTest::SetUp();
     Start();
+  }
+  void TearDown() override {
+    CloseStream();
+    PlayerTest::TearDown();
   }
 
   // Starts the player afresh with the settings file as it is.
@@ -92,6 +100,8 @@ class MainWindowTest : public PlayerTest {
     return text;
   }
   static int Selected() { return List(LB_GETCURSEL); }
+  static std::u16string SelectedRow() { return Row(Selected()); }
+  static int RowCount() { return List(LB_GETCOUNT); }
   // The list filled with rows, as a menu or listing of that kind, row 0 selected.
   static void FillList(int rows, MenuKind kind) {
     HWND list = Pane(kMenuListId);
@@ -102,8 +112,6 @@ class MainWindowTest : public PlayerTest {
     EndRefill(list);
     PumpMessages();
   }
-  static std::u16string SelectedRow() { return Row(Selected()); }
-  static int RowCount() { return List(LB_GETCOUNT); }
   // Whether the settings file holds a line, as a quit that saves leaves it.
   bool Saved(const char* line) const { return StoreText().find(line) != std::string::npos; }
 
@@ -111,16 +119,24 @@ class MainWindowTest : public PlayerTest {
   static bool Heard() {
     std::vector<float> out(4096 * kChannels);
     plat::PullAudioSinkForTests(out.data(), 4096);
-    for (float s : out) {
-      if (s != 0) return true;
-    }
-    return false;
+    return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
 
-  // The Now Playing panes as the Main menu's row opens them.
-  static void OpenNowPlaying() {
-    app.streamOpen = 1;
-    app.paused = 1;  // nothing plays: no stream behind it
+  // A folder of real MP3 files copied into the music folder, once, and made
+  // the one tracks open from, as the browser leaves it.
+  void UseFolder(const char* source) {
+    std::string name = std::filesystem::path(source).filename();
+    if (!std::filesystem::exists(root_ + "/" + name))
+      std::filesystem::copy(std::string(VESK_SOURCE_DIR "/") + source, root_ + "/" + name);
+    StringCchCopyW(app.playlistFolder, kPathChars, (u"\\" + plat::FromUtf8(name) + u"\\").c_str());
+  }
+  static constexpr const char* kTones = "tests/data";                          // a second each
+  static constexpr const char* kEvening = "resources/demo/Vesk Demo/Evening";  // 19 s each
+
+  // The Now Playing panes as the Main menu's row opens them, a track paused.
+  void OpenNowPlaying() {
+    UseFolder(kEvening);
+    ASSERT_TRUE(OpenTrack(0, 1));
     ShowMainMenu(Pane(kMenuListId), u"Now Playing");
     PumpMessages();
     Tap(app.centerRect);

@@ -1,7 +1,6 @@
 // The main window driven by stylus, scroll-wheel, key and timer messages: the
 // wheel in each view mode, the buttons, the press-and-hold actions, the tick.
 #include "input/main_window.h"
-#include "display/skin.h"
 #include "platform/device.h"
 #include "platform/internal.h"
 #include "tests/main_window_fixture.h"
@@ -39,33 +38,34 @@ TEST_F(MainWindow, OnlyADragStartedOnTheRingStepsTheMenuAndClicksStoppingAtTheEn
   }
 }
 
-TEST_F(MainWindow, AStepClicksAndDrawsTheNewHighlightAtOnce) {
-  const POINT row1{42, 28 + 18 + 9};
-  COLORREF before = ScreenPixel(row1.x, row1.y);
-  Down(Ring(90));
-  EXPECT_FALSE(Heard()) << "a press on the ring itself makes no click";
-  // Handled directly, without the loop's paint afterwards.
-  SendMessageW(app.mainWindow, WM_MOUSEMOVE, 1, MAKELPARAM(Ring(102).x, Ring(102).y));
-  EXPECT_NE(ScreenPixel(row1.x, row1.y), before);
-  EXPECT_TRUE(Heard());
+// Handled directly, without the loop's paint afterwards.
+TEST_F(MainWindow, AStepDrawsTheNewHighlightAndTheScrollThumbAtOnce) {
+  FillList(30, MenuKind::Browse);
+  const POINT row1{42, 28 + 18 + 9}, thumbTop{194, 29};
+  for (int from : {0, 5}) {  // from the last row shown, the list scrolls
+    List(LB_SETCURSEL, from);
+    PumpMessages();
+    COLORREF row = ScreenPixel(row1.x, row1.y), thumb = ScreenPixel(thumbTop.x, thumbTop.y);
+    Down(Ring(90));
+    SendMessageW(app.mainWindow, WM_MOUSEMOVE, 1, MAKELPARAM(Ring(102).x, Ring(102).y));
+    EXPECT_EQ(ScreenPixel(row1.x, row1.y) != row, from == 0) << from;
+    EXPECT_EQ(ScreenPixel(thumbTop.x, thumbTop.y) != thumb, from == 5) << from;
+    Up(Ring(102));
+  }
 }
 
-TEST_F(MainWindow, InputMadeDuringThePauseAfterAStepIsDropped) {
+TEST_F(MainWindow, StylusInputDuringThePauseAfterAStepIsDroppedButEveryNotchSteps) {
   Down(Ring(90));
   POINT step = Ring(102);
   // The pen-up over the centre arrives while the step's pause runs.
-  DWORD now = GetTickCount();
   InjectStylus(WM_MOUSEMOVE, step.x, step.y);
-  InjectStylusAt(now + 50, WM_LBUTTONUP, Middle(app.centerRect).x, Middle(app.centerRect).y);
+  InjectStylusAt(GetTickCount() + 50, WM_LBUTTONUP, Middle(app.centerRect).x,
+                 Middle(app.centerRect).y);
   PumpMessages();
   EXPECT_EQ(SelectedRow(), u"Settings\t>");
   EXPECT_EQ(app.menuKind, MenuKind::Main) << "the centre button did not act";
   EXPECT_EQ(app.penDownPoint.x, step.x);
-  EXPECT_EQ(app.penDownPoint.y, step.y);
-}
 
-// The notches that come during the pause after a step are steps of their own.
-TEST_F(MainWindow, EveryNotchOfTheScrollWheelIsAStep) {
   FillList(30, MenuKind::Browse);
   DWORD now = GetTickCount();
   for (DWORD k = 0; k < 10; ++k) InjectWheel(-1, now + 20 * k);
@@ -108,54 +108,37 @@ TEST_F(MainWindow, TenThousandRowsAreCrossedInUnderTenSecondsAndTurningBackIsOne
   EXPECT_EQ(Selected(), 9998);
 }
 
-TEST_F(MainWindow, TheScrollWheelTurnsTheWheelInEveryMode) {
-  Wheel(-1);  // towards the user: clockwise, down the list
-  EXPECT_EQ(Selected(), 1);
-  Wheel(1);
-  EXPECT_EQ(Selected(), 0);
-
-  OpenNowPlaying();
-  app.volume = 50;
-  Wheel(-1);
-  EXPECT_EQ(app.viewMode, ViewMode::VolumeAdjust);
-  EXPECT_EQ(app.volume, 50) << "the first notch only switches, like a drag";
-  struct Case {
-    int notches;
-    int volume;
-    bool click;  // only on a multiple of ten
-  } cases[] = {{-1, 51, false}, {-2, 53, false}, {3, 50, true}, {1, 49, false}, {-1, 50, true}};
-  for (const Case& c : cases) {
-    Heard();
-    Wheel(c.notches);
-    EXPECT_EQ(app.volume, c.volume);
-    EXPECT_EQ(Heard(), c.click) << c.volume;
-  }
-}
-
-TEST_F(MainWindow, TheVolumeStopsAtItsLimitsWithoutAClick) {
+// The first movement in Now Playing only switches to the volume, like a drag.
+TEST_F(MainWindow, TheVolumeFollowsWheelDragAndKeysClickingOnTensAndStoppingAtItsLimits) {
   OpenNowPlaying();
   struct Case {
     int from;
-    double degrees;  // a drag on the ring; 0 for the up key
+    char input;  // w: scroll-wheel notches, d: drag steps on the ring, k: up or down key
+    int amount;  // clockwise, louder
     int to;
     bool click;
   } cases[] = {
-      {99, 6, 100, true},
-      {100, 6, 100, false},
-      {1, -6, 0, true},
-      {97, 0, 100, false},
+      {50, 'w', 1, 51, false},  {51, 'w', 2, 53, false},   {53, 'w', -3, 50, true},
+      {99, 'd', 1, 100, true},  {100, 'd', 1, 100, false}, {1, 'd', -1, 0, true},
+      {97, 'k', 1, 100, false}, {7, 'k', -2, 0, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.from << " " << c.input << c.amount);
     app.volume = c.from;
-    Down(Ring(0));
-    Move(Ring(2));  // NowPlaying becomes VolumeAdjust, no step yet
+    Wheel(-1);
     ASSERT_EQ(app.viewMode, ViewMode::VolumeAdjust);
+    ASSERT_EQ(app.volume, c.from);
     Heard();
-    if (c.degrees != 0) Move(Ring(c.degrees));
-    Up(Ring(c.degrees));
-    for (int i = 0; c.degrees == 0 && i < 2; ++i) Key(VK_UP);
-    EXPECT_EQ(app.volume, c.to) << c.from;
-    EXPECT_EQ(Heard(), c.click) << c.from;
+    if (c.input == 'w') Wheel(-c.amount);
+    if (c.input == 'd') {
+      Down(Ring(0));
+      Move(Ring(6 * c.amount));
+      Up(Ring(6 * c.amount));
+    }
+    for (int i = 0; c.input == 'k' && i < std::abs(c.amount); ++i)
+      Key(c.amount > 0 ? VK_UP : VK_DOWN);
+    EXPECT_EQ(app.volume, c.to);
+    EXPECT_EQ(Heard(), c.click);
     Tick();
     Tick();
     ASSERT_EQ(app.viewMode, ViewMode::NowPlaying);
@@ -173,9 +156,8 @@ TEST_F(MainWindow, VolumeAndSeekReturnToNowPlayingAfterTheirIdleTicks) {
     Key(c.enter);
     ASSERT_EQ(app.viewMode, c.mode);
     for (int i = 1; i < c.idleTicks; ++i) Tick();
-    InjectStylus(WM_LBUTTONDOWN, 5, 5);  // any movement restarts the count
-    InjectStylus(WM_MOUSEMOVE, 6, 6);
-    PumpMessages();
+    Down(POINT{5, 5});  // any movement restarts the count
+    Move(POINT{6, 6});
     for (int i = 1; i < c.idleTicks; ++i) Tick();
     EXPECT_EQ(app.viewMode, c.mode);
     Tick();
@@ -186,58 +168,65 @@ TEST_F(MainWindow, VolumeAndSeekReturnToNowPlayingAfterTheirIdleTicks) {
 
 TEST_F(MainWindow, ASeekDragIsAppliedByTheTickAndNotAgainByThePenUp) {
   OpenNowPlaying();
-  app.trackLengthSec = 100;
   Tap(app.centerRect);
   ASSERT_EQ(app.viewMode, ViewMode::Seek);
   Down(Ring(0));
   Move(Ring(4));
   Move(Ring(8));
-  EXPECT_EQ(app.positionSec, 8) << "two steps of 4 s from the stream's 0";
-  EXPECT_EQ(app.seekPending, 1);
+  EXPECT_EQ(app.positionSec, 8) << "two steps of 4 s from the start";
   Tick();
-  EXPECT_EQ(app.seekPending, 0);
-  EXPECT_EQ(app.pausedAtMs, 8000);
-  app.positionSec = 50;
+  EXPECT_EQ(GetStreamMs(), 8000);
+  app.positionSec = 12;
   Up(Ring(8));
-  EXPECT_EQ(app.pausedAtMs, 8000);
+  EXPECT_EQ(GetStreamMs(), 8000);
   EXPECT_EQ(app.viewMode, ViewMode::Seek);
 
   // The next drag starts from the stream again and is applied by the pen up.
   Down(Ring(0));
   Move(Ring(-4));
-  EXPECT_EQ(app.positionSec, 0) << "clamped at the start";
+  Move(Ring(-8));
+  Move(Ring(-12));
+  EXPECT_EQ(app.positionSec, 0) << "stopped at the start";
   Up(Middle(app.centerRect));
+  EXPECT_EQ(GetStreamMs(), 0);
   EXPECT_EQ(app.pausedAtMs, 0);
   EXPECT_EQ(app.viewMode, ViewMode::NowPlaying) << "the centre button after the seek";
 }
 
-// Holding forward or back scans one step per 200 ms from the first tick; the
-// pen-up ends the scan and is taken by it.
+// Holding forward or back scans one step per 200 ms from the first tick: 5 s
+// for steps 1 to 4, 15 s for steps 5 to 8, 30 s from then on. The pen-up ends
+// the scan and is taken by it.
 TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted) {
+  // A track of 2:20: a demo piece seven times over, its header counting them all.
+  std::string piece = ReadBytes(VESK_SOURCE_DIR "/resources/demo/Vesk Demo/Morning/01 Sunrise.mp3");
+  uint32_t frames = 0;
+  for (size_t at = piece.find("Info") + 8, i = 0; i < 4; ++i)
+    frames = frames << 8 | uint8_t(piece[at + i]);
+  std::string track;
+  for (int i = 0; i < 7; ++i) track += piece;
+  WriteText(root_ + "/Long/long.mp3", WithClaimedFrames(track, 7 * frames));
+  StringCchCopyW(app.playlistFolder, kPathChars, u"\\Long\\");
+  ASSERT_TRUE(OpenTrack(0, 1));
+  ASSERT_EQ(app.trackLengthSec, 140);
   struct Case {
     bool forward;
-    int steps;
-    int lengthSec;
-    int positionSec;  // the stream stays at 0 without a track: one step from 0
+    int fromSec, steps, toSec;
   } cases[] = {
-      {true, 1, 600, 5},  {true, 4, 600, 5},  {true, 5, 600, 15}, {true, 8, 600, 15},
-      {true, 9, 600, 30}, {true, 12, 20, 20}, {false, 3, 600, 0},
+      {true, 0, 1, 5},   {true, 0, 4, 20},   {true, 0, 5, 35},   {true, 0, 8, 80},
+      {true, 0, 9, 110}, {true, 0, 10, 140}, {false, 60, 3, 45}, {false, 5, 2, 0},
   };
   for (const Case& c : cases) {
-    app.trackLengthSec = c.lengthSec;
-    app.positionSec = -1;
-    const RECT& button = c.forward ? app.forwardRect : app.backRect;
-    POINT press = Middle(button);
+    SCOPED_TRACE(testing::Message() << (c.forward ? "forward " : "back ") << c.steps);
+    SeekStreamMs(c.fromSec * 1000);
+    POINT press = Middle(c.forward ? app.forwardRect : app.backRect);
     Down(press);
     DWORD scanStart = GetTickCount() + 1000;
-    POINT lift{press.x + 1, press.y};
-    InjectStylusAt(scanStart + 200 * (c.steps - 1) + 100, WM_LBUTTONUP, lift.x, lift.y);
+    InjectStylusAt(scanStart + 200 * (c.steps - 1) + 100, WM_LBUTTONUP, press.x + 1, press.y);
     Tick();
-    EXPECT_EQ(GetTickCount() - scanStart, static_cast<DWORD>(200 * c.steps)) << c.steps;
-    EXPECT_EQ(app.positionSec, c.positionSec) << c.steps;
-    EXPECT_EQ(app.pausedAtMs, c.positionSec * 1000);
+    EXPECT_EQ(GetTickCount() - scanStart, static_cast<DWORD>(200 * c.steps));
+    EXPECT_EQ(GetStreamMs(), c.toSec * 1000);
+    EXPECT_EQ(app.positionSec, c.toSec);
     EXPECT_EQ(app.penDownPoint.x, press.x) << "the scan took its pen-up";
-    EXPECT_EQ(app.holdCountdown, 0);
   }
 }
 
@@ -253,42 +242,35 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
 
 // The pen up comes to the main window wherever it is lifted, so a press on
 // a button lifted over the simulated screen ends its hold as a tap does.
-TEST_F(MainWindow, AButtonLiftedBeforeItsHoldNeitherScansNorQuits) {
+TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
   const POINT overScreen{100, 80};  // over MenuList
   struct Case {
     const char* what;
     const RECT& button;
     POINT lift;
     int ticksHeld;
+    bool quits;
   } cases[] = {
-      {"back tapped", app.backRect, Middle(app.backRect), 0},
-      {"forward tapped", app.forwardRect, Middle(app.forwardRect), 0},
-      {"forward lifted over the screen", app.forwardRect, overScreen, 0},
-      {"play-pause lifted over the screen", app.playPauseRect, overScreen, 0},
-      {"play-pause lifted after one tick", app.playPauseRect, Middle(app.playPauseRect), 1},
+      {"back tapped", app.backRect, Middle(app.backRect), 0, false},
+      {"forward tapped", app.forwardRect, Middle(app.forwardRect), 0, false},
+      {"forward lifted over the screen", app.forwardRect, overScreen, 0, false},
+      {"play-pause lifted over the screen", app.playPauseRect, overScreen, 0, false},
+      {"play-pause lifted after one tick", app.playPauseRect, Middle(app.playPauseRect), 1, false},
+      {"play-pause held for two ticks", app.playPauseRect, overScreen, 2, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     app.positionSec = 7;
+    app.volume = 37;
     Down(Middle(c.button));
     for (int i = 0; i < c.ticksHeld; ++i) Tick();
-    Up(c.lift);
-    EXPECT_EQ(app.holdCountdown, 0);
+    if (!c.quits) Up(c.lift);
     Tick();
     Tick();
     EXPECT_EQ(app.positionSec, 7) << "no scan";
-    ASSERT_TRUE(IsWindow(app.mainWindow)) << "no quit";
-    EXPECT_FALSE(Saved("Volume"));
+    EXPECT_EQ(IsWindow(app.mainWindow), !c.quits);
+    EXPECT_EQ(Saved("\"Volume\"=dword:00000025"), c.quits);
   }
-}
-
-TEST_F(MainWindow, HoldingPlayPauseForTwoTicksQuitsAndSaves) {
-  app.volume = 37;
-  Down(Middle(app.playPauseRect));
-  Tick();
-  Tick();
-  EXPECT_FALSE(IsWindow(app.mainWindow));
-  EXPECT_TRUE(Saved("\"Volume\"=dword:00000025"));
 }
 
 TEST_F(MainWindow, APressOnTheRingLiftedOverAButtonRunsThatButton) {
@@ -320,18 +302,20 @@ TEST_F(MainWindow, KeysInTheMenusAndInAbout) {
 }
 
 TEST_F(MainWindow, TheScreenSaverIsKeptOffOnlyWhileMusicPlays) {
-  struct Case {
-    int streamOpen;
-    int paused;
+  UseFolder(kEvening);
+  const struct {
+    void (*change)();
     bool awake;
-  } cases[] = {{1, 0, true}, {1, 1, false}, {1, 0, true}, {0, 0, false}};
-  for (const Case& c : cases) {
-    app.streamOpen = c.streamOpen;
-    app.paused = c.paused;
+  } cases[] = {{[] { OpenTrack(0, 0); }, true},
+               {TogglePause, false},
+               {TogglePause, true},
+               {CloseStream, false}};
+  for (const auto& c : cases) {
+    c.change();
     for (int i = 0; i < 4; ++i) Tick();
     EXPECT_NE(HeadlessKeptAwake(), c.awake) << "not before the fifth tick";
     Tick();
-    EXPECT_EQ(HeadlessKeptAwake(), c.awake) << c.streamOpen << c.paused;
+    EXPECT_EQ(HeadlessKeptAwake(), c.awake);
   }
 }
 

@@ -1,16 +1,14 @@
 // How texts become MenuList rows, measured in the player's real font.
 #include <string>
 
+#include "platform/internal.h"
 #include "tests/menu_list_fixture.h"
 
 namespace {
 
-constexpr int kListWidth = 151;
-
 using menu_list_fixture::events;
 
 using MenuRows = MenuListFixture;
-using MenuRefill = MenuListFixture;
 using Ellipsis = MenuListFixture;
 
 std::u16string Ellipsized(std::u16string text, int32_t width) {
@@ -20,31 +18,8 @@ std::u16string Ellipsized(std::u16string text, int32_t width) {
   return buffer;
 }
 
-std::u16string AfterLast(const char16_t* text) {
-  WCHAR buffer[kPathChars];
-  StringCchCopyW(buffer, kPathChars, text);
-  KeepAfterLast(buffer, u'\\');
-  return buffer;
-}
-
 bool EndsWith(const std::u16string& text, const std::u16string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-TEST_F(MenuRows, TheListIsCreatedWithSixRowsOf18PixelsBesideTheScrollBar) {
-  RECT rc;
-  GetWindowRect(list, &rc);
-  EXPECT_EQ(rc.left, 40);
-  EXPECT_EQ(rc.top, 28);
-  EXPECT_EQ(rc.right, 191);
-  EXPECT_EQ(rc.bottom, 136);
-  EXPECT_EQ(Send(LB_GETITEMHEIGHT), 18);
-  EXPECT_EQ(Send(WM_GETFONT), reinterpret_cast<LRESULT>(app.largeFont));
-  for (const char16_t* text : {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8"}) {
-    AddMenuRow(list, text, RowKind::Plain, false);
-  }
-  Send(LB_SETCURSEL, 6);
-  EXPECT_EQ(Top(), 1);
 }
 
 TEST_F(MenuRows, UnsortedRowsKeepTheirOrderAndArrowRowsEndInTabArrow) {
@@ -71,7 +46,7 @@ TEST_F(MenuRows, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
   ASSERT_TRUE(EndsWith(row, u"...\t>")) << std::string(row.begin(), row.end());
   std::u16string shown = row.substr(0, row.size() - 2);
   std::u16string kept = shown.substr(0, shown.size() - 3);
-  int32_t room = kListWidth - Width(u"  >");
+  int32_t room = 151 - Width(u"  >");  // the list's width
   EXPECT_LE(Width(shown), room);
   EXPECT_EQ(name.substr(0, kept.size()), kept);
   EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
@@ -91,9 +66,14 @@ TEST_F(MenuRows, ATextOf300CharactersIsCutTo255BeforeFitting) {
   SendMessageW(wide, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(row));
   EXPECT_LE(lstrlenW(row), 255);
   EXPECT_TRUE(EndsWith(row, u"i...\t>"));
+  // Cut there, a character of two UTF-16 units goes whole.
+  AddMenuRow(wide, (std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E").c_str(),
+             RowKind::Arrow, false);
+  SendMessageW(wide, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(row));
+  EXPECT_EQ(std::u16string(row), std::u16string(249, u'i') + u"...\t>");
 }
 
-TEST_F(MenuRefill, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
+TEST_F(MenuRows, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
   AddMenuRow(list, u"Old", RowKind::Plain, false);
   PumpMessages();
   events.clear();
@@ -113,29 +93,21 @@ TEST_F(MenuRefill, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBa
   EXPECT_EQ(Selected(), 1);
 }
 
-TEST_F(Ellipsis, ATextExactlyAsWideAsTheWidthStaysWhole) {
+TEST_F(Ellipsis, ATextTooWideIsCutToTheDotsWithoutSplittingACharacter) {
   const std::u16string text = u"Settings and more";
   int32_t width = Width(text);
-  EXPECT_EQ(Ellipsized(text, width), text);
+  EXPECT_EQ(Ellipsized(text, width), text) << "exactly as wide: whole";
   std::u16string cut = Ellipsized(text, width - 1);
   EXPECT_TRUE(EndsWith(cut, u"..."));
   EXPECT_LE(Width(cut), width - 1);
-}
-
-TEST_F(Ellipsis, AWidthNarrowerThanTheDotsLeavesJustTheDots) {
   EXPECT_EQ(Ellipsized(u"Anything", Width(u"...") - 1), u"...");
-  EXPECT_EQ(Ellipsized(u"Anything", 0), u"...");
   EXPECT_EQ(Ellipsized(u"", 0), u"");
-}
-
-TEST_F(Ellipsis, ASurrogatePairIsNeverCutInHalf) {
-  // Each musical symbol is one character of two UTF-16 units.
-  std::u16string notes;
+  std::u16string notes;  // each one character of two UTF-16 units
   for (int i = 0; i < 40; ++i) notes += u"\U0001D11E";
-  std::u16string cut = Ellipsized(notes, 60);
+  cut = Ellipsized(notes, 60);
   ASSERT_TRUE(EndsWith(cut, u"..."));
+  EXPECT_EQ(cut.substr(0, cut.size() - 3), notes.substr(0, cut.size() - 3));
   EXPECT_EQ((cut.size() - 3) % 2, 0u);
-  EXPECT_EQ(notes.substr(0, cut.size() - 3), cut.substr(0, cut.size() - 3));
 }
 
 TEST_F(Ellipsis, AFullBufferCutByOneCharacterStillEndsInTheDots) {
@@ -153,17 +125,23 @@ TEST_F(Ellipsis, AFullBufferCutByOneCharacterStillEndsInTheDots) {
   EXPECT_EQ(std::u16string(buffer + kTextChars, 4), u"####");
 }
 
+// The first character is never tested: a path's leading backslash is the root.
 TEST(KeepAfterLast, KeepsTheNameAfterTheLastBackslash) {
-  EXPECT_EQ(AfterLast(u"\\Albums\\Blue"), u"Blue");
-  EXPECT_EQ(AfterLast(u"\\Albums"), u"Albums");
-  EXPECT_EQ(AfterLast(u"\\Albums\\"), u"");
-  EXPECT_EQ(AfterLast(u""), u"");
-}
-
-TEST(KeepAfterLast, NeverTestsTheFirstCharacter) {
-  EXPECT_EQ(AfterLast(u"Albums"), u"lbums");
-  EXPECT_EQ(AfterLast(u"A"), u"");
-  EXPECT_EQ(AfterLast(u"\\"), u"");
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"\\Albums\\Blue", u"Blue"},
+      {u"\\Albums", u"Albums"},
+      {u"\\Albums\\", u""},
+      {u"", u""},
+      {u"Albums", u"lbums"},
+      {u"A", u""},
+      {u"\\", u""},
+  };
+  for (auto [text, kept] : cases) {
+    WCHAR buffer[kPathChars];
+    StringCchCopyW(buffer, kPathChars, text);
+    KeepAfterLast(buffer, u'\\');
+    EXPECT_EQ(std::u16string(buffer), kept) << plat::ToUtf8(text);
+  }
 }
 
 }  // namespace

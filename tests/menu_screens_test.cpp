@@ -51,9 +51,6 @@ TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
 }
 
 TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
-  app.shuffle = 0;
-  app.repeatMode = RepeatMode::Off;
-  app.clicker = 1;
   Walk("dc");
   ASSERT_EQ(RowCount(), 5);
   struct Case {
@@ -75,6 +72,7 @@ TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
   EXPECT_EQ(app.clicker, 1);
 }
 
+// As a hand-edited settings file may leave it.
 TEST_F(MenuScreens, ARepeatValueOutsideTheNamedOnesHasNoRow) {
   app.repeatMode = static_cast<RepeatMode>(7);
   Walk("dc");
@@ -82,28 +80,25 @@ TEST_F(MenuScreens, ARepeatValueOutsideTheNamedOnesHasNoRow) {
   EXPECT_EQ(Row(3), u"Clicker  On");
 }
 
-TEST_F(MenuScreens, BacklightTogglesTheScreenColourAndStaysOnItsRow) {
-  const POINT inList{100, 130};  // below the rows
-  COLORREF unlit = ScreenPixel(inList.x, inList.y);
-  Walk("ddc");
-  EXPECT_EQ(app.backlight, 1);
-  EXPECT_EQ(ScreenPixel(inList.x, inList.y), RGB(105, 223, 227));
-  EXPECT_EQ(SelectedRow(), u"Backlight");
-  Walk("c");
-  EXPECT_EQ(app.backlight, 0);
-  EXPECT_EQ(ScreenPixel(inList.x, inList.y), unlit);
-  EXPECT_EQ(app.menuKind, MenuKind::Main);
-}
-
-TEST_F(MenuScreens, ChoosingNightChangesTheFrameAtOnceAndKeepsTheShellsMenu) {
-  Walk("dcdc");
-  EXPECT_EQ(ScreenPixel(2, 2), RGB(247, 247, 247));
-  Walk("dc");
-  EXPECT_EQ(app.shell, Shell::Night);
-  EXPECT_EQ(ScreenPixel(2, 2), RGB(22, 23, 29));
-  EXPECT_EQ(SelectedRow(), u"Night");
-  Walk("mc");  // back to Settings, into Shells again: the current skin is selected
-  EXPECT_EQ(SelectedRow(), u"Night");
+TEST_F(MenuScreens, BacklightAndNightRecolourAtOnceAndKeepTheirRow) {
+  const POINT inList{100, 130}, frame{2, 2};  // below the rows; beside the display
+  const struct {
+    const char* steps;
+    POINT at;
+    COLORREF colour;
+    const char16_t* selected;
+  } cases[] = {
+      {"ddc", inList, RGB(105, 223, 227), u"Backlight"},
+      {"c", inList, RGB(198, 220, 202), u"Backlight"},
+      {"ucdc", frame, RGB(247, 247, 247), u"Classic"},
+      {"dc", frame, RGB(22, 23, 29), u"Night"},
+      {"mc", frame, RGB(22, 23, 29), u"Night"},  // Shells again: the current one selected
+  };
+  for (const auto& c : cases) {
+    Walk(c.steps);
+    EXPECT_EQ(ScreenPixel(c.at.x, c.at.y), c.colour) << c.steps;
+    EXPECT_EQ(SelectedRow(), c.selected) << c.steps;
+  }
 }
 
 TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
@@ -112,8 +107,7 @@ TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
   EXPECT_EQ(app.menuKind, MenuKind::NowPlaying);
   EXPECT_TRUE(IsWindowVisible(Pane(kTrackViewId)) && IsWindowVisible(Pane(kPlayViewId)));
   EXPECT_FALSE(IsWindowVisible(Pane(kMenuListId)));
-  ViewMode expected[] = {ViewMode::Seek, ViewMode::NowPlaying, ViewMode::Seek};
-  for (ViewMode mode : expected) {
+  for (ViewMode mode : {ViewMode::Seek, ViewMode::NowPlaying, ViewMode::Seek}) {
     Walk("c");
     EXPECT_EQ(app.viewMode, mode);
   }

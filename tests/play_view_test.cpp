@@ -3,14 +3,13 @@
 
 #include <string>
 
-#include "platform/window.h"
-#include "tests/player_fixture.h"
+#include "tests/main_window_fixture.h"
 
 namespace {
 
 constexpr int kBarRow = 9;  // inside every bar
 
-class PlayView : public PlayerTest {
+class PlayView : public MainWindowTest {
  protected:
   // The bar's row of the pane as text: '#' for a black pixel, '.' otherwise.
   static std::string BarRow() {
@@ -41,25 +40,21 @@ TEST_F(PlayView, EachLayoutDrawsItsBarToScale) {
       {"volume 0", ViewMode::VolumeAdjust, 0, 0, 0, -1, -1, 19, 134},
       {"volume 120", ViewMode::VolumeAdjust, 0, 0, 120, 19, 134, 19, 134},
   };
-  RunWith([&] {
-    ShowWindow(Pane(kMenuListId), SW_HIDE);
-    ShowWindow(Pane(kPlayViewId), SW_SHOW);
-    for (const Case& c : cases) {
-      app.viewMode = c.mode;
-      app.positionSec = c.position;
-      app.trackLengthSec = c.length;
-      app.volume = c.volume;
-      PaintPlayView(Pane(kPlayViewId), true);
-      std::string row = BarRow();
-      for (int x = c.insideFrom; x <= c.insideTo; ++x) {
-        bool black = x >= c.blackFrom && x <= c.blackTo;
-        EXPECT_EQ(row[x], black ? '#' : '.') << c.what << ", column " << x << ": " << row;
-      }
+  ShowWindow(Pane(kMenuListId), SW_HIDE);
+  ShowWindow(Pane(kPlayViewId), SW_SHOW);
+  for (const Case& c : cases) {
+    app.viewMode = c.mode;
+    app.positionSec = c.position;
+    app.trackLengthSec = c.length;
+    app.volume = c.volume;
+    PaintPlayView(Pane(kPlayViewId), true);
+    std::string row = BarRow();
+    for (int x = c.insideFrom; x <= c.insideTo; ++x) {
+      bool black = x >= c.blackFrom && x <= c.blackTo;
+      EXPECT_EQ(row[x], black ? '#' : '.') << c.what << ", column " << x << ": " << row;
     }
-    // A volume out of range is drawn and kept as 100.
-    EXPECT_EQ(app.volume, 100);
-    InjectDesktopClose();
-  });
+  }
+  EXPECT_EQ(app.volume, 100) << "a volume out of range is drawn and kept as 100";
 }
 
 }  // namespace

@@ -7,17 +7,13 @@ namespace {
 
 constexpr COLORREF kFill = RGB(198, 220, 202);
 
-LRESULT PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 class Slide : public Headless {
  protected:
   void SetUp() override {
     Headless::SetUp();
     ResetAppState();
     WNDCLASSW wc{};
-    wc.lpfnWndProc = PlainProc;
+    wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = u"Plain";
     RegisterClassW(&wc);
     main = CreateWindowExW(0, u"Plain", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
@@ -66,49 +62,44 @@ TEST_F(Slide, LeavesEveryPixelInTheFillColourInBothDirectionsAtEveryWidth) {
   }
 }
 
+// Four pixels a frame, each frame shown and lasting at least 1 ms; a pane of
+// four pixels or less gets only the strip.
 TEST_F(Slide, TheContentMovesFourPixelsAFrameAndEachFrameIsShown) {
-  HWND pane = StripedPane(160);
-  int presented = PresentCount();
-  DWORD start = GetTickCount();
-  SlideOut(pane, SlideDirection::Right, kFill);
-  EXPECT_EQ(PresentCount() - presented, 39) << "one frame per 4 pixels of 160";
-  EXPECT_EQ(GetTickCount() - start, 39u) << "each frame lasts at least 1 ms";
-
-  pane = StripedPane(8);
-  SetManualClock(0);
-  SlideOut(pane, SlideDirection::Right, kFill);
-  EXPECT_EQ(GetTickCount(), 1u) << "8 pixels wide: one copy";
+  const struct {
+    int width;
+    SlideDirection direction;
+    int frames;
+  } cases[] = {{160, SlideDirection::Right, 39},
+               {160, SlideDirection::Left, 39},
+               {8, SlideDirection::Right, 1},
+               {4, SlideDirection::Left, 0}};
+  for (const auto& c : cases) {
+    HWND pane = StripedPane(c.width);
+    int presented = PresentCount();
+    DWORD start = GetTickCount();
+    SlideOut(pane, c.direction, kFill);
+    EXPECT_EQ(PresentCount() - presented, c.frames) << c.width;
+    EXPECT_EQ(GetTickCount() - start, DWORD(c.frames)) << c.width;
+  }
 }
 
-TEST_F(Slide, APaneOfFourPixelsOrLessGetsOnlyTheStrip) {
-  HWND pane = StripedPane(4);
-  SetManualClock(100);
-  SlideOut(pane, SlideDirection::Left, kFill);
-  EXPECT_EQ(GetTickCount(), 100u) << "no frame was paced";
-  EXPECT_EQ(PixelsNotFilled(pane), 0);
-}
-
-TEST(PaceFrame, SleepsOnlyForWhatIsLeftOfTheFrame) {
+TEST(PaceFrame, SleepsOnlyForWhatIsLeftOfTheFrameRightAcrossAWrap) {
+  const struct {
+    DWORD start, duration, taken, end;
+  } cases[] = {
+      {1000, 1, 0, 1001},
+      {1000, 5, 7, 1007},     // a frame that took long enough does not sleep
+      {0xFFFFFFFE, 3, 2, 1},  // slept 1 ms, not four billion
+  };
   SelectDisplay(DisplayKind::Headless);
   ResetPlatformForTests();
-  SetManualClock(1000);
-  PaceFrame(1, FramePhase::Begin);
-  PaceFrame(1, FramePhase::End);
-  EXPECT_EQ(GetTickCount(), 1001u) << "no time passed: sleeps 1 ms";
-  PaceFrame(5, FramePhase::Begin);
-  AdvanceManualClock(7);
-  PaceFrame(0, FramePhase::End);
-  EXPECT_EQ(GetTickCount(), 1008u) << "a frame that took long enough does not sleep";
-}
-
-TEST(PaceFrame, ATickCounterWrapGivesTheRightElapsedTime) {
-  SelectDisplay(DisplayKind::Headless);
-  ResetPlatformForTests();
-  SetManualClock(0xFFFFFFFE);
-  PaceFrame(3, FramePhase::Begin);
-  AdvanceManualClock(2);  // now 0
-  PaceFrame(3, FramePhase::End);
-  EXPECT_EQ(GetTickCount(), 1u) << "slept 1 ms, not four billion";
+  for (const auto& c : cases) {
+    SetManualClock(c.start);
+    PaceFrame(c.duration, FramePhase::Begin);
+    AdvanceManualClock(c.taken);
+    PaceFrame(0, FramePhase::End);
+    EXPECT_EQ(GetTickCount(), c.end) << c.start << " + " << c.taken;
+  }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/internal.h"
 #include "platform/text.h"
 #include "tests/headless.h"
 
@@ -11,17 +13,18 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kCellColour = RGB(105, 223, 227);
 
-// The program's font file, as the player names it: a backslash path.
-std::u16string ToloPath() {
+// A file of the build folder, as the player names it: a backslash path.
+std::u16string BuildPath(const char* name) {
   std::u16string path;
-  for (char c : std::string(VESK_BINARY_DIR) + "/Tolo.ttf") path += c == '/' ? u'\\' : char16_t(c);
+  for (char c : std::string(VESK_BINARY_DIR) + name) path += c == '/' ? u'\\' : char16_t(c);
   return path;
 }
+const std::u16string kTolo = BuildPath("/Tolo.ttf");
 
-HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL) {
+HFONT MakeFont(const char16_t* face, LONG height) {
   LOGFONTW lf{};
   lf.lfHeight = height;
-  lf.lfWeight = weight;
+  lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = DEFAULT_CHARSET;
   for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
   return CreateFontIndirectW(&lf);
@@ -32,9 +35,8 @@ RECT BoxNotOf(COLORREF colour, RECT area = {0, 0, 240, 320}) {
   RECT box{0, 0, 0, 0};
   for (int y = area.top; y < area.bottom; ++y) {
     for (int x = area.left; x < area.right; ++x) {
-      if (ScreenPixel(x, y) == colour) continue;
       RECT px{x, y, x + 1, y + 1};
-      UnionRect(&box, &box, &px);
+      if (ScreenPixel(x, y) != colour) UnionRect(&box, &box, &px);
     }
   }
   return box;
@@ -44,16 +46,15 @@ class Text : public Headless {
  protected:
   void SetUp() override {
     Headless::SetUp();
-    ASSERT_EQ(AddFontResourceW(ToloPath().c_str()), 1);
+    ASSERT_EQ(AddFontResourceW(kTolo.c_str()), 1);
     dc = GetDC(nullptr);
     large = MakeFont(u"Tolo", 15);
-    small = MakeFont(u"Tolo", 12);
     SelectObject(dc, large);
     Clear();
   }
   void TearDown() override {
     ReleaseDC(nullptr, dc);
-    RemoveFontResourceW(ToloPath().c_str());
+    RemoveFontResourceW(kTolo.c_str());
     Headless::TearDown();
   }
 
@@ -74,65 +75,45 @@ class Text : public Headless {
                                       nullptr, &size));
     return size;
   }
-  // Draws with an opaque cell of kCellColour and returns the cell's box.
-  RECT DrawCell(const char16_t* text, RECT rc, UINT flags) {
+  // Draws on a clean screen with an opaque cell of kCellColour and returns
+  // what was drawn as a box.
+  RECT DrawCell(const char16_t* text, RECT rc, UINT flags, int length = -1) {
+    Clear();
     SetBkColor(dc, kCellColour);
-    DrawTextW(dc, text, -1, &rc, flags);
+    DrawTextW(dc, text, length, &rc, flags);
     return BoxNotOf(kWhite);
   }
 
   HDC dc = nullptr;
-  HFONT large = nullptr, small = nullptr;
+  HFONT large = nullptr;
 };
 
 // ---- Finding faces -----------------------------------------------------------
 
 using FontLookup = Text;
 
-TEST_F(FontLookup, TheRegisteredFileIsFoundByItsFamilyAndForgottenAfterRemoval) {
-  EXPECT_EQ(Face(), u"Tolo");
-  ASSERT_TRUE(RemoveFontResourceW(ToloPath().c_str()));
-  HFONT after = MakeFont(u"Tolo", 15);
-  SelectObject(dc, after);
-  EXPECT_NE(Face(), u"Tolo");
-  EXPECT_GT(Extent(u"Menu").cx, 0) << "the substitute still measures";
-  SelectObject(dc, large);
-  EXPECT_EQ(Face(), u"Tolo") << "a font made before the removal keeps its face";
-  EXPECT_GT(Extent(u"Menu").cx, 0);
-  EXPECT_FALSE(RemoveFontResourceW(ToloPath().c_str())) << "already removed";
-  EXPECT_EQ(AddFontResourceW(ToloPath().c_str()), 1) << "and can be added again";
-}
-
-TEST_F(FontLookup, AFileAddedTwiceStaysUntilRemovedTwice) {
-  EXPECT_EQ(AddFontResourceW(ToloPath().c_str()), 1);
-  EXPECT_TRUE(RemoveFontResourceW(ToloPath().c_str()));
-  SelectObject(dc, MakeFont(u"Tolo", 15));
-  EXPECT_EQ(Face(), u"Tolo");
-  EXPECT_TRUE(RemoveFontResourceW(ToloPath().c_str()));
-  SelectObject(dc, MakeFont(u"Tolo", 15));
-  EXPECT_NE(Face(), u"Tolo");
-}
-
-TEST_F(FontLookup, AMissingFaceFallsBackToASubstituteOfTheSameCell) {
-  SelectObject(dc, MakeFont(u"No Such Face Anywhere", 15));
-  EXPECT_FALSE(Face().empty());
-  EXPECT_NE(Face(), u"No Such Face Anywhere");
-  SIZE size = Extent(u"Hello World");
-  EXPECT_EQ(size.cy, 15);
-  EXPECT_GT(size.cx, 30);
-}
-
-TEST_F(FontLookup, FilesThatAreNotFontsAddNothing) {
-  std::u16string dir;
-  for (char c : std::string(VESK_BINARY_DIR)) dir += c == '/' ? u'\\' : char16_t(c);
-  EXPECT_EQ(AddFontResourceW((dir + u"\\no-such-font.ttf").c_str()), 0);
-  EXPECT_EQ(AddFontResourceW(dir.c_str()), 0) << "a folder is not a font file";
-  EXPECT_EQ(AddFontResourceW((dir + u"\\CMakeCache.txt").c_str()), 0);
-  EXPECT_EQ(AddFontResourceW(u""), 0);
+TEST_F(FontLookup, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
+  const std::u16string dir = BuildPath("");
+  for (const std::u16string& notFont :
+       {dir + u"\\no-such-font.ttf", dir, dir + u"\\CMakeCache.txt", std::u16string()})
+    EXPECT_EQ(AddFontResourceW(notFont.c_str()), 0) << plat::ToUtf8(notFont);
   EXPECT_EQ(AddFontResourceW(nullptr), 0);
   EXPECT_FALSE(RemoveFontResourceW((dir + u"\\no-such-font.ttf").c_str()));
-  SelectObject(dc, MakeFont(u"Tolo", 15));
-  EXPECT_EQ(Face(), u"Tolo") << "the failures left the registration alone";
+
+  EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1);  // twice now
+  const struct {
+    bool removes;
+    const char16_t* face;
+  } steps[] = {{true, u"Tolo"}, {true, nullptr}, {false, nullptr}};
+  for (const auto& step : steps) {
+    EXPECT_EQ(RemoveFontResourceW(kTolo.c_str()), step.removes);
+    SelectObject(dc, MakeFont(u"Tolo", 15));
+    EXPECT_EQ(Face() == u"Tolo", step.face != nullptr);
+    EXPECT_EQ(Extent(u"Hello World").cy, 15) << "a substitute of the same cell";
+  }
+  SelectObject(dc, large);
+  EXPECT_EQ(Face(), u"Tolo") << "a font made before the removal keeps its face";
+  EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1) << "and can be added again";
 }
 
 TEST_F(FontLookup, AContextWithoutAFontUsesTheDefaultFont) {
@@ -141,8 +122,6 @@ TEST_F(FontLookup, AContextWithoutAFontUsesTheDefaultFont) {
   ASSERT_TRUE(GetTextExtentExPointW(fresh, u"abc", 3, 0, nullptr, nullptr, &size));
   EXPECT_EQ(size.cy, 13);
   EXPECT_GT(size.cx, 0);
-  WCHAR name[LF_FACESIZE] = {};
-  EXPECT_GT(GetTextFaceW(fresh, LF_FACESIZE, name), 1);
   ReleaseDC(nullptr, fresh);
 }
 
@@ -150,29 +129,20 @@ TEST_F(FontLookup, AContextWithoutAFontUsesTheDefaultFont) {
 
 using TextMeasure = Text;
 
-TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndTheWidthIsPlausible) {
-  SIZE size = Extent(u"Hello World");
-  EXPECT_EQ(size.cy, 15);
-  EXPECT_GT(size.cx, 40);
-  EXPECT_LT(size.cx, 100);
-  SelectObject(dc, small);
-  EXPECT_EQ(Extent(u"Hello World").cy, 12);
-  EXPECT_LT(Extent(u"Hello World").cx, size.cx);
-  SelectObject(dc, MakeFont(u"Tolo", -13));
-  EXPECT_GT(Extent(u"Hello World").cy, 13) << "a negative height is the em, smaller than the cell";
-  SelectObject(dc, MakeFont(u"Tolo", 0));
-  EXPECT_EQ(Extent(u"Hello World").cy, 12);
-}
-
-TEST_F(TextMeasure, WidthsAreSumsOfTheCharactersWidths) {
-  EXPECT_EQ(Extent(u"ab").cx, Extent(u"a").cx + Extent(u"b").cx);
+TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
+  for (auto [height, cell] : {std::pair{15, 15}, {12, 12}, {0, 12}, {-13, 15}}) {
+    SelectObject(dc, MakeFont(u"Tolo", height));
+    EXPECT_EQ(Extent(u"Hello World").cy, cell) << height << ": a negative height is the em";
+  }
+  SelectObject(dc, large);
+  EXPECT_GT(Extent(u"Hello World").cx, 40);
+  EXPECT_LT(Extent(u"Hello World").cx, 100);
   EXPECT_EQ(Extent(u"AV").cx, Extent(u"A").cx + Extent(u"V").cx) << "no kerning";
   std::u16string text = u"Sigur R\u00f3s \u2013 Hopp\u00edpolla";
   int sum = 0;
   for (char16_t c : text) sum += Extent(std::u16string(1, c)).cx;
   EXPECT_EQ(Extent(text).cx, sum);
   EXPECT_EQ(Extent(u"").cx, 0);
-  EXPECT_EQ(Extent(u"").cy, 15);
   EXPECT_EQ(Extent(u"a\tb").cx, Extent(u"ab").cx) << "a tab has no width";
 }
 
@@ -184,13 +154,10 @@ TEST_F(TextMeasure, FitAndPartialExtentsFollowTheMaximum) {
   ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, 10000, &fit, dx, &size));
   EXPECT_EQ(fit, 9);
   EXPECT_EQ(dx[8], size.cx);
-  for (int i = 1; i < 9; ++i) EXPECT_GT(dx[i], dx[i - 1]);
-  ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, dx[3], &fit, nullptr, &size));
-  EXPECT_EQ(fit, 4) << "exactly the extent of four characters fits";
-  ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, dx[3] - 1, &fit, nullptr, &size));
-  EXPECT_EQ(fit, 3);
-  ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, 0, &fit, nullptr, &size));
-  EXPECT_EQ(fit, 0);
+  for (auto [max, fits] : {std::pair{dx[3], 4}, {dx[3] - 1, 3}, {0, 0}}) {
+    ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, max, &fit, nullptr, &size));
+    EXPECT_EQ(fit, fits) << max;
+  }
 }
 
 TEST_F(TextMeasure, ASurrogatePairIsOneCharacterAndLoneHalvesAreSafe) {
@@ -214,48 +181,41 @@ TEST_F(TextMeasure, ASurrogatePairIsOneCharacterAndLoneHalvesAreSafe) {
 
 using TextDrawing = Text;
 
-TEST_F(TextDrawing, TheOpaqueCellIsAlignedInTheRectangle) {
-  int width = Extent(u"Menu").cx;
-  RECT left = DrawCell(u"Menu", {10, 20, 200, 60}, DT_LEFT | DT_TOP);
-  EXPECT_EQ(left.left, 10);
-  EXPECT_EQ(left.top, 20);
-  EXPECT_EQ(left.right, 10 + width);
-  EXPECT_EQ(left.bottom, 35);
-  Clear();
-  RECT right = DrawCell(u"Menu", {10, 20, 200, 60}, DT_RIGHT | DT_BOTTOM);
-  EXPECT_EQ(right.right, 200);
-  EXPECT_EQ(right.bottom, 60);
-  EXPECT_EQ(right.top, 45);
-  Clear();
-  RECT centre = DrawCell(u"Menu", {10, 20, 200, 60}, DT_CENTER | DT_VCENTER);
-  EXPECT_LE(std::abs((centre.left + centre.right) - 210), 1);
-  EXPECT_EQ(centre.top, 20 + (40 - 15) / 2);
-}
-
 // Text redrawn in place (the play view's times) leaves nothing of the old
 // text behind only when no ink falls outside the opaque cell.
-TEST_F(TextDrawing, OpaqueTextKeepsItsInkInsideTheCell) {
-  for (std::u16string text : {u"0:04", u"-3:59", u"fj", u"Wy7", u"\u6771\u4eac"}) {
-    Clear();
-    RECT cell = DrawCell(text.c_str(), {10, 20, 200, 60}, DT_LEFT | DT_TOP);
-    EXPECT_EQ(cell.left, 10) << text.size();
-    EXPECT_EQ(cell.right, 10 + Extent(text).cx) << text.size();
+TEST_F(TextDrawing, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
+  const int menu = Extent(u"Menu").cx;
+  const struct {
+    const char16_t* text;
+    UINT flags;
+    RECT cell;
+  } cases[] = {
+      {u"Menu", DT_LEFT | DT_TOP, {10, 20, 10 + menu, 35}},
+      {u"Menu", DT_RIGHT | DT_BOTTOM, {200 - menu, 45, 200, 60}},
+      {u"Menu", DT_CENTER | DT_VCENTER, {105 - menu / 2, 32, 105 - menu / 2 + menu, 47}},
+      {u"-3:59", 0, {10, 20, 10 + Extent(u"-3:59").cx, 35}},
+      {u"fj", 0, {10, 20, 10 + Extent(u"fj").cx, 35}},
+      {u"Wy7", 0, {10, 20, 10 + Extent(u"Wy7").cx, 35}},
+      {u"\u6771\u4eac", 0, {10, 20, 10 + Extent(u"\u6771\u4eac").cx, 35}},
+      {u"a\tb", 0, {10, 20, 10 + Extent(u"ab").cx, 35}},  // a tab advances only when expanded
+  };
+  for (const auto& c : cases) {
+    RECT cell = DrawCell(c.text, {10, 20, 200, 60}, c.flags);
+    SCOPED_TRACE(plat::ToUtf8(c.text) + " flags " + std::to_string(c.flags));
+    EXPECT_LE(std::abs(cell.left - c.cell.left), c.flags & DT_CENTER ? 1 : 0);
+    EXPECT_LE(std::abs(cell.right - c.cell.right), c.flags & DT_CENTER ? 1 : 0);
+    EXPECT_EQ(cell.top, c.cell.top);
+    EXPECT_EQ(cell.bottom, c.cell.bottom);
   }
+  EXPECT_GT(DrawCell(u"a\tb", {0, 0, 200, 15}, DT_EXPANDTABS).right, Extent(u"ab").cx + 20)
+      << "to the first tab stop, eight average widths";
+  EXPECT_EQ(DrawCell(u"abcdef", {0, 0, 200, 15}, 0, 3).right, Extent(u"abc").cx)
+      << "a length shorter than the text";
 }
 
-TEST_F(TextDrawing, CentredInkIsCentred) {
-  SetBkMode(dc, TRANSPARENT);
-  RECT rc{0, 0, 160, 20};
-  DrawTextW(dc, u"HOME", -1, &rc, DT_CENTER | DT_VCENTER);
-  RECT ink = BoxNotOf(kWhite);
-  ASSERT_FALSE(IsRectEmpty(&ink));
-  EXPECT_LE(std::abs(ink.left - (160 - ink.right)), 2);
-  EXPECT_LE(std::abs(ink.top - (20 - ink.bottom)), 3);
-}
-
-TEST_F(TextDrawing, InkIsInTheTextColourAndStaysInsideTheCell) {
+TEST_F(TextDrawing, InkIsInTheTextColourAndTransparentModeDrawsOnlyInk) {
   SetTextColor(dc, RGB(200, 0, 0));
-  RECT cell = DrawCell(u"Il", {0, 0, 100, 15}, 0);
+  DrawCell(u"Il", {0, 0, 100, 15}, 0);
   int reddest = 0;
   for (int y = 0; y < 15; ++y) {
     for (int x = 0; x < 100; ++x) {
@@ -264,28 +224,22 @@ TEST_F(TextDrawing, InkIsInTheTextColourAndStaysInsideTheCell) {
     }
   }
   EXPECT_GT(reddest, 180) << "the stems are (nearly) fully covered in the text colour";
-  EXPECT_EQ(cell.top, 0);
-  EXPECT_EQ(cell.bottom, 15);
-}
 
-TEST_F(TextDrawing, TransparentModeLeavesTheBackgroundAlone) {
   SetBkMode(dc, TRANSPARENT);
-  RECT cell = DrawCell(u"a b", {0, 0, 100, 30}, 0);
-  // The space between the letters keeps the white that was there.
+  RECT ink = DrawCell(u"a b", {0, 0, 100, 30}, 0);
+  EXPECT_LT(ink.bottom - ink.top, 15) << "only ink, no cell";
   int aWidth = Extent(u"a").cx, spaceWidth = Extent(u" ").cx;
-  for (int y = 0; y < 15; ++y)
-    for (int x = aWidth + 1; x < aWidth + spaceWidth - 1; ++x) EXPECT_EQ(ScreenPixel(x, y), kWhite);
-  EXPECT_LT(cell.bottom - cell.top, 15) << "only ink, no cell";
+  RECT space = BoxNotOf(kWhite, {aWidth + 1, 0, aWidth + spaceWidth - 1, 15});
+  EXPECT_TRUE(IsRectEmpty(&space)) << "the space keeps the white that was there";
+  ink = DrawCell(u"HOME", {0, 0, 160, 20}, DT_CENTER | DT_VCENTER);
+  EXPECT_LE(std::abs(ink.left - (160 - ink.right)), 2) << "centred ink is centred";
+  EXPECT_LE(std::abs(ink.top - (20 - ink.bottom)), 3);
 }
 
 TEST_F(TextDrawing, NothingIsDrawnOutsideTheRectangleUnlessNoClip) {
   RECT rc{20, 20, 60, 30};
   RECT box = DrawCell(u"A long title that does not fit", rc, DT_VCENTER);
-  EXPECT_GE(box.left, 20);
-  EXPECT_GE(box.top, 20);
-  EXPECT_LE(box.right, 60);
-  EXPECT_LE(box.bottom, 30);
-  Clear();
+  EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30);
   box = DrawCell(u"A long title that does not fit", rc, DT_VCENTER | DT_NOCLIP);
   EXPECT_GT(box.right, 60);
   EXPECT_LT(box.top, 20);
@@ -301,66 +255,56 @@ TEST_F(TextDrawing, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
   HWND pane = CreateWindowExW(0, u"TextTest", u"", WS_CHILD | WS_VISIBLE, 40, 50, 60, 20, main,
                               nullptr, nullptr, nullptr);
   PumpMessages();
-  Clear();
-  HDC paneDc = GetDC(pane);
-  SelectObject(paneDc, large);
-  SetBkColor(paneDc, kCellColour);
-  RECT wide{-30, -10, 200, 40};
-  DrawTextW(paneDc, u"Wider than the pane, wider still", -1, &wide, DT_NOCLIP | DT_VCENTER);
-  EXPECT_EQ(BoxNotOf(kWhite).left, 40);
-  RECT box = BoxNotOf(kWhite);
-  EXPECT_TRUE(box.left >= 40 && box.top >= 50 && box.right <= 100 && box.bottom <= 70);
-  ReleaseDC(pane, paneDc);
-
-  Clear();
-  HDC mainDc = GetDC(main);
-  SelectObject(mainDc, large);
-  SetBkColor(mainDc, kCellColour);
-  RECT across{0, 50, 240, 70};
-  DrawTextW(mainDc, u"Across the child pane, from one side to the other", -1, &across, DT_CENTER);
-  EXPECT_TRUE(IsRectEmpty(&(box = BoxNotOf(kWhite, {40, 50, 100, 70}))))
-      << "the child's pixels belong to the child";
-  EXPECT_FALSE(IsRectEmpty(&(box = BoxNotOf(kWhite, {0, 50, 40, 70}))));
-  ReleaseDC(main, mainDc);
+  // A text wider than the pane from left of it, drawn once through the pane
+  // and once through the main window across the pane.
+  for (auto [window, top] : {std::pair{pane, 0}, {main, 50}}) {
+    Clear();
+    HDC windowDc = GetDC(window);
+    SelectObject(windowDc, large);
+    SetBkColor(windowDc, kCellColour);
+    RECT wide{-30, top, 240, top + 20};
+    DrawTextW(windowDc, u"Wider than the pane, wider still and wider", -1, &wide, DT_NOCLIP);
+    ReleaseDC(window, windowDc);
+    RECT onPane = BoxNotOf(kWhite, {40, 50, 100, 70}), all = BoxNotOf(kWhite);
+    if (window == pane) {
+      EXPECT_TRUE(all.left >= 40 && all.top >= 50 && all.right <= 100 && all.bottom <= 70)
+          << "only on the pane";
+      EXPECT_EQ(onPane.left, 40);
+    } else {
+      EXPECT_TRUE(IsRectEmpty(&onPane)) << "the child's pixels belong to the child";
+      EXPECT_FALSE(IsRectEmpty(&all));
+    }
+  }
 }
 
-TEST_F(TextDrawing, TabsAdvanceOnlyWithExpandTabs) {
-  RECT plain = DrawCell(u"a\tb", {0, 0, 200, 15}, 0);
-  EXPECT_EQ(plain.right, Extent(u"ab").cx);
-  Clear();
-  RECT expanded = DrawCell(u"a\tb", {0, 0, 200, 15}, DT_EXPANDTABS);
-  EXPECT_GT(expanded.right, plain.right + 20) << "to the first tab stop, eight average widths";
-}
-
-TEST_F(TextDrawing, ALengthShorterThanTheTextDrawsOnlyThatPart) {
-  RECT rc{0, 0, 200, 15};
-  DrawTextW(dc, u"abcdef", 3, &rc, 0);
-  RECT part = BoxNotOf(kWhite);
-  Clear();
-  DrawTextW(dc, u"abc", -1, &rc, 0);
-  RECT whole = BoxNotOf(kWhite);
-  EXPECT_EQ(part.right, whole.right);
-  EXPECT_EQ(part.left, whole.left);
-}
-
-TEST_F(TextDrawing, OddTextIsDrawnSafely) {
+TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   RECT rc{0, 0, 240, 20};
   EXPECT_EQ(DrawTextW(dc, u"", -1, &rc, DT_CENTER), 15);
-  EXPECT_TRUE(IsRectEmpty(&(rc = BoxNotOf(kWhite)))) << "an empty text fills no cell";
-  rc = {0, 0, 240, 20};
-  const char16_t lone[] = {0xDFFF, u'x', 0xD800, 0};
-  EXPECT_EQ(DrawTextW(dc, lone, -1, &rc, 0), 15);
-  EXPECT_EQ(DrawTextW(dc, u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, &rc, DT_CENTER), 15);
-  std::u16string longText(255, u'W');
-  EXPECT_EQ(DrawTextW(dc, longText.c_str(), -1, &rc, DT_RIGHT), 15);
-  EXPECT_EQ(DrawTextW(dc, longText.c_str(), 255, &rc, DT_CENTER | DT_NOCLIP), 15);
-  const char16_t cut[] = {u'a', 0xD83D, 0xDE00, 0};
-  EXPECT_EQ(DrawTextW(dc, cut, 2, &rc, 0), 15) << "a count that ends inside a pair";
+  RECT drawn = BoxNotOf(kWhite);
+  EXPECT_TRUE(IsRectEmpty(&drawn)) << "an empty text fills no cell";
+  const char16_t lone[] = {0xDFFF, u'x', 0xD800, 0}, cut[] = {u'a', 0xD83D, 0xDE00, 0};
+  const std::u16string longText(255, u'W');
+  const struct {
+    const char16_t* text;
+    int length;
+    UINT flags;
+  } cases[] = {{lone, -1, 0},
+               {u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, DT_CENTER},
+               {longText.c_str(), -1, DT_RIGHT},
+               {longText.c_str(), 255, DT_CENTER | DT_NOCLIP},
+               {cut, 2, 0},  // a count that ends inside a pair
+               {nullptr, -1, 0}};
+  for (const auto& c : cases) EXPECT_EQ(DrawTextW(dc, c.text, c.length, &rc, c.flags), 15);
   RECT huge{-2000000000, -2000000000, 2000000000, 2000000000};
   EXPECT_EQ(DrawTextW(dc, u"far", -1, &huge, DT_CENTER | DT_VCENTER), 15);
-  EXPECT_EQ(DrawTextW(dc, nullptr, -1, &rc, 0), 15);
   EXPECT_EQ(DrawTextW(dc, u"x", -1, nullptr, 0), 0);
   EXPECT_EQ(DrawTextW(nullptr, u"x", -1, &rc, 0), 0);
+
+  GdiFlush();
+  int before = PresentCount();
+  DrawTextW(dc, u"x", -1, &rc, 0);
+  GdiFlush();
+  EXPECT_EQ(PresentCount(), before + 1);
 }
 
 // ---- Text in any script -------------------------------------------------------
@@ -374,9 +318,7 @@ constexpr const char16_t* kBoxes = u"\u0378\u0378";
 TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
   SetBkMode(dc, TRANSPARENT);
   auto draw = [&](const char16_t* text) {
-    Clear();
-    RECT rc{0, 0, 200, 15};
-    DrawTextW(dc, text, -1, &rc, 0);
+    DrawCell(text, {0, 0, 200, 15}, 0);
     std::vector<COLORREF> pixels;
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 60; ++x) pixels.push_back(ScreenPixel(x, y));
@@ -384,7 +326,7 @@ TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) 
   };
   const std::vector<COLORREF> boxes = draw(kBoxes);
   for (const char16_t* text : {u"\u6771\u4EAC", u"\u03A9\u044F"}) {
-    SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+    SCOPED_TRACE(plat::ToUtf8(text));
     EXPECT_TRUE(draw(text) != boxes) << "boxes";
     RECT ink = BoxNotOf(kWhite);
     EXPECT_LE(ink.bottom, 15) << "the row's cell holds the glyphs";
@@ -397,25 +339,21 @@ TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) 
 
 TEST_F(TextScripts, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
   int searches = FontFallbackSearches();
-  RECT rc{0, 0, 240, 15};
-  DrawTextW(dc,
-            u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430",
-            -1, &rc, 0);
-  EXPECT_EQ(FontFallbackSearches(), searches) << "Tolo has them all: fontconfig is not started";
-  DrawTextW(dc, u"\u6771\u4EAC\u30BF\u30EF\u30FC", -1, &rc, 0);
-  EXPECT_EQ(FontFallbackSearches(), searches + 1) << "one face has them all";
-  Extent(kBoxes);
-  DrawTextW(dc, kBoxes, -1, &rc, 0);
-  EXPECT_EQ(FontFallbackSearches(), searches + 2) << "no face has it, and that is kept";
-}
-
-TEST_F(TextDrawing, DrawingMarksTheScreenForPresenting) {
-  GdiFlush();
-  int before = PresentCount();
-  RECT rc{0, 0, 100, 15};
-  DrawTextW(dc, u"x", -1, &rc, 0);
-  GdiFlush();
-  EXPECT_EQ(PresentCount(), before + 1);
+  const struct {
+    const char16_t* text;
+    int searches;
+  } cases[] = {
+      // Tolo has them all: fontconfig is not started.
+      {u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430", 0},
+      {u"\u6771\u4EAC\u30BF\u30EF\u30FC", 1},  // one face has them all
+      {kBoxes, 2},                             // no face has it, and that is kept
+      {kBoxes, 2},
+  };
+  for (const auto& c : cases) {
+    RECT rc{0, 0, 240, 15};
+    DrawTextW(dc, c.text, -1, &rc, 0);
+    EXPECT_EQ(FontFallbackSearches(), searches + c.searches) << plat::ToUtf8(c.text);
+  }
 }
 
 }  // namespace
