@@ -4,6 +4,8 @@
 
 #include "platform/base.h"
 
+struct SoundStream;  // platform/sound.h
+
 // Stored as 32-bit integers; a value read from the settings file may lie
 // outside the named ones and is kept as it is.
 enum class ViewMode : int32_t { About = -1, Menu = 0, NowPlaying = 1, VolumeAdjust = 2, Seek = 3 };
@@ -67,7 +69,7 @@ struct AppState {
   int32_t streamOpen;
   int32_t paused;
   int32_t pausedAtMs;
-  void* stream;
+  SoundStream* stream;
   int32_t channel;
   int32_t outputWait;   // 1: paused since no sound output could be heard; resumes when one is back
   int32_t failedOpens;  // entries in a row that could not be played

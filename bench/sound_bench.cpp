@@ -15,6 +15,7 @@
 #include "platform/internal.h"
 #include "platform/sound.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "playback/tags.h"
 
 namespace {

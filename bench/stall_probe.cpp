@@ -25,6 +25,7 @@
 #include "platform/sound.h"
 #include "platform/stream_decoder.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 #include "playback/sound_engine.h"
 

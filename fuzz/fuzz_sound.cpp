@@ -9,6 +9,7 @@
 #include "fuzz/fuzz_files.h"
 #include "platform/audio_output.h"
 #include "platform/sound.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace plat {
@@ -53,15 +54,27 @@ uint64_t AudioOutputMixedFrames();
 // quiet for a while, unless it is held.
 void CloseIdleAudioOutput();
 
-// Tests: the device is a sink that the test pulls from, closed until opened;
-// resets the output. Pulling a closed or lost sink gives silence and takes
-// nothing from the sources, as a closed device would.
-void UseAudioSinkForTests(AudioFormat format);
-size_t PullAudioSinkForTests(float* out, size_t frames);
-bool AudioSinkOpenForTests();
-// Tests: the next `count` opens of the device fail as on a machine without one.
-void FailAudioOpensForTests(int count);
-// Tests: the sink goes away as a sound server that stops would.
-void LoseAudioSinkForTests();
+// The device behind the output: SDL's, or one that a test drives
+// (test_hooks.h). Called with the output's device lock held, except
+// DelayFrames.
+class AudioDevice {
+ public:
+  virtual ~AudioDevice() = default;
+  // Opens at the rate (0: the device's own) and from then on calls MixAudio
+  // for every buffer; the format it took. False when there is no device.
+  virtual bool Open(int rate, AudioFormat* format) = 0;
+  // Closes, after a mix in progress has finished.
+  virtual void Close() = 0;
+  virtual bool IsOpen() = 0;
+  // Open and heard: not gone away.
+  virtual bool Playing() = 0;
+  // Frames mixed that the listener has not heard yet; any thread.
+  virtual size_t DelayFrames() = 0;
+  // Whether an open never waits, so that a click may open it at once.
+  virtual bool OpensAtOnce() { return false; }
+};
+std::unique_ptr<AudioDevice> MakeSdlAudioDevice();
+// Mixes the music and the effects into `frames` frames of the output format.
+void MixAudio(float* out, size_t frames);
 
 }  // namespace plat

@@ -1,6 +1,6 @@
 // The program's start: the desktop window as the display, then the player.
+#include "platform/context.h"
 #include "platform/display.h"
-#include "platform/registry.h"
 #include "platform/window.h"
 
 // Defined by the player, as the device's entry point was.
@@ -10,7 +10,8 @@ int main() {
   // Without a display that shows a window the player would run unseen and
   // hold the single-instance socket, so that no later start could show one.
   if (!SelectDisplay(DisplayKind::Window)) return 1;
+  plat::StartPlatform();
   int rc = RunPlayer(GetModuleHandleW(nullptr));
-  RegFlushKey(HKEY_CURRENT_USER);
+  plat::EndPlatform();
   return rc;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 
 namespace plat {
 namespace {

@@ -19,12 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
+#include "platform/context.h"
 #include "platform/instance.h"
 #include "platform/internal.h"
 #include "platform/test_hooks.h"
@@ -60,50 +57,6 @@ static_assert(sizeof(InstanceRecord) == 32);
 constexpr char kInstanceMagic[4] = {'V', 'E', 'S', 'K'};
 constexpr uint16_t kInstanceVersion = 1;
 enum InstanceOp : uint16_t { kOpShow = 1, kOpForeground = 2, kOpPost = 3 };
-
-struct Place {
-  std::string name;  // "Main_Window-Vesk": the class and the title
-  std::string socket;
-  std::string lock;
-};
-
-// A name this process holds: the lock and the socket for its life, and once
-// the window exists a thread that serves the socket until stopFd is written.
-struct Reservation {
-  Place place;
-  int lockFd = -1;
-  int listenFd = -1;
-  struct stat socketFile {};
-  HWND hwnd = nullptr;
-  int stopFd = -1;
-  std::thread server;
-};
-
-struct Instance {
-  std::mutex mutex;  // PostMessageW may reach a remote window from any thread
-  std::vector<std::unique_ptr<Reservation>> reservations;
-  std::vector<std::string> remotes;  // the sockets of other players' windows: handle index i + 1
-  pid_t owner = getpid();
-};
-
-void ReleaseEverything(Instance& s);
-
-// Never destroyed itself (a forked child must not join threads it does not
-// have); what it holds is released at exit by the process that made it.
-Instance* const state = new Instance;
-
-// Built on first use, after main began, so that the release at exit runs
-// before the message queue's own statics go away.
-Instance& State() {
-  static struct AtExit {
-    ~AtExit() {
-      if (getpid() == state->owner) ReleaseEverything(*state);
-    }
-  } atExit;
-  return *state;
-}
-
-std::atomic<void (*)(HWND)> foregroundNotice{nullptr};
 
 void Warn(const std::string& text) {
   std::fprintf(stderr, "vesk: %s\n", text.c_str());
@@ -255,7 +208,7 @@ void Serve(const InstanceRecord& r, HWND hwnd, const std::shared_ptr<Pending>& p
     RunOnce(pending, &Pending::show, [hwnd] { ShowWindow(hwnd, SW_SHOW); });
   } else if (r.operation == kOpForeground && r.argument == 0) {
     RunOnce(pending, &Pending::foreground, [hwnd] {
-      auto notice = foregroundNotice.load();
+      auto notice = Ctx().instance.foregroundNotice.load();
       if (SetForegroundWindow(hwnd) && notice) notice(hwnd);
     });
   } else if (r.operation == kOpPost && r.argument == kCloseRequest) {
@@ -339,13 +292,6 @@ void Release(Reservation& r) {
   r.lockFd = -1;
 }
 
-void ReleaseEverything(Instance& s) {
-  std::lock_guard lock(s.mutex);
-  for (auto& r : s.reservations) Release(*r);
-  s.reservations.clear();
-  s.remotes.clear();
-}
-
 // Takes the name with the lock held: others find the socket answering from
 // now on. Without a socket the name is given up at once, so that others start
 // on their own rather than wait for us in vain.
@@ -379,7 +325,7 @@ BOOL Send(HWND hwnd, InstanceOp operation, uint32_t argument) {
   record.argument = argument;
   std::string socket;
   {
-    Instance& s = State();
+    Instance& s = Ctx().instance;
     std::lock_guard lock(s.mutex);
     size_t index = ((reinterpret_cast<uintptr_t>(hwnd) & 0xFFFFFF) >> 1) - 1;
     if (!IsRemoteWindow(hwnd) || index >= s.remotes.size()) return FALSE;
@@ -402,7 +348,7 @@ bool IsRemoteWindow(HWND hwnd) {
 HWND FindRemoteWindow(std::u16string_view className, std::u16string_view title) {
   std::optional<Place> place = PlaceFor(className, title);
   if (!place) return nullptr;
-  Instance& s = State();
+  Instance& s = Ctx().instance;
   {
     std::lock_guard lock(s.mutex);
     for (auto& r : s.reservations) {
@@ -436,7 +382,7 @@ HWND FindRemoteWindow(std::u16string_view className, std::u16string_view title) 
 
 void PublishWindow(HWND hwnd, std::u16string_view className, std::u16string_view title) {
   std::string name = PlaceName(className, title);
-  Instance& s = State();
+  Instance& s = Ctx().instance;
   std::lock_guard lock(s.mutex);
   for (auto it = s.reservations.begin(); it != s.reservations.end(); ++it) {
     Reservation& r = **it;
@@ -451,7 +397,7 @@ void PublishWindow(HWND hwnd, std::u16string_view className, std::u16string_view
 }
 
 void UnpublishWindow(HWND hwnd) {
-  Instance& s = State();
+  Instance& s = Ctx().instance;
   std::lock_guard lock(s.mutex);
   for (auto it = s.reservations.begin(); it != s.reservations.end(); ++it) {
     if ((*it)->hwnd != hwnd) continue;
@@ -474,8 +420,17 @@ BOOL RemotePostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return Send(hwnd, kOpPost, msg);
 }
 
+// Gives up every name this process holds and forgets the other players.
+void EndInstance() {
+  Instance& s = Ctx().instance;
+  std::lock_guard lock(s.mutex);
+  for (auto& r : s.reservations) Release(*r);
+  s.reservations.clear();
+  s.remotes.clear();
+}
+
 void ResetInstanceForTests() {
-  ReleaseEverything(State());
+  EndInstance();
 }
 
 }  // namespace plat
@@ -489,5 +444,5 @@ const char* InstanceSocketPath() {
 }
 
 void SetForegroundNoticeForTests(void (*notice)(HWND hwnd)) {
-  plat::foregroundNotice.store(notice);
+  plat::Ctx().instance.foregroundNotice.store(notice);
 }

@@ -45,8 +45,6 @@ std::string ConfigFolder();
 std::optional<std::string> MusicPathToReal(std::u16string_view path);
 // Hands the memory of a big folder's search, once closed, back to the system.
 void ReturnFreedMemory();
-// Makes MusicRootPath look at the environment again on its next call.
-void ResetMusicRootForTests();
 
 // ---- Screen ----------------------------------------------------------------
 
@@ -121,8 +119,6 @@ std::shared_ptr<FontData> FontOf(HGDIOBJ font);      // null if not a font
 HFONT RegisterFont(std::shared_ptr<FontData> font);  // a new handle for it
 const BitmapData* BitmapOf(HGDIOBJ bitmap);          // null if not a bitmap
 bool BrushColor(HGDIOBJ brush, COLORREF* color);     // false for the null brush
-void ResetGdiForTests();
-void ResetTextForTests();
 
 // ---- Resources compiled into the program -----------------------------------
 
@@ -188,6 +184,5 @@ BOOL RemotePostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called for every top-level window created and destroyed.
 void PublishWindow(HWND hwnd, std::u16string_view className, std::u16string_view title);
 void UnpublishWindow(HWND hwnd);
-void ResetInstanceForTests();
 
 }  // namespace plat

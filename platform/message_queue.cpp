@@ -1,36 +1,19 @@
 // The message queue of the user-interface thread: posted messages (from any
 // thread), input from the display, painting and timers, in that priority.
 #include <algorithm>
-#include <deque>
-#include <mutex>
 
 #include "platform/audio_output.h"
+#include "platform/context.h"
 #include "platform/device.h"
 #include "platform/gdi.h"
 #include "platform/registry.h"
+#include "platform/test_hooks.h"
 #include "platform/window_table.h"
 
 namespace plat {
 namespace {
 
 constexpr WPARAM MK_LBUTTON = 0x0001;
-
-struct Timer {
-  HWND hwnd;
-  UINT_PTR id;
-  UINT period;
-  DWORD due;
-};
-
-// Posted messages and tasks may come from any thread.
-std::mutex postedMutex;
-std::deque<MSG> posted;
-std::deque<std::function<void()>> tasks;
-
-std::deque<MSG> input;
-std::vector<Timer> timers;
-bool penDown = false;
-HWND capture = nullptr;  // the window that got the pen down
 
 // Whether tick a has been reached at tick b, across a wrap of the counter.
 bool Reached(DWORD due, DWORD now) {
@@ -49,6 +32,7 @@ bool InRange(UINT message, UINT low, UINT high) {
 
 // Turns an event of the display into a message for the window that gets it.
 void QueueInput(const InputEvent& event) {
+  MessageQueue& q = Ctx().queue;
   HWND top = TopLevelWindow();
   if (!top) return;
   MSG msg{};
@@ -82,21 +66,21 @@ void QueueInput(const InputEvent& event) {
       break;
     case InputEvent::Stylus: {
       // A stylus only moves while it touches the screen.
-      if (event.message == WM_MOUSEMOVE && !penDown) return;
-      if (event.message == WM_LBUTTONUP && !penDown) return;
+      if (event.message == WM_MOUSEMOVE && !q.penDown) return;
+      if (event.message == WM_LBUTTONUP && !q.penDown) return;
       int x = std::clamp(event.x, 0, kScreenWidth - 1);
       int y = std::clamp(event.y, 0, kScreenHeight - 1);
       if (event.message == WM_LBUTTONDOWN) {
         if (!IsWindowVisible(top)) return;
         int slot = TheScreen().owner[y * kScreenWidth + x];
-        penDown = true;
+        q.penDown = true;
         // As on a touch screen, the window under the pen down gets the
         // moves and the pen up until the pen is lifted.
-        capture = slot ? Windows()[slot]->handle : top;
+        q.capture = slot ? Windows()[slot]->handle : top;
       }
-      if (event.message == WM_LBUTTONUP) penDown = false;
-      if (!IsWindow(capture)) return;
-      msg.hwnd = capture;
+      if (event.message == WM_LBUTTONUP) q.penDown = false;
+      if (!IsWindow(q.capture)) return;
+      msg.hwnd = q.capture;
       RECT client;
       ClientRectOnScreen(msg.hwnd, &client);
       msg.message = event.message;
@@ -104,15 +88,15 @@ void QueueInput(const InputEvent& event) {
       msg.lParam =
           MAKELPARAM(static_cast<WORD>(x - client.left), static_cast<WORD>(y - client.top));
       // Only the newest position of a drag matters, as on the device.
-      if (msg.message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
-          input.back().hwnd == msg.hwnd) {
-        input.back() = msg;
+      if (msg.message == WM_MOUSEMOVE && !q.input.empty() &&
+          q.input.back().message == WM_MOUSEMOVE && q.input.back().hwnd == msg.hwnd) {
+        q.input.back() = msg;
         return;
       }
       break;
     }
   }
-  input.push_back(msg);
+  q.input.push_back(msg);
 }
 
 void PumpDisplay() {
@@ -121,34 +105,37 @@ void PumpDisplay() {
 }
 
 void RunTasks() {
+  MessageQueue& q = Ctx().queue;
   for (;;) {
     std::function<void()> task;
     {
-      std::lock_guard lock(postedMutex);
-      if (tasks.empty()) return;
-      task = std::move(tasks.front());
-      tasks.pop_front();
+      std::lock_guard lock(q.postedMutex);
+      if (q.tasks.empty()) return;
+      task = std::move(q.tasks.front());
+      q.tasks.pop_front();
     }
     task();
   }
 }
 
 bool TakePosted(MSG* msg, HWND hwnd, UINT low, UINT high, bool remove) {
-  std::lock_guard lock(postedMutex);
-  auto it = std::find_if(posted.begin(), posted.end(),
+  MessageQueue& q = Ctx().queue;
+  std::lock_guard lock(q.postedMutex);
+  auto it = std::find_if(q.posted.begin(), q.posted.end(),
                          [&](const MSG& m) { return Matches(m, hwnd, low, high); });
-  if (it == posted.end()) return false;
+  if (it == q.posted.end()) return false;
   *msg = *it;
-  if (remove) posted.erase(it);
+  if (remove) q.posted.erase(it);
   return true;
 }
 
 bool TakeInput(MSG* msg, HWND hwnd, UINT low, UINT high, bool remove) {
-  auto it = std::find_if(input.begin(), input.end(),
+  MessageQueue& q = Ctx().queue;
+  auto it = std::find_if(q.input.begin(), q.input.end(),
                          [&](const MSG& m) { return Matches(m, hwnd, low, high); });
-  if (it == input.end()) return false;
+  if (it == q.input.end()) return false;
   *msg = *it;
-  if (remove) input.erase(it);
+  if (remove) q.input.erase(it);
   return true;
 }
 
@@ -164,9 +151,10 @@ bool FindPaint(MSG* msg, HWND hwnd) {
 }
 
 bool TakeTimer(MSG* msg, HWND hwnd, bool remove) {
+  MessageQueue& q = Ctx().queue;
   DWORD now = GetTickCount();
   Timer* next = nullptr;
-  for (Timer& t : timers) {
+  for (Timer& t : q.timers) {
     if (hwnd && t.hwnd != hwnd) continue;
     if (Reached(t.due, now) && (!next || static_cast<int32_t>(t.due - next->due) < 0)) next = &t;
   }
@@ -181,10 +169,11 @@ bool TakeTimer(MSG* msg, HWND hwnd, bool remove) {
 
 // Milliseconds until the next timer is due; -1 when there is none.
 int TimeToNextTimer() {
-  if (timers.empty()) return -1;
+  MessageQueue& q = Ctx().queue;
+  if (q.timers.empty()) return -1;
   DWORD now = GetTickCount();
   int32_t best = INT32_MAX;
-  for (const Timer& t : timers) best = std::min(best, static_cast<int32_t>(t.due - now));
+  for (const Timer& t : q.timers) best = std::min(best, static_cast<int32_t>(t.due - now));
   return std::max(best, 0);
 }
 
@@ -199,30 +188,33 @@ bool Fetch(MSG* msg, HWND hwnd, UINT low, UINT high, bool remove) {
 }  // namespace
 
 void RunOnUiThread(std::function<void()> task) {
+  MessageQueue& q = Ctx().queue;
   {
-    std::lock_guard lock(postedMutex);
-    tasks.push_back(std::move(task));
+    std::lock_guard lock(q.postedMutex);
+    q.tasks.push_back(std::move(task));
   }
   Backend().Wake();
 }
 
 void ForgetWindowMessages(HWND hwnd) {
-  std::erase_if(timers, [&](const Timer& t) { return t.hwnd == hwnd; });
-  std::erase_if(input, [&](const MSG& m) { return m.hwnd == hwnd; });
-  std::lock_guard lock(postedMutex);
-  std::erase_if(posted, [&](const MSG& m) { return m.hwnd == hwnd && m.message != WM_QUIT; });
+  MessageQueue& q = Ctx().queue;
+  std::erase_if(q.timers, [&](const Timer& t) { return t.hwnd == hwnd; });
+  std::erase_if(q.input, [&](const MSG& m) { return m.hwnd == hwnd; });
+  std::lock_guard lock(q.postedMutex);
+  std::erase_if(q.posted, [&](const MSG& m) { return m.hwnd == hwnd && m.message != WM_QUIT; });
 }
 
 void ResetMessagesForTests() {
+  MessageQueue& q = Ctx().queue;
   {
-    std::lock_guard lock(postedMutex);
-    posted.clear();
-    tasks.clear();
+    std::lock_guard lock(q.postedMutex);
+    q.posted.clear();
+    q.tasks.clear();
   }
-  input.clear();
-  timers.clear();
-  penDown = false;
-  capture = nullptr;
+  q.input.clear();
+  q.timers.clear();
+  q.penDown = false;
+  q.capture = nullptr;
 }
 
 }  // namespace plat
@@ -244,18 +236,20 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  MessageQueue& q = Ctx().queue;
   if (IsRemoteWindow(hwnd)) return RemotePostMessage(hwnd, msg, wParam, lParam);
   {
-    std::lock_guard lock(postedMutex);
-    posted.push_back(MSG{hwnd, msg, wParam, lParam, 0, {}});
+    std::lock_guard lock(q.postedMutex);
+    q.posted.push_back(MSG{hwnd, msg, wParam, lParam, 0, {}});
   }
   Backend().Wake();
   return TRUE;
 }
 
 void PostQuitMessage(int exitCode) {
-  std::lock_guard lock(postedMutex);
-  posted.push_back(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, 0, {}});
+  MessageQueue& q = Ctx().queue;
+  std::lock_guard lock(q.postedMutex);
+  q.posted.push_back(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0, 0, {}});
 }
 
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT low, UINT high) {
@@ -325,22 +319,24 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
+  MessageQueue& q = Ctx().queue;
   if (!Find(hwnd)) return 0;
   elapseMs = std::max<UINT>(elapseMs, 1);
   DWORD due = GetTickCount() + elapseMs;
-  for (Timer& t : timers) {
+  for (Timer& t : q.timers) {
     if (t.hwnd == hwnd && t.id == id) {
       t.period = elapseMs;
       t.due = due;
       return id;
     }
   }
-  timers.push_back(Timer{hwnd, id, elapseMs, due});
+  q.timers.push_back(Timer{hwnd, id, elapseMs, due});
   return id;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  MessageQueue& q = Ctx().queue;
   auto removed =
-      std::erase_if(timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+      std::erase_if(q.timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
   return removed ? TRUE : FALSE;
 }

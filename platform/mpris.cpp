@@ -20,6 +20,7 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/context.h"
 #include "platform/instance.h"
 #include "platform/internal.h"
 #include "platform/window.h"
@@ -38,7 +39,7 @@ constexpr const char* kDesktopEntry = "org.mireva.Vesk";
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 constexpr const char* kTrackPrefix = "/org/mpris/MediaPlayer2/Track/";
 constexpr int64_t kSeekedSlackUs = 1000000;  // a jump beyond this counts as a seek
-constexpr int kFullVolume = 100;             // the player's volume scale, 0..100
+constexpr int kFullPlayerVolume = 100;       // the player's volume scale, 0..100
 constexpr uint64_t kStopValue = uint64_t(1) << 40;
 
 // A report with its texts copied, as the bus thread keeps it.
@@ -87,6 +88,8 @@ std::string FileUrl(const std::string& path) {
   return url;
 }
 
+}  // namespace
+
 class Mpris {
  public:
   explicit Mpris(HWND window) : window_(window) {
@@ -118,7 +121,7 @@ class Mpris {
       next.title = Utf8(r.title), next.artist = Utf8(r.artist), next.album = Utf8(r.album);
       next.lengthUs = int64_t(r.lengthMs) * 1000;
       next.positionUs = int64_t(r.positionMs) * 1000;
-      next.volume = std::clamp(r.volume, 0, kFullVolume);
+      next.volume = std::clamp(r.volume, 0, kFullPlayerVolume);
       next.shuffle = r.shuffle;
       next.repeat = r.repeat;
       next.canGoPrevious = r.canGoPrevious;
@@ -380,7 +383,8 @@ class Mpris {
 
   static int Volume(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                     void* userdata, sd_bus_error*) {
-    return sd_bus_message_append(reply, "d", Self(userdata)->Now().volume / double{kFullVolume});
+    return sd_bus_message_append(reply, "d",
+                                 Self(userdata)->Now().volume / double{kFullPlayerVolume});
   }
 
   static int SetVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
@@ -389,7 +393,7 @@ class Mpris {
     int r = sd_bus_message_read(value, "d", &volume);
     if (r < 0) return r;
     if (!std::isfinite(volume)) return 0;
-    long percent = std::lround(std::clamp(volume, 0.0, 1.0) * kFullVolume);
+    long percent = std::lround(std::clamp(volume, 0.0, 1.0) * kFullPlayerVolume);
     Self(userdata)->Command(APPCOMMAND_VESK_SET_VOLUME, static_cast<WPARAM>(percent));
     return 0;
   }
@@ -471,10 +475,15 @@ class Mpris {
   std::thread thread_;
 };
 
-}  // namespace
+void EndMediaControls() {
+  delete Ctx().mpris;
+  Ctx().mpris = nullptr;
+}
+
 }  // namespace plat
 
 void ReportMedia(HWND window, const MediaReport& report) {
-  static plat::Mpris mpris(window);
-  mpris.Report(window, report);
+  plat::Context& c = plat::Ctx();
+  if (!c.mpris) c.mpris = new plat::Mpris(window);
+  c.mpris->Report(window, report);
 }

@@ -13,6 +13,7 @@
 
 #include "platform/files.h"
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

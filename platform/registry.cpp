@@ -15,12 +15,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <string>
 
+#include "platform/context.h"
 #include "platform/internal.h"
-#include "platform/reg_text.h"
 
 namespace {
 
@@ -36,9 +34,10 @@ constexpr size_t kMaxNameChars = 16383;
 constexpr const char* kTempSuffix = ".tmp";
 constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
-std::mutex gMutex;
-std::map<uintptr_t, std::u16string> gOpenKeys;  // handle -> full key path
-uintptr_t gNextHandle = 0x6B650000;
+using plat::Ctx;
+using plat::ReadResult;
+using plat::Stamp;
+using plat::StoreFile;
 
 class Fd {
  public:
@@ -73,19 +72,6 @@ bool MakeFolders(const std::string& folder) {
   struct stat st;
   return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-
-enum class ReadResult { Ok, Missing, Failed };
-
-// What identifies one version of the file: a write by anyone changes it.
-struct Stamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  mode_t mode = 0;
-  time_t modified = 0, changed = 0;
-  long modifiedNs = 0, changedNs = 0;
-  bool operator==(const Stamp&) const = default;
-};
 
 Stamp StampOf(const struct stat& st) {
   return Stamp{st.st_dev,         st.st_ino,         st.st_size,         st.st_mode,
@@ -187,25 +173,14 @@ LONG ReplaceStore(const std::string& path, const std::string& text) {
   return ERROR_SUCCESS;
 }
 
-// The file as this process knows it, with its changes not yet written.
-struct Store {
-  std::string path;
-  bool loaded = false;
-  ReadResult state = ReadResult::Missing;
-  Stamp stamp;
-  reg::Document doc;
-  bool changed = false;  // since the last write
-  bool failing = false;  // the last write failed, and said so
-} gStore;
-
 // The user may have made the file read-only to keep it as it is.
-bool IsReadOnly(const Store& store) {
+bool IsReadOnly(const StoreFile& store) {
   return store.state == ReadResult::Ok && (store.stamp.mode & S_IWUSR) == 0;
 }
 
 // Reads the file again when it changed on disk (a hand edit) or was never
 // read, but not over changes that wait to be written.
-void Refresh(Store& store) {
+void Refresh(StoreFile& store) {
   Stamp now;
   if (store.changed ||
       (store.loaded && Look(store.path, &now) == store.state && now == store.stamp))
@@ -219,7 +194,7 @@ void Refresh(Store& store) {
 // Writes the document as one replace; why not, when it is not written. A
 // file that cannot be read is never overwritten, and none is written past
 // the size this program reads.
-const char* Write(Store& store) {
+const char* Write(StoreFile& store) {
   if (store.path.empty()) return "there is no home folder";
   if (store.state == ReadResult::Failed) return "it cannot be read";
   std::string text = reg::SerializeDocument(store.doc);
@@ -233,7 +208,7 @@ const char* Write(Store& store) {
 // Writes what has changed. A failure is said on stderr, once until a write
 // succeeds again, and the changes wait for the next flush (a full disk may
 // have room by then, and the program's end flushes once more).
-LONG Flush(Store& store) {
+LONG Flush(StoreFile& store) {
   if (!store.changed) return ERROR_SUCCESS;
   const char* why = Write(store);
   if (!why) {
@@ -248,15 +223,16 @@ LONG Flush(Store& store) {
 }
 
 // The store of the current settings file, up to date.
-Store& CurrentStore() {
+StoreFile& CurrentStore() {
+  StoreFile& file = Ctx().settings.file;
   std::string path = StorePath();
-  if (path != gStore.path) {
-    Flush(gStore);
-    gStore = Store{};
-    gStore.path = path;
+  if (path != file.path) {
+    Flush(file);
+    file = StoreFile{};
+    file.path = path;
   }
-  Refresh(gStore);
-  return gStore;
+  Refresh(file);
+  return file;
 }
 
 bool KeyPathOf(HKEY key, std::u16string* path) {
@@ -264,8 +240,9 @@ bool KeyPathOf(HKEY key, std::u16string* path) {
     *path = kRootKey;
     return true;
   }
-  auto it = gOpenKeys.find(reinterpret_cast<uintptr_t>(key));
-  if (it == gOpenKeys.end()) return false;
+  auto& openKeys = Ctx().settings.openKeys;
+  auto it = openKeys.find(reinterpret_cast<uintptr_t>(key));
+  if (it == openKeys.end()) return false;
   *path = it->second;
   return true;
 }
@@ -275,19 +252,13 @@ bool IsValidSubKey(std::u16string_view sub) {
          sub.find(u"\\\\") == std::u16string_view::npos && sub.size() <= kMaxNameChars;
 }
 
-// What is pending when the program ends some other way than through main's
-// return (an exit from a library, say).
-struct FlushAtExit {
-  ~FlushAtExit() { RegFlushKey(HKEY_CURRENT_USER); }
-} gFlushAtExit;
-
 }  // namespace
 
 LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD, void*,
                      HKEY* result, DWORD* disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
-  std::lock_guard guard(gMutex);
+  std::lock_guard guard(Ctx().settings.mutex);
   std::u16string key;
   if (!KeyPathOf(root, &key)) return ERROR_INVALID_HANDLE;
   std::u16string_view sub = plat::View(subKey);
@@ -298,23 +269,24 @@ LONG RegCreateKeyExW(HKEY root, const WCHAR* subKey, DWORD, WCHAR*, DWORD, DWORD
   // The root always exists; any other key needs its section in the file.
   bool created = false;
   if (key != kRootKey) {
-    Store& store = CurrentStore();
+    StoreFile& store = CurrentStore();
     if (!reg::HasKey(store.doc, key)) {
       if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;  // as the user wants: nothing to say
       reg::AddKey(store.doc, key);
       store.changed = created = true;
     }
   }
-  uintptr_t handle = gNextHandle;
-  gNextHandle += 4;
-  gOpenKeys[handle] = key;
+  plat::SettingsStore& settings = Ctx().settings;
+  uintptr_t handle = settings.nextHandle;
+  settings.nextHandle += 4;
+  settings.openKeys[handle] = key;
   *result = reinterpret_cast<HKEY>(handle);
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
 
 LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD, DWORD type, const BYTE* data, DWORD size) {
-  std::lock_guard guard(gMutex);
+  std::lock_guard guard(Ctx().settings.mutex);
   std::u16string keyPath;
   if (!KeyPathOf(key, &keyPath)) return ERROR_INVALID_HANDLE;
   reg::Value value;
@@ -324,7 +296,7 @@ LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD, DWORD type, const BYTE* 
     return ERROR_INVALID_PARAMETER;
   value.type = type;
   if (size) value.data.assign(data, data + size);
-  Store& store = CurrentStore();
+  StoreFile& store = CurrentStore();
   if (IsReadOnly(store)) return ERROR_ACCESS_DENIED;
   const reg::Value* old = reg::FindValue(store.doc, keyPath, value.name);
   if (old && old->type == value.type && old->data == value.data) return ERROR_SUCCESS;
@@ -335,11 +307,11 @@ LONG RegSetValueExW(HKEY key, const WCHAR* name, DWORD, DWORD type, const BYTE* 
 
 LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* size) {
-  std::lock_guard guard(gMutex);
+  std::lock_guard guard(Ctx().settings.mutex);
   std::u16string keyPath;
   if (!KeyPathOf(key, &keyPath)) return ERROR_INVALID_HANDLE;
   if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
-  const Store& store = CurrentStore();
+  const StoreFile& store = CurrentStore();
   if (store.state == ReadResult::Failed) return ERROR_ACCESS_DENIED;
   const reg::Value* value = reg::FindValue(store.doc, keyPath, plat::View(name));
   if (!value) return ERROR_FILE_NOT_FOUND;
@@ -357,16 +329,17 @@ LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type,
 }
 
 LONG RegFlushKey(HKEY key) {
-  std::lock_guard guard(gMutex);
+  std::lock_guard guard(Ctx().settings.mutex);
   std::u16string keyPath;
   if (!KeyPathOf(key, &keyPath)) return ERROR_INVALID_HANDLE;
-  return Flush(gStore);
+  return Flush(Ctx().settings.file);
 }
 
 LONG RegCloseKey(HKEY key) {
   if (key == HKEY_CURRENT_USER) return ERROR_SUCCESS;
-  std::lock_guard guard(gMutex);
-  return gOpenKeys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  std::lock_guard guard(Ctx().settings.mutex);
+  return Ctx().settings.openKeys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS
+                                                                         : ERROR_INVALID_HANDLE;
 }
 
 const char* SettingsFilePath() {

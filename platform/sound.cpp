@@ -9,7 +9,7 @@
 // its stream's generation, which every move, stop and close bumps: audio
 // decoded before a request is never queued after it.
 //
-// Locks (platform/lock_order.h). Player::mutex, at place kStreams, guards the
+// Locks (platform/lock_order.h). DecoderRing::mutex, at place kStreams, guards the
 // ring's counts, the segments and the stream fields marked so. The audio
 // callback takes it under the output's mix lock. Nothing under it takes
 // another lock, reads a file or waits.
@@ -18,18 +18,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <memory>
 #include <thread>
-#include <vector>
 
-#include "platform/audio_output.h"
+#include "platform/context.h"
 #include "platform/internal.h"
-#include "platform/lock_order.h"
-#include "platform/stream_decoder.h"
 
 using plat::DecodeStatus;
 using plat::kDecodedChannels;
@@ -50,87 +43,26 @@ constexpr int kEndNoticeMs = 200;
 // Steps in a row that give no audio from a damaged file before it counts as
 // ended.
 constexpr int kMaxDamagedSteps = 32;
-constexpr int kFullVolume = 255;
+// SetSoundChannelVolume's scale: 255 plays the music as decoded.
+constexpr int kFullGain = 255;
 
-}  // namespace
-
-struct SoundStream {
-  int id = 0;
-  int64_t lengthFrames = 0;
-  // Used by the decoder thread alone once the stream is open; null once the
-  // stream is closed and the decoder is out of its hands.
-  std::unique_ptr<plat::StreamDecoder> decoder;
-  // The rest under Player::mutex.
-  int64_t startFrame = 0;      // where the present play began, or the time while stopped
-  int64_t takenFrame = 0;      // the next frame the output takes
-  uint64_t takenAtOutput = 0;  // the output's frame count just after the last take
-  size_t queuedFrames = 0;     // in the ring
-  uint64_t generation = 0;     // bumped by every move, stop and close
-  int64_t moveTo = -1;         // where the decoder is to move in the file before its next step
-  int damagedSteps = 0;
-  bool playing = false;
-  bool allQueued = false;
-  bool failed = false;
-  bool noticeDue = false;
-  bool noticeGiven = false;
-  bool closed = false;
-  SoundEndNotice notice = nullptr;
-};
-
-namespace {
-
-struct Segment {
-  SoundStream* stream;
-  size_t frames;
-};
-
-struct Player {
-  plat::OrderedMutex mutex{plat::LockPlace::kStreams};
-  std::condition_variable_any wake;
-  // Interleaved stereo, with room for one decoding step past its end: a step
-  // that crosses the end is copied round to the start. Left unfilled, so that
-  // it takes memory only once music plays; only what was decoded is read.
-  std::unique_ptr<float[]> ring;
-  size_t ringCapacity = 0;  // frames
-  size_t readPos = 0;
-  size_t count = 0;
-  std::deque<Segment> segments;
-  // Open, or closed with a tail to play or a file the decoder has yet to close.
-  std::vector<std::unique_ptr<SoundStream>> streams;
-  SoundStream* current = nullptr;   // the one being decoded
-  SoundStream* stepping = nullptr;  // in the decoder's hands outside the lock
-  int rate = 0;
-  std::atomic<float> gain{1.0f};
-  int gainChannel = -1;
-  int nextChannel = 0;
-  int nextId = 1;
-  std::atomic<int> lastError{kSoundNotStarted};
-  std::atomic<bool> fileFailed{false};
-  bool started = false;
-  bool quitting = false;
-  bool decoderWaiting = false;  // until woken
-};
-
-// Never destroyed: at exit the decoder thread may still wait on a slow read,
-// and the output may still pull.
-Player& ThePlayer() {
-  static Player* player = new Player;
-  return *player;
-}
+using plat::Ctx;
+using plat::DecoderRing;
+using plat::RingSegment;
 
 void SetError(int code) {
-  ThePlayer().lastError = code;
+  Ctx().decoder.lastError = code;
 }
 
 // Caller holds mutex.
-void WakeDecoder(Player& p) {
+void WakeDecoder(DecoderRing& p) {
   p.decoderWaiting = false;
   p.wake.notify_one();
 }
 
 // Caller holds mutex. The output stays open through silence while a stream
 // plays (a slow read), and may close for quiet once none does.
-void HoldOutput(const Player& p) {
+void HoldOutput(const DecoderRing& p) {
   plat::HoldAudioOutput(
       std::any_of(p.streams.begin(), p.streams.end(), [](const auto& s) { return s->playing; }));
 }
@@ -153,7 +85,7 @@ int64_t HeardFrame(const SoundStream& s) {
 // Caller holds mutex. Drops the stream's newest frames from the ring (with
 // one stream decoded at a time that is all of them; others play out), and
 // makes what the decoder has in hand of it stale.
-void DropQueued(Player& p, SoundStream& s) {
+void DropQueued(DecoderRing& p, SoundStream& s) {
   while (!p.segments.empty() && p.segments.back().stream == &s) {
     p.count -= p.segments.back().frames;
     s.queuedFrames -= p.segments.back().frames;
@@ -164,7 +96,7 @@ void DropQueued(Player& p, SoundStream& s) {
 
 // Caller holds mutex. The stream is heard from the frame on; the decoder
 // moves there in the file before its next step.
-void AskMove(Player& p, SoundStream& s, int64_t frame) {
+void AskMove(DecoderRing& p, SoundStream& s, int64_t frame) {
   DropQueued(p, s);
   s.moveTo = frame;
   s.startFrame = s.takenFrame = frame;
@@ -175,7 +107,7 @@ void AskMove(Player& p, SoundStream& s, int64_t frame) {
 }
 
 // Caller holds mutex. True when the stream's end notice has just fallen due.
-bool EndNoticeFallsDue(const Player& p, SoundStream& s) {
+bool EndNoticeFallsDue(const DecoderRing& p, SoundStream& s) {
   if (!s.allQueued || s.noticeDue || s.noticeGiven || !s.playing || s.closed) return false;
   uint64_t left = s.queuedFrames + plat::AudioOutputDelayFrames();
   if (left * 1000 > static_cast<uint64_t>(kEndNoticeMs) * static_cast<uint64_t>(p.rate))
@@ -184,13 +116,13 @@ bool EndNoticeFallsDue(const Player& p, SoundStream& s) {
   return true;
 }
 
-bool WantsDecoding(const Player& p) {
+bool WantsDecoding(const DecoderRing& p) {
   const SoundStream* s = p.current;
   return s && s->playing && !s->allQueued && !s->failed &&
          p.ringCapacity - p.count >= kMaxStepFrames;
 }
 
-bool HasWork(const Player& p) {
+bool HasWork(const DecoderRing& p) {
   return p.quitting || WantsDecoding(p) ||
          std::any_of(p.streams.begin(), p.streams.end(),
                      [](const auto& s) { return s->noticeDue || (s->closed && s->decoder); });
@@ -209,13 +141,13 @@ void CopyScaled(float* __restrict to, const float* __restrict from, size_t sampl
 
 // Runs on the output's thread, under its mix lock.
 size_t PullMusic(float* out, size_t frames, void*) {
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   const uint64_t base = plat::AudioOutputMixedFrames();
   const float gain = p.gain;
   size_t done = 0;
   while (done < frames && !p.segments.empty()) {
-    Segment& seg = p.segments.front();
+    RingSegment& seg = p.segments.front();
     size_t n = std::min({frames - done, seg.frames, p.ringCapacity - p.readPos});
     CopyScaled(out + done * kDecodedChannels, p.ring.get() + p.readPos * kDecodedChannels,
                n * kDecodedChannels, gain);
@@ -236,7 +168,7 @@ size_t PullMusic(float* out, size_t frames, void*) {
 }
 
 void DeliverEndNotice(int id) {
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   SoundEndNotice notice = nullptr;
   SoundStream* stream = nullptr;
   {
@@ -256,7 +188,7 @@ using Lock = std::unique_lock<plat::OrderedMutex>;
 
 // Decoder thread, holding the lock. Moves the decoder in the file as asked,
 // with the lock released meanwhile.
-void MoveDecoder(Player& p, SoundStream& s, Lock& lock) {
+void MoveDecoder(DecoderRing& p, SoundStream& s, Lock& lock) {
   const int64_t to = s.moveTo;
   const uint64_t generation = s.generation;
   s.moveTo = -1;
@@ -275,7 +207,7 @@ void MoveDecoder(Player& p, SoundStream& s, Lock& lock) {
 // Decoder thread, holding the lock. Decodes a step straight into the free
 // part of the ring, with the lock released meanwhile: only this thread
 // writes there, and the output reads only what is counted.
-void DecodeAhead(Player& p, SoundStream& s, Lock& lock) {
+void DecodeAhead(DecoderRing& p, SoundStream& s, Lock& lock) {
   const uint64_t generation = s.generation;
   const size_t capacity = p.ringCapacity;
   const size_t writePos = (p.readPos + p.count) % capacity;
@@ -296,7 +228,7 @@ void DecodeAhead(Player& p, SoundStream& s, Lock& lock) {
     if (!p.segments.empty() && p.segments.back().stream == &s) {
       p.segments.back().frames += step.frames;
     } else {
-      p.segments.push_back(Segment{&s, step.frames});
+      p.segments.push_back(RingSegment{&s, step.frames});
     }
     assert(p.count <= p.ringCapacity);
   }
@@ -312,14 +244,14 @@ void DecodeAhead(Player& p, SoundStream& s, Lock& lock) {
 
 // Caller holds mutex. Frees closed streams whose file is closed and whose
 // tail has played.
-void ForgetPlayedStreams(Player& p) {
+void ForgetPlayedStreams(DecoderRing& p) {
   std::erase_if(p.streams, [&](const auto& s) {
     return s->closed && !s->decoder && s->queuedFrames == 0 && s.get() != p.stepping;
   });
 }
 
 void DecoderLoop() {
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   Lock lock(p.mutex);
   std::vector<int> notices;
   std::vector<std::unique_ptr<plat::StreamDecoder>> closing;
@@ -358,15 +290,6 @@ void DecoderLoop() {
   }
 }
 
-// At exit the decoder thread must not hand notices to a message queue that
-// is gone; a read it waits on is left to the end of the process.
-void StopDecoderAtExit() {
-  Player& p = ThePlayer();
-  std::lock_guard lock(p.mutex);
-  p.quitting = true;
-  WakeDecoder(p);
-}
-
 }  // namespace
 
 bool StartSound() {
@@ -376,7 +299,7 @@ bool StartSound() {
   }
   // Read before the lock: the output's locks come before it.
   const int rate = plat::AudioOutputFormat().rate;
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   {
     std::lock_guard lock(p.mutex);
     // The rate is the output's; it can change only while no stream is open
@@ -394,7 +317,6 @@ bool StartSound() {
     if (!p.started) {
       p.started = true;
       std::thread(DecoderLoop).detach();
-      std::atexit(StopDecoderAtExit);
     }
   }
   plat::SetMusicSource(PullMusic, nullptr);
@@ -403,11 +325,11 @@ bool StartSound() {
 }
 
 int SoundLastError() {
-  return ThePlayer().lastError;
+  return Ctx().decoder.lastError;
 }
 
 SoundStream* OpenSoundStream(const WCHAR* path) {
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   int rate = 0;
   {
     std::lock_guard lock(p.mutex);
@@ -438,7 +360,7 @@ SoundStream* OpenSoundStream(const WCHAR* path) {
 
 void SetSoundEndNotice(SoundStream* stream, SoundEndNotice notice) {
   if (!stream) return;
-  std::lock_guard lock(ThePlayer().mutex);
+  std::lock_guard lock(Ctx().decoder.mutex);
   stream->notice = notice;
 }
 
@@ -452,7 +374,7 @@ int PlaySoundStream(SoundStream* stream) {
     SetError(kSoundPlayFailed);
     return -1;
   }
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   if (!stream->playing) {
     stream->playing = true;
@@ -468,7 +390,7 @@ int PlaySoundStream(SoundStream* stream) {
 
 void StopSoundStream(SoundStream* stream) {
   if (!stream) return;
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   if (!stream->playing) return;
   // Past its end notice the stream's tail plays out, so the next track
@@ -481,7 +403,7 @@ void StopSoundStream(SoundStream* stream) {
 
 void CloseSoundStream(SoundStream* stream) {
   if (!stream) return;
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::unique_ptr<plat::StreamDecoder> decoder;  // closes the file when it goes, outside the lock
   std::lock_guard lock(p.mutex);
   if (!stream->noticeGiven) DropQueued(p, *stream);
@@ -501,12 +423,12 @@ void CloseSoundStream(SoundStream* stream) {
 
 int32_t SoundStreamLengthMs(SoundStream* stream) {
   if (!stream) return 0;
-  return FramesToMs(stream->lengthFrames, ThePlayer().rate);
+  return FramesToMs(stream->lengthFrames, Ctx().decoder.rate);
 }
 
 int32_t SoundStreamTimeMs(SoundStream* stream) {
   if (!stream) return 0;
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   // A damaged file can decode a little longer than its frames counted.
   return FramesToMs(std::min(HeardFrame(*stream), stream->lengthFrames), p.rate);
@@ -514,7 +436,7 @@ int32_t SoundStreamTimeMs(SoundStream* stream) {
 
 void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms) {
   if (!stream) return;
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   AskMove(p, *stream, std::clamp<int64_t>(int64_t{ms} * p.rate / 1000, 0, stream->lengthFrames));
   stream->failed = false;
@@ -522,14 +444,14 @@ void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms) {
 }
 
 void SetSoundChannelVolume(int channel, int volume) {
-  Player& p = ThePlayer();
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
   if (channel == p.gainChannel)
-    p.gain = static_cast<float>(std::clamp(volume, 0, kFullVolume)) / kFullVolume;
+    p.gain = static_cast<float>(std::clamp(volume, 0, kFullGain)) / kFullGain;
 }
 
 bool SoundFileFailed() {
-  return ThePlayer().fileFailed;
+  return Ctx().decoder.fileFailed;
 }
 
 bool SoundOutputLost() {
@@ -540,8 +462,11 @@ bool SoundOutputAvailable() {
   return plat::OpenAudioOutput();
 }
 
-bool SoundDecoderIdleForTests() {
-  Player& p = ThePlayer();
+// The decoder thread must not hand notices to a message queue that has
+// stopped; a read it waits on is left to the end of the process.
+void plat::EndDecoder() {
+  DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
-  return p.decoderWaiting;
+  p.quitting = true;
+  WakeDecoder(p);
 }

@@ -63,9 +63,6 @@ bool SoundOutputLost();
 // when it is open.
 bool SoundOutputAvailable();
 
-// Tests: true when the decoder has nothing left to do for now.
-bool SoundDecoderIdleForTests();
-
 // Short sounds: the click, played from the program's resources over the music.
 constexpr DWORD SND_ASYNC = 0x0001;
 constexpr DWORD SND_RESOURCE = 0x00040004;

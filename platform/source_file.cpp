@@ -11,6 +11,7 @@
 #include "platform/lock_order.h"
 #include "platform/sound.h"
 #include "platform/stream_decoder.h"
+#include "platform/test_hooks.h"
 
 namespace plat {
 namespace {

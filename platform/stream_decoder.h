@@ -94,7 +94,4 @@ std::unique_ptr<StreamDecoder> OpenOpusDecoder(std::unique_ptr<SourceFile> file,
 std::unique_ptr<StreamDecoder> OpenWavDecoder(std::unique_ptr<SourceFile> file, int* rate,
                                               int* error);
 
-// Tests: called before each read of a stream's file, on the reading thread.
-void SetSourceReadHookForTests(void (*hook)());
-
 }  // namespace plat

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "platform/audio_output.h"
 #include "platform/base.h"
 #include "platform/display.h"
 
@@ -43,3 +44,33 @@ void SetForegroundNoticeForTests(void (*notice)(HWND hwnd));
 // Forgets every window, class, timer, message and drawing object, so that a
 // test can start from a clean platform.
 void ResetPlatformForTests();
+
+// True when the sound back end's decoder has nothing left to do for now.
+bool SoundDecoderIdleForTests();
+
+namespace plat {
+
+// The sound output's device becomes a sink that the test pulls from, closed
+// until opened; resets the output. Pulling a closed or lost sink gives
+// silence and takes nothing from the sources, as a closed device would.
+void UseAudioSinkForTests(AudioFormat format);
+size_t PullAudioSinkForTests(float* out, size_t frames);
+bool AudioSinkOpenForTests();
+// The next `count` opens of the sink fail as on a machine without a device.
+void FailAudioOpensForTests(int count);
+// The sink goes away as a sound server that stops would.
+void LoseAudioSinkForTests();
+
+// Called before each read of a stream's file, on the reading thread.
+void SetSourceReadHookForTests(void (*hook)());
+// Makes MusicRootPath look at the environment again on its next call.
+void ResetMusicRootForTests();
+
+// The parts of ResetPlatformForTests.
+void ResetWindowsForTests();
+void ResetMessagesForTests();
+void ResetGdiForTests();
+void ResetTextForTests();
+void ResetInstanceForTests();
+
+}  // namespace plat

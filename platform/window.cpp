@@ -6,6 +6,7 @@
 
 #include "platform/gdi.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/window_table.h"
 
 LRESULT ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // listbox.cpp

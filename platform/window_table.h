@@ -30,8 +30,6 @@ Window* Find(HWND hwnd);                          // null unless a live window o
 std::vector<std::unique_ptr<Window>>& Windows();  // slot i holds handle i; slot 0 unused
 int BorderWidth(const Window& w);
 bool IsShown(const Window& w);  // visible along with every ancestor
-void ResetWindowsForTests();
-void ResetMessagesForTests();
 // Drops what is queued or pending for a window that is being destroyed.
 void ForgetWindowMessages(HWND hwnd);
 

@@ -42,10 +42,6 @@ constexpr const char* kSoundErrorTexts[] = {
 };
 constexpr const char* kUnknownSoundError = "Unknown error";
 
-SoundStream* Stream() {
-  return static_cast<SoundStream*>(app.stream);
-}
-
 // Runs on the user-interface thread: the back end hands its notice over.
 void OnStreamEnd(SoundStream*) {
   NextTrack();
@@ -73,7 +69,7 @@ bool OpenStreamOf(const WCHAR* path) {
 // Plays the stream. Without a sound output to hear it on, it stays paused
 // where it stands until KeepPlaying finds the output back.
 void PlayStream() {
-  app.channel = PlaySoundStream(Stream());
+  app.channel = PlaySoundStream(app.stream);
   app.outputWait = app.channel < 0;
   app.paused = app.outputWait;
   if (app.paused) app.pausedAtMs = GetStreamMs();
@@ -82,8 +78,8 @@ void PlayStream() {
 // Closing on the way to another stream: the report waits for the new one.
 void StopAndClose() {
   if (!app.streamOpen || !app.stream) return;
-  StopSoundStream(Stream());
-  CloseSoundStream(Stream());
+  StopSoundStream(app.stream);
+  CloseSoundStream(app.stream);
   app.stream = nullptr;
   app.streamOpen = 0;
 }
@@ -158,7 +154,7 @@ void ReopenTrack() {
   ReadTrackTags(path, &app.trackTags);
   if (OpenStreamOf(path)) {
     if (!app.paused) {
-      SetSoundStreamTimeMs(Stream(), app.positionSec * kMsPerSecond);
+      SetSoundStreamTimeMs(app.stream, app.positionSec * kMsPerSecond);
       PlayStream();
     }
     ApplyVolume(app.volume);
@@ -169,12 +165,12 @@ void ReopenTrack() {
 void TogglePause() {
   if (!app.streamOpen) return;
   if (app.paused) {
-    SetSoundStreamTimeMs(Stream(), app.pausedAtMs);
+    SetSoundStreamTimeMs(app.stream, app.pausedAtMs);
     PlayStream();
     ApplyVolume(app.volume);
   } else {
-    app.pausedAtMs = SoundStreamTimeMs(Stream());
-    StopSoundStream(Stream());
+    app.pausedAtMs = SoundStreamTimeMs(app.stream);
+    StopSoundStream(app.stream);
     app.paused = 1;
   }
   if (HWND bar = Pane(kStatusBarId)) PaintStatusBar(bar, false);
@@ -194,15 +190,15 @@ void CloseStream() {
 }
 
 int32_t GetStreamLengthMs() {
-  return SoundStreamLengthMs(Stream());
+  return SoundStreamLengthMs(app.stream);
 }
 
 int32_t GetStreamMs() {
-  return SoundStreamTimeMs(Stream());
+  return SoundStreamTimeMs(app.stream);
 }
 
 void SeekStreamMs(int32_t ms) {
-  SetSoundStreamTimeMs(Stream(), ms);
+  SetSoundStreamTimeMs(app.stream, ms);
 }
 
 bool HasFatalFileError() {

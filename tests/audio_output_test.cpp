@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/test_hooks.h"
+
 using namespace plat;
 
 namespace {

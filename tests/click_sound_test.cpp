@@ -8,6 +8,7 @@
 
 #include "platform/audio_output.h"
 #include "platform/sound.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 
 namespace {

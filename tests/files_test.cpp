@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 
 namespace fs = std::filesystem;
 

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
+#include "platform/test_hooks.h"
 #include "platform/window.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"

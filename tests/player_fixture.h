@@ -7,6 +7,7 @@
 
 #include "app/player.h"
 #include "platform/internal.h"
+#include "platform/test_hooks.h"
 #include "tests/headless.h"
 #include "tests/settings_fixture.h"
 

@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/sound.h"
+#include "platform/test_hooks.h"
 #include "playback/playlist.h"
 #include "tests/headless.h"
 
