@@ -125,9 +125,5 @@ class SoundFiles : public ::testing::Test {
     unsetenv("VESK_MUSIC_DIR");
   }
 
-  static std::u16string DevicePath(const std::string& name) {
-    return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";
-  }
-
   std::filesystem::path root_;
 };
