@@ -1,5 +1,5 @@
-// The click: the program's WAVE resource played over the sound output,
-// converted to the output's rate and channels; nothing else sounds.
+// Effects over the sound output: mixed with the music, and the click, the
+// program's WAVE resource converted to the output's rate and channels.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -15,6 +15,24 @@ constexpr size_t kClickSamples = 57;  // the data chunk of click.wav, after its 
 
 bool Play(const WCHAR* name, DWORD flags) {
   return PlaySoundW(name, GetModuleHandleW(nullptr), flags | SND_ASYNC);
+}
+
+size_t HalfLevel(float* out, size_t frames, void*) {
+  std::fill(out, out + frames * 2, 0.5f);
+  return frames;
+}
+
+TEST(AudioOutput, MixesTheMusicAndAnEffectAndClipsTheirSum) {
+  plat::UseAudioSinkForTests(plat::AudioFormat{44100, 2});
+  plat::SetMusicSource(HalfLevel, nullptr);
+  plat::PlayEffect({0.25f, 0.25f, 0.75f, -0.75f});
+  std::vector<float> out(8);
+  plat::PullAudioSinkForTests(out.data(), 4);
+  EXPECT_EQ(out, (std::vector<float>{0.75f, 0.75f, 1.0f, -0.25f, 0.5f, 0.5f, 0.5f, 0.5f}));
+  // The effect has played out; a detached source leaves silence.
+  plat::SetMusicSource(nullptr, nullptr);
+  plat::PullAudioSinkForTests(out.data(), 4);
+  EXPECT_EQ(out, std::vector<float>(8, 0.0f));
 }
 
 TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannel) {

@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
