@@ -11,36 +11,27 @@
 #include "platform/sound.h"
 #include "platform/test_hooks.h"
 
-namespace {
-
-constexpr int kRate = 44100;
-constexpr size_t kPullFrames = 4096;
-constexpr int kMaxPulls = 64;  // enough for several seconds of audio
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  constexpr size_t kPullFrames = 4096;
+  constexpr int kPulls = 64;  // several seconds of audio
   static bool started = [] {
-    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+    plat::UseAudioSinkForTests(plat::AudioFormat{44100, 2});
     return StartSound();
   }();
   if (!started) return 0;
   WriteFuzzFile(data, size);
   SoundStream* stream = OpenSoundStream(kFuzzFile);
   if (!stream) return 0;
-  SoundStreamLengthMs(stream);
   PlaySoundStream(stream);
   std::vector<float> out(kPullFrames * 2);
   const int32_t lengthMs = SoundStreamLengthMs(stream);
-  for (int i = 0; i < kMaxPulls; ++i) {
+  for (int i = 0; i < kPulls; ++i) {
     // Every eighth pull comes while the decoder may be in the middle of a step.
-    if (i % 8 != 0) {
-      while (!SoundDecoderIdleForTests()) std::this_thread::yield();
-    }
+    while (i % 8 != 0 && !SoundDecoderIdleForTests()) std::this_thread::yield();
     plat::PullAudioSinkForTests(out.data(), kPullFrames);
-    if (i == kMaxPulls / 2) SetSoundStreamTimeMs(stream, lengthMs / 3);
-    if (i == kMaxPulls / 4 && size > 0) SetSoundStreamTimeMs(stream, lengthMs / 256 * data[0]);
-    if (i == kMaxPulls * 3 / 4) {
+    if (i == kPulls / 4 && size > 0) SetSoundStreamTimeMs(stream, lengthMs / 256 * data[0]);
+    if (i == kPulls / 2) SetSoundStreamTimeMs(stream, lengthMs / 3);
+    if (i == kPulls * 3 / 4) {
       StopSoundStream(stream);
       PlaySoundStream(stream);
     }

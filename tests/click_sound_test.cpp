@@ -1,34 +1,43 @@
-// The click: the program's WAVE resource played over the sound output,
-// converted to the output's rate and channels.
+// Effects over the sound output: mixed with the music, and the click, the
+// program's WAVE resource converted to the output's rate and channels.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/audio_output.h"
 #include "platform/sound.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
+#include "tests/sound_fixture.h"
 
 namespace {
 
-constexpr int kClickRate = 11025;
-constexpr size_t kWaveHeaderBytes = 44;
-constexpr size_t kClickSamples = 57;  // the data chunk of click.wav
+constexpr size_t kClickSamples = 57;  // the data chunk of click.wav, after its 44-byte header
 
-std::vector<unsigned char> ClickFileSamples() {
-  std::ifstream in(VESK_SOURCE_DIR "/resources/click.wav", std::ios::binary);
-  std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
-  return {bytes.begin() + kWaveHeaderBytes, bytes.begin() + kWaveHeaderBytes + kClickSamples};
+bool Play(const WCHAR* name, DWORD flags) {
+  return PlaySoundW(name, GetModuleHandleW(nullptr), flags | SND_ASYNC);
 }
 
-bool PlayClick() {
-  return PlaySoundW(u"CLICK", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC);
+size_t HalfLevel(float* out, size_t frames, void*) {
+  std::fill(out, out + frames * 2, 0.5f);
+  return frames;
+}
+
+TEST(AudioOutput, MixesTheMusicAndAnEffectAndClipsTheirSum) {
+  plat::UseAudioSinkForTests(plat::AudioFormat{44100, 2});
+  plat::SetMusicSource(HalfLevel, nullptr);
+  plat::PlayEffect({0.25f, 0.25f, 0.75f, -0.75f});
+  std::vector<float> out(8);
+  plat::PullAudioSinkForTests(out.data(), 4);
+  EXPECT_EQ(out, (std::vector<float>{0.75f, 0.75f, 1.0f, -0.25f, 0.5f, 0.5f, 0.5f, 0.5f}));
+  // The effect has played out; a detached source leaves silence.
+  plat::SetMusicSource(nullptr, nullptr);
+  plat::PullAudioSinkForTests(out.data(), 4);
+  EXPECT_EQ(out, std::vector<float>(8, 0.0f));
 }
 
 TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannel) {
-  const std::vector<unsigned char> source = ClickFileSamples();
+  const std::string source = ReadBytes(VESK_SOURCE_DIR "/resources/click.wav").substr(44);
   struct Case {
     int rate;
     int channels;
@@ -36,31 +45,28 @@ TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannel) {
   } cases[] = {{11025, 1, 1}, {44100, 2, 4}, {22050, 6, 2}};
   for (const Case& c : cases) {
     plat::UseAudioSinkForTests(plat::AudioFormat{c.rate, c.channels});
-    ASSERT_TRUE(PlayClick());
-    size_t frames = kClickSamples * c.framesPerSample + 100;
+    ASSERT_TRUE(Play(u"CLICK", SND_RESOURCE));
+    const size_t frames = kClickSamples * c.framesPerSample + 100;
     std::vector<float> out(frames * c.channels);
     plat::PullAudioSinkForTests(out.data(), frames);
-    for (size_t k = 0; k < kClickSamples; ++k) {
-      size_t frame = k * c.framesPerSample;
-      for (int ch = 0; ch < c.channels; ++ch) {
-        EXPECT_FLOAT_EQ(out[frame * c.channels + ch], (source[k] - 128) / 128.0f)
-            << c.rate << " sample " << k << " channel " << ch;
-      }
-    }
-    for (size_t f = kClickSamples * c.framesPerSample; f < frames; ++f) {
-      EXPECT_EQ(out[f * c.channels], 0.0f) << "the click has ended";
+    for (size_t f = 0; f < frames; ++f) {
+      const size_t k = f / c.framesPerSample;  // the click's sample; silence after the last
+      const float expected = k < kClickSamples ? (uint8_t(source[k]) - 128) / 128.0f : 0.0f;
+      if (f % c.framesPerSample && k < kClickSamples) continue;  // between two samples
+      for (int ch = 0; ch < c.channels; ++ch)
+        EXPECT_FLOAT_EQ(out[f * c.channels + ch], expected) << c.rate << " frame " << f;
     }
   }
 }
 
 TEST(ClickSound, OnlyAResourceThatExistsSounds) {
-  plat::UseAudioSinkForTests(plat::AudioFormat{kClickRate, 1});
-  EXPECT_FALSE(PlaySoundW(u"NOSUCH", GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC));
-  EXPECT_FALSE(PlaySoundW(u"CLICK", GetModuleHandleW(nullptr), SND_ASYNC));
-  EXPECT_FALSE(PlaySoundW(nullptr, GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC));
+  plat::UseAudioSinkForTests(plat::AudioFormat{11025, 1});
+  EXPECT_FALSE(Play(u"NOSUCH", SND_RESOURCE));
+  EXPECT_FALSE(Play(u"CLICK", 0));
+  EXPECT_FALSE(Play(nullptr, SND_RESOURCE));
   std::vector<float> out(256);
   plat::PullAudioSinkForTests(out.data(), out.size());
-  for (float s : out) EXPECT_EQ(s, 0.0f);
+  EXPECT_EQ(out, std::vector<float>(256, 0.0f));
 }
 
 }  // namespace

@@ -1,200 +1,319 @@
 // The playlist built from real folder listings, in row order and shuffled,
-// and the moves through it under each repeat mode.
+// and moved through under each repeat mode while its real files are heard
+// through a sink that the test pulls from: files that vanish, break or never
+// play, and folders of every format and of hostile files.
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <random>
 
 #include "playback/playlist.h"
 #include "tests/music_fixture.h"
 
 namespace {
 
+constexpr int kRate = 44100;
+const std::string kData = VESK_SOURCE_DIR "/tests/data/";
+
 class Playlist : public MusicTest {
  protected:
-  // Lists the box and builds the playlist from the row with the text.
-  static void Choose(const std::u16string& row) {
-    Browse(kBox);
-    ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, RowOf(row)));
+  void SetUp() override {
+    MusicTest::SetUp();
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
-  static int32_t Mp3(const std::u16string& name) { return OrdinalOf(kBox, kMusicPattern, name); }
+  // A new start of the player for the next case of a table.
+  static void Again() {
+    Restart();
+    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+  }
+  // Lists the folder and starts the file of the row, as choosing it does.
+  static void Start(const std::u16string& row) {
+    Browse(kBox);
+    OpenBrowseRow(List(), RowOf(row));
+  }
+  // Hears the next milliseconds of the output; true when any of it sounded.
+  static bool Hear(int ms) {
+    std::vector<float> out = HearFrames(static_cast<size_t>(ms) * kRate / 1000);
+    return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
+  }
+  static std::vector<int32_t> Sorted(std::vector<int32_t> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+  // Where the list stands a few ticks after the start: the entry heard, or
+  // -1 once the list has ended (back in the menu, nothing open).
+  static int32_t StandingAfterTicks(const std::function<void()>& start) {
+    std::vector<std::function<void()>> steps(8, [] { Hear(300); });
+    steps.front() = start;
+    int32_t standing = -2;
+    steps.push_back([&] {
+      bool ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu && !app.streamOpen;
+      standing = ended ? -1 : Hear(300) ? app.playlistPos : -2;
+    });
+    RunSteps(steps);
+    return standing;
+  }
 };
 
+// In folder order the file rows from the top, the chosen one current;
+// shuffled, the chosen one first. A folder that lost files after it was
+// listed has rows whose ordinals lie beyond it: only entries it has are built.
 TEST_F(Playlist, FolderOrderFollowsTheFileRowsAndStartsAtTheChosenOne) {
   struct Case {
-    std::vector<std::string> files, folders;
+    std::vector<std::string> files, folders, gone;
     std::u16string chosen;
-    std::vector<std::u16string> entries;
+    int32_t shuffle;
+    std::vector<std::u16string> entries;  // sorted when shuffled
     int32_t pos;
-  };
-  const Case cases[] = {
-      {{"Cat.mp3", "Ant.mp3", "Bee.mp3"}, {}, u"Cat", {u"Ant.mp3", u"Bee.mp3", u"Cat.mp3"}, 2},
-      {{"Ant.mp3", "Bee.mp3"}, {"Bats", "Cows"}, u"Bee", {u"Ant.mp3", u"Bee.mp3"}, 1},
+  } cases[] = {
+      {{"Cat", "Ant", "Bee"}, {}, {}, u"Cat", 0, {u"Ant", u"Bee", u"Cat"}, 2},
+      {{"Ant", "Bee"}, {"Bats", "Cows", "Dir.mp3"}, {}, u"Bee", 0, {u"Ant", u"Bee"}, 1},
+      {{"A", "B", "C", "D", "E"}, {}, {"B", "C", "D"}, u"C", 0, {u"A", u"E"}, 1},
+      {{"A", "B", "C", "D", "E"}, {}, {"B", "C", "D"}, u"C", 1, {u"A", u"E"}, 0},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(Path("Box"));
-    for (const std::string& f : c.files) EmptyFile("Box/" + f);
+    for (const std::string& f : c.files) EmptyFile("Box/" + f + ".mp3");
     for (const std::string& f : c.folders) Folder("Box/" + f);
     std::vector<int32_t> entries, expected;
-    Restart();
+    Again();
     Run([&] {
-      Choose(c.chosen);
-      entries = Entries();
-      for (const std::u16string& name : c.entries) expected.push_back(Mp3(name));
+      app.shuffle = c.shuffle;
+      Browse(kBox);
+      for (const std::string& f : c.gone) std::filesystem::remove(Path("Box/" + f + ".mp3"));
+      ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, RowOf(c.chosen)));
+      entries = c.shuffle ? Sorted(Entries()) : Entries();
+      for (const std::u16string& name : c.entries)
+        expected.push_back(OrdinalOf(kBox, kMusicPattern, name + u".mp3"));
     });
-    EXPECT_EQ(entries, expected);
-    EXPECT_EQ(app.playlistPos, c.pos);
+    EXPECT_EQ(entries, expected) << plat::ToUtf8(c.chosen);
+    EXPECT_EQ(app.playlistPos, c.pos) << plat::ToUtf8(c.chosen);
     EXPECT_EQ(std::u16string(app.playlistFolder), kBox);
   }
 }
 
 TEST_F(Playlist, ShuffledPlaysTheChosenFileFirstThenEveryOtherOnceInUniformOrder) {
   for (const char* f : {"Ant.mp3", "Bee.mp3", "Cat.mp3", "Dog.mp3", "Eel.mp3"})
-    EmptyFile(std::string("Five/") + f);
-  EmptyFile("Box/Only.mp3");
+    EmptyFile(std::string("Box/") + f);
   constexpr int kBuilds = 2400;  // 24 orders of the other four, 100 each
   std::map<std::vector<int32_t>, int> orders;
-  int32_t chosen = -1;
-  std::vector<int32_t> single;
   Run([&] {
     app.shuffle = 1;
-    Browse(u"\\Five\\");
-    chosen = OrdinalOf(u"\\Five\\", kMusicPattern, u"Cat.mp3");
+    Browse(kBox);
+    const int32_t chosen = OrdinalOf(kBox, kMusicPattern, u"Cat.mp3");
+    std::vector<int32_t> others;
+    for (int32_t n = 0; n < 5; ++n)
+      if (n != chosen) others.push_back(n);
     for (int i = 0; i < kBuilds; ++i) {
-      BuildPlaylist(List(), app.browsePath, 2);  // the third row
-      ASSERT_EQ(app.playlistCount, 5);
+      BuildPlaylist(List(), app.browsePath, RowOf(u"Cat"));
       ASSERT_EQ(app.playlistPos, 0);
-      ASSERT_EQ(app.playlist[0], chosen);
-      std::vector<int32_t> rest(app.playlist + 1, app.playlist + 5);
-      std::vector<int32_t> sorted = rest;
-      std::sort(sorted.begin(), sorted.end());
-      std::vector<int32_t> others;
-      for (int32_t n = 0; n < 5; ++n)
-        if (n != chosen) others.push_back(n);
-      ASSERT_EQ(sorted, others);
+      ASSERT_EQ(Entries().front(), chosen);
+      std::vector<int32_t> rest(app.playlist + 1, app.playlist + app.playlistCount);
+      ASSERT_EQ(Sorted(rest), others);
       ++orders[rest];
     }
-    Choose(u"Only");
-    single = Entries();
   });
   EXPECT_EQ(orders.size(), 24u);
   for (const auto& [order, count] : orders) {
     EXPECT_GT(count, 50) << "each order of the rest is about equally likely";
     EXPECT_LT(count, 150);
   }
-  EXPECT_EQ(single, std::vector<int32_t>{0});
-}
-
-// The folder lost files after it was listed: rows carry ordinals beyond it.
-TEST_F(Playlist, AFolderThatShrankSinceItWasListedBuildsOnlyEntriesItHas) {
-  for (const char* f : {"A.mp3", "B.mp3", "C.mp3", "D.mp3", "E.mp3"})
-    EmptyFile(std::string("Box/") + f);
-  for (int shuffle : {0, 1}) {
-    std::vector<int32_t> entries;
-    int32_t pos = -1;
-    Restart();
-    Run([&] {
-      app.shuffle = shuffle;
-      Browse(kBox);
-      for (const char* f : {"B.mp3", "C.mp3", "D.mp3"})
-        std::filesystem::remove(Path(std::string("Box/") + f));
-      BuildPlaylist(List(), app.browsePath, RowOf(u"E"));  // its ordinal, 4, is gone
-      entries = Entries();
-      pos = app.playlistPos;
-    });
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<int32_t>{0, 1})) << "shuffle " << shuffle;
-    EXPECT_GE(pos, 0);
-    EXPECT_LT(pos, 2);
-  }
 }
 
 TEST_F(Playlist, AFolderWhosePatternDoesNotFitHasNoPlaylist) {
   EmptyFile("Box/Ant.mp3");
   Run([&] {
-    Choose(u"Ant");
-    std::u16string deep = u"\\" + std::u16string(252, u'x') + u"\\";  // + "*.mp3" is 260
+    Browse(kBox);
+    ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, 0));
+    std::u16string deep = u"\\" + std::u16string(252, u'x') + u"\\";  // + the pattern is 260
     EXPECT_TRUE(BuildPlaylist(List(), deep.c_str(), 0));
   });
   EXPECT_EQ(app.playlistCount, 0);
   EXPECT_EQ(app.playlist, nullptr);
 }
 
-TEST_F(Playlist, CountsEveryMatchFoldersIncludedAndNothingInAMissingFolder) {
-  EmptyFile("Box/Ant.mp3");
-  EmptyFile("Box/Bee.MP3");
-  Folder("Box/dir.mp3");
-  EmptyFile("Box/notes.txt");
-  EXPECT_EQ(CountMatchingFiles(u"\\Box\\*.mp3"), 3);
-  EXPECT_EQ(CountMatchingFiles(u"\\Box\\*.*"), 4);
-  EXPECT_EQ(CountMatchingFiles(u"\\Gone\\*.mp3"), 0);
-}
-
-// Next and previous from each end of a three-entry playlist, by repeat mode
-// (7 is a mode only an edited settings file can hold).
-TEST_F(Playlist, MovesThroughTheListByRepeatModeAndEndsAfterTheLastWithRepeatOff) {
+// Next and previous from where a file of a three-entry list was chosen and
+// heard for a while, by repeat mode (7 is a mode only an edited settings
+// file holds): previous goes back within the first second only. The entry
+// moved to opens from its start, and paused when the player was; at the end
+// the main menu returns with Browse selected.
+TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
   for (const char* f : {"Ant.mp3", "Bee.mp3", "Cat.mp3"}) Song(std::string("Box/") + f);
   struct Case {
     int32_t repeat;
-    const char* chosen;
+    const char* chosen;  // nullptr: no playlist
     bool next;
-    int32_t pos;  // -1: the playlist ended
-  };
-  const Case cases[] = {
-      {0, "Cat", true, -1}, {2, "Cat", true, 0},  {1, "Cat", true, 2},  {7, "Cat", true, -1},
-      {0, "Bee", true, 2},  {0, "Ant", false, 0}, {2, "Ant", false, 2}, {1, "Bee", false, 1},
-      {7, "Ant", false, 0}, {0, "Bee", false, 0},
+    int heardMs;
+    bool paused;
+    int32_t pos;  // -1: no playlist, or it ended
+  } cases[] = {
+      {0, "Cat", true, 0, false, -1},    {2, "Cat", true, 0, false, 0},
+      {1, "Cat", true, 0, false, 2},     {7, "Cat", true, 0, false, -1},
+      {0, "Bee", true, 0, false, 2},     {0, "Ant", true, 300, true, 1},
+      {0, "Ant", false, 0, false, 0},    {2, "Ant", false, 900, false, 2},
+      {2, "Ant", false, 1000, false, 0}, {0, "Bee", false, 900, false, 0},
+      {0, "Bee", false, 1000, false, 1}, {1, "Bee", false, 900, false, 1},
+      {7, "Ant", false, 0, false, 0},    {0, nullptr, true, 0, false, -1},
+      {0, nullptr, false, 0, false, -1},
   };
   for (const Case& c : cases) {
-    int32_t pos = -3;
-    Restart();
+    int32_t pos = -3, msAfter = -1, paused = -1;
+    bool heard = false;
+    std::u16string selected, header;
+    Again();
     Run([&] {
       app.repeatMode = static_cast<RepeatMode>(c.repeat);
-      const std::string chosen = c.chosen;
-      Choose(std::u16string(chosen.begin(), chosen.end()));
+      if (c.chosen) Start(plat::FromUtf8(c.chosen));
+      if (c.heardMs) Hear(c.heardMs);
+      if (c.paused) TogglePause();
       c.next ? NextTrack() : PreviousTrack();
       pos = app.playlist ? app.playlistPos : -1;
-    });
-    EXPECT_EQ(pos, c.pos) << "repeat " << c.repeat << (c.next ? ", next from " : ", previous from ")
-                          << c.chosen;
-  }
-}
-
-// The end frees the playlist; from the menu the listing stays as it was,
-// from the Now Playing panes the main menu returns with Browse selected.
-TEST_F(Playlist, TheEndFreesThePlaylistAndLeavesTheMenuOrReturnsToTheMainOne) {
-  Song("Box/Ant.mp3");
-  for (bool nowPlaying : {false, true}) {
-    SCOPED_TRACE(nowPlaying ? "Now Playing shown" : "menu shown");
-    std::vector<std::u16string> before, after;
-    std::u16string selected, header;
-    Restart();
-    Run([&] {
-      Choose(u"Ant");
-      before = Rows();
-      if (nowPlaying) app.viewMode = ViewMode::NowPlaying;
-      NextTrack();
-      after = Rows();
+      msAfter = GetStreamMs();
+      paused = app.paused;
+      heard = Hear(300);
       selected = RowText(Selected());
       header = app.headerTitle;
     });
-    EXPECT_EQ(app.playlist, nullptr);
-    EXPECT_EQ(app.playlistCount, 0);
-    EXPECT_EQ(app.menuKind, nowPlaying ? MenuKind::Main : MenuKind::Browse);
-    if (nowPlaying) {
+    SCOPED_TRACE(testing::Message()
+                 << "repeat " << c.repeat << (c.next ? ", next from " : ", previous from ")
+                 << (c.chosen ? c.chosen : "none") << " after " << c.heardMs);
+    EXPECT_EQ(pos, c.pos);
+    if (pos < 0 && c.chosen) {
       EXPECT_EQ(selected, u"Browse\t>");
       EXPECT_EQ(header, u"Vesk");
-    } else {
-      EXPECT_EQ(after, before);
     }
+    if (pos < 0) continue;
+    EXPECT_LT(msAfter, 100);
+    EXPECT_EQ(paused, c.paused);
+    EXPECT_EQ(heard, !c.paused);
   }
 }
 
-TEST_F(Playlist, NextOrPreviousWithoutAPlaylistDoesNothing) {
+// The end of a list chosen without leaving the menu frees it and leaves the
+// listing as it was.
+TEST_F(Playlist, TheEndFromTheMenuFreesThePlaylistAndLeavesTheListing) {
+  Song("Box/Ant.mp3");
+  std::vector<std::u16string> before, after;
   Run([&] {
+    Browse(kBox);
+    BuildPlaylist(List(), app.browsePath, 0);
+    before = Rows();
     NextTrack();
-    PreviousTrack();
+    after = Rows();
   });
+  EXPECT_EQ(app.playlist, nullptr);
   EXPECT_EQ(app.playlistCount, 0);
-  EXPECT_EQ(app.menuKind, MenuKind::Main);
+  EXPECT_EQ(app.menuKind, MenuKind::Browse);
+  EXPECT_EQ(after, before);
+}
+
+// A folder of every format, one of them named for another, lists its files
+// without their extensions and plays each in turn to the end of the list.
+TEST_F(Playlist, AFolderOfEveryFormatPlaysThroughToItsEnd) {
+  const std::pair<const char*, const char*> files[] = {
+      {"tone_44k_16.flac", "Ash.flac"}, {"tone_22k.ogg", "Birch.OGG"},
+      {"tone_48k.opus", "Cedar.opus"},  {"tone_48k_24.oga", "Elm.oga"},
+      {"tone_8k_u8.wav", "Fir.wav"},    {"stereo_44k_cbr.mp3", "Gum.ogg"}};  // MP3 inside
+  EmptyFile("Mix/cover.jpg");
+  for (const auto& [tone, name] : files)
+    std::filesystem::copy_file(kData + tone, Path(std::string("Mix/") + name));
+  std::vector<std::u16string> rows;
+  std::vector<int32_t> played;
+  std::vector<std::function<void()>> steps(std::size(files), [&] {
+    if (app.streamOpen && Hear(app.trackLengthSec * 1000 + 1300))
+      played.push_back(app.playlist[app.playlistPos]);
+  });
+  steps.insert(steps.begin(), [&] {
+    Browse(u"\\Mix\\");
+    rows = Rows();
+    OpenBrowseRow(List(), 0);
+  });
+  bool ended = false;
+  steps.push_back([&] { ended = app.playlistCount == 0; });
+  RunSteps(steps);
+  EXPECT_EQ(rows,
+            (std::vector<std::u16string>{u"Ash", u"Birch", u"Cedar", u"Elm", u"Fir", u"Gum"}));
+  EXPECT_EQ(played, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
+  EXPECT_TRUE(ended);
+}
+
+// Entries that cannot be played, from the start or once their file goes
+// while they play, count as played: a tick later the list goes on as at
+// their end, and a list none of whose entries plays ends once, whatever the
+// repeat.
+TEST_F(Playlist, EntriesThatCannotBePlayedCountAsPlayed) {
+  enum Damage { kBroken, kBrokenWhilePlaying, kDeletedWhilePlaying };
+  const std::vector<std::string> all = {"Ant", "Bee", "Cat"};
+  struct Case {
+    RepeatMode repeat;
+    std::vector<std::string> damaged;
+    Damage damage;
+    const char* chosen;
+    int32_t standing;  // the entry playing a few ticks later; -1: the list has ended
+  } cases[] = {
+      {RepeatMode::Off, {"Ant"}, kBroken, "Ant", 1},
+      {RepeatMode::All, {"Cat"}, kBroken, "Cat", 0},
+      {RepeatMode::Off, all, kBroken, "Ant", -1},
+      {RepeatMode::All, all, kBroken, "Bee", -1},
+      {RepeatMode::One, all, kBroken, "Cat", -1},
+      {RepeatMode::Off, {"Ant"}, kBrokenWhilePlaying, "Ant", 1},
+      {RepeatMode::Off, {"Cat"}, kDeletedWhilePlaying, "Cat", -1},  // the folder's last file
+  };
+  for (const Case& c : cases) {
+    Again();
+    for (const std::string& f : all) Song("Box/" + f + ".mp3");
+    auto damage = [&] {
+      for (const std::string& f : c.damaged) {
+        if (c.damage == kDeletedWhilePlaying) {
+          std::filesystem::remove(Path("Box/" + f + ".mp3"));
+        } else {  // bytes that are no music over it, as a broken copy leaves it
+          std::ofstream(Path("Box/" + f + ".mp3"), std::ios::trunc) << Noise(20000);
+        }
+      }
+    };
+    if (c.damage == kBroken) damage();
+    EXPECT_EQ(StandingAfterTicks([&] {
+                app.repeatMode = c.repeat;
+                Start(plat::FromUtf8(c.chosen));
+                if (c.damage == kBroken) return;
+                Hear(300);
+                damage();
+                Hear(3000);  // the decoder reads on
+              }),
+              c.standing)
+        << static_cast<int>(c.repeat) << " " << c.chosen << " " << c.damage;
+  }
+}
+
+// A folder of hostile files plays through to its end: random bytes, text,
+// an empty file, a header that claims 2^32-1 frames, and pieces of every
+// format cut short at random points each play what they hold or count as
+// played.
+TEST_F(Playlist, AFolderOfHostileFilesPlaysThroughToItsEnd) {
+  std::ofstream(Path("Hostile/noise.mp3")) << Noise(30000);
+  std::ofstream(Path("Hostile/text.mp3")) << std::string(5000, 'a');
+  EmptyFile("Hostile/empty.mp3");
+  std::ofstream(Path("Hostile/claims.mp3"))
+      << WithClaimedFrames(ReadBytes(kData + "stereo_44k_cbr.mp3"), 0xFFFFFFFF);
+  std::mt19937 random(13);
+  for (std::string piece : {"stereo_44k_cbr.mp3", "tone_44k_16.flac", "tone_48k_24.oga",
+                            "tone_22k.ogg", "tone_48k.opus", "tone_44k_16.wav"}) {
+    const std::string whole = ReadBytes(kData + piece);
+    for (int i = 0; i < 3; ++i)
+      std::ofstream(Path("Hostile/" + std::to_string(i) + piece))
+          << whole.substr(0, random() % whole.size());
+  }
+  std::vector<std::function<void()>> steps(600, [] {
+    if (app.playlistCount) Hear(250);
+  });
+  steps.front() = [] {
+    Browse(u"\\Hostile\\");
+    OpenBrowseRow(List(), 0);
+  };
+  bool ended = false;
+  steps.push_back([&] { ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu; });
+  RunSteps(steps);
+  EXPECT_TRUE(ended);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -51,38 +50,21 @@ void HoldRead() {
 // device would, and keeps the left channel of all it heard. Holding `mutex`
 // keeps it between two blocks.
 struct Puller {
-  // The first `frames` frames heard from the first sound after `from` on.
-  std::vector<float> SoundAfter(size_t from, size_t frames) {
-    std::vector<float> sound;
-    EXPECT_TRUE(WaitFor([&] {
-      std::lock_guard lock(mutex);
-      auto first = std::find_if(heard.begin() + from, heard.end(), [](float s) { return s != 0; });
-      if (heard.end() - first < static_cast<ptrdiff_t>(frames)) return false;
-      sound.assign(first, first + frames);
-      return true;
-    }));
-    return sound;
-  }
-  ~Puller() {
-    stop = true;
-    thread.join();
-  }
-
   std::mutex mutex;
   std::vector<float> heard;
   std::atomic<bool> stop{false};
   std::thread thread{[this] {
-    constexpr size_t kBlock = 1024;
-    std::vector<float> block(kBlock * 2);
-    while (!stop) {
-      {
-        std::lock_guard lock(mutex);
-        plat::PullAudioSinkForTests(block.data(), kBlock);
-        for (size_t i = 0; i < kBlock; ++i) heard.push_back(block[i * 2]);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::vector<float> block(2048);
+    for (; !stop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+      std::lock_guard lock(mutex);
+      plat::PullAudioSinkForTests(block.data(), 1024);
+      for (size_t i = 0; i < 1024; ++i) heard.push_back(block[i * 2]);
     }
   }};
+  ~Puller() {
+    stop = true;
+    thread.join();
+  }
 };
 
 class SoundEngine : public SoundFiles {
@@ -125,13 +107,13 @@ class SoundEngine : public SoundFiles {
 
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
   bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
-  // What is heard next is the fixtures' 440 Hz sine from `seconds` into the file.
-  void ExpectToneFrom(double seconds) const {
+  // What is heard next is the fixtures' 440 Hz sine from `seconds` into the file, at the gain.
+  void ExpectToneFrom(double seconds, double gain = 1) const {
     constexpr size_t kFrames = 256;
     std::vector<float> heard = HearFrames(kFrames);
     for (size_t n = 0; n < kFrames; n += 16) {
       double t = seconds + static_cast<double>(n) / rate_;
-      EXPECT_NEAR(heard[n * 2], kToneLevel * std::sin(2 * kPi * 440 * t), 0.03) << n;
+      EXPECT_NEAR(heard[n * 2], gain * kToneLevel * std::sin(2 * kPi * 440 * t), 0.03) << n;
     }
   }
 
@@ -144,10 +126,13 @@ class SoundEngine : public SoundFiles {
   }
 };
 
+// Headers that claim more frames than the file holds are not believed
+// (converting such a claim to another rate took minutes, and the length
+// wrapped): the frames are counted.
 TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   struct Case {
     const char* name;
-    int rate;      // of the file, and the output here
+    int rate;      // of the output: the file's own, or one it is converted to
     int lengthMs;  // 0: unknown, the encoder's padding stays in without a header
     bool stereo;
   } cases[] = {
@@ -156,23 +141,28 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
       {"stereo_48k_vbr", 48000, 1000, true},     // the same at a variable bit rate
       {"mono_44k_vbr_noxing", 44100, 0, false},  // no header: the padding stays
       {"mono_48k_cbr_noxing", 48000, 0, false},
-      {"tagged", 44100, 1000, true},  // tags at both ends are neither heard nor timed
+      {"tagged", 44100, 1000, true},         // tags at both ends are neither heard nor timed
+      {"stereo_44k_cbr", 8000, 1000, true},  // the decoder's step is more than a second of it
+      {"claims_all", 48000, 0, true},
+      {"claims_many", 48000, 0, true},
   };
+  const std::string tone = ReadBytes(root_ / "Tones" / "stereo_44k_cbr.mp3");
   std::ofstream(root_ / "Tones" / "tagged.mp3", std::ios::binary)
-      << std::string("ID3\3\0\0\0\0\0\x0FTIT2\0\0\0\x05\0\0\0Tone", 25)
-      << ReadBytes(root_ / "Tones" / "stereo_44k_cbr.mp3") << "TAG" << std::string(125, 'x');
+      << std::string("ID3\3\0\0\0\0\0\x0FTIT2\0\0\0\x05\0\0\0Tone", 25) << tone << "TAG"
+      << std::string(125, 'x');
+  std::ofstream(root_ / "Tones" / "claims_all.mp3") << WithClaimedFrames(tone, 0xFFFFFFFF);
+  std::ofstream(root_ / "Tones" / "claims_many.mp3") << WithClaimedFrames(tone, 0x10000000);
   app.volume = 100;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.rate));
     rate_ = c.rate;
     plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});
     ASSERT_TRUE(InitSoundEngine(nullptr));
     ASSERT_TRUE(OpenTrack(ToneOrdinal(c.name), 0));
-    int32_t lengthMs = SoundStreamLengthMs(static_cast<SoundStream*>(app.stream));
-    if (c.lengthMs) {
-      EXPECT_EQ(lengthMs, c.lengthMs);
-    }
-    EXPECT_GE(lengthMs, 1000);
+    int32_t lengthMs = GetStreamLengthMs();
+    EXPECT_TRUE(!c.lengthMs || lengthMs == c.lengthMs) << lengthMs;
+    ASSERT_GE(lengthMs, 1000);
+    ASSERT_LT(lengthMs, 1100);
     EXPECT_EQ(app.trackLengthSec, lengthMs / 1000);
     std::vector<float> heard = HearFrames(MsFrames(lengthMs + 300));
     // Every decoded frame is heard: the time ends at the length.
@@ -189,18 +179,28 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
 }
 
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
+  struct Case {
+    const char* what;
+    int32_t openPaused;
+    bool reopen;  // while paused
+    int32_t atMs;
+  } cases[] = {
+      {"paused", 0, false, 700}, {"reopened", 0, true, 700}, {"opened paused", 1, false, 0}};
   app.volume = 40;
   int32_t entry = PlayAlone("join_a");
-  for (bool reopen : {false, true}) {
-    SCOPED_TRACE(reopen ? "reopened while paused" : "paused");
-    ASSERT_TRUE(OpenTrack(entry, 0));
-    HearFrames(MsFrames(700));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(OpenTrack(entry, c.openPaused));
     int32_t firstChannel = app.channel;
-    TogglePause();
+    if (!c.openPaused) {
+      HearFrames(MsFrames(700));
+      firstChannel = app.channel;
+      TogglePause();
+    }
     EXPECT_EQ(app.paused, 1);
-    EXPECT_EQ(app.pausedAtMs, 700);
+    EXPECT_EQ(app.pausedAtMs, c.atMs);
     EXPECT_TRUE(SilentFor(100));
-    if (reopen) {
+    if (c.reopen) {
       ReopenTrack();
       EXPECT_EQ(app.streamOpen, 1);
       EXPECT_EQ(app.paused, 1);
@@ -208,9 +208,9 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
     }
     TogglePause();
     EXPECT_EQ(app.paused, 0);
-    EXPECT_NE(app.channel, firstChannel);
-    EXPECT_EQ(GetStreamMs(), 700);
-    EXPECT_NEAR(LeftRms(HearFrames(MsFrames(100))), kToneRms * (40 * 255 / 100) / 255.0, 0.02);
+    EXPECT_TRUE(c.openPaused || app.channel != firstChannel) << "a new channel";
+    EXPECT_EQ(GetStreamMs(), c.atMs);
+    ExpectToneFrom(c.atMs / 1000.0, (40 * 255 / 100) / 255.0);
     CloseStream();
   }
 }
@@ -229,17 +229,6 @@ TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
   CloseStream();
   ApplyVolume(7);
   EXPECT_EQ(app.volume, 100);
-}
-
-TEST_F(SoundEngine, OpenedPausedIsSilentUntilResumedFromTheStart) {
-  app.volume = 100;
-  ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 1));
-  EXPECT_EQ(app.streamOpen, 1);
-  EXPECT_EQ(app.paused, 1);
-  EXPECT_EQ(app.pausedAtMs, 0);
-  EXPECT_TRUE(SilentFor(100));
-  TogglePause();
-  ExpectToneFrom(0);
 }
 
 TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing) {
@@ -271,7 +260,7 @@ TEST_F(SoundEngine, DamageInsideAFileIsSkippedAndItPlaysToItsEnd) {
   std::ofstream(root_ / "Tones" / "zz_damaged.mp3", std::ios::binary) << damaged;
   app.volume = 100;
   ASSERT_TRUE(OpenTrack(ToneOrdinal("zz_damaged"), 0));
-  int32_t lengthMs = SoundStreamLengthMs(static_cast<SoundStream*>(app.stream));
+  int32_t lengthMs = GetStreamLengthMs();
   EXPECT_GT(lengthMs, 1500);
   std::vector<float> heard = HearFrames(MsFrames(lengthMs + 300));
   EXPECT_FALSE(HasFatalFileError());
@@ -279,58 +268,6 @@ TEST_F(SoundEngine, DamageInsideAFileIsSkippedAndItPlaysToItsEnd) {
   // The tone goes on after the damage.
   std::vector<float> after(heard.begin() + MsFrames(1400) * 2, heard.begin() + MsFrames(1500) * 2);
   EXPECT_NEAR(LeftRms(after), kToneRms, 0.03);
-}
-
-TEST_F(SoundEngine, ADeletedOrCutFileRaisesTheFatalProbeAndReopens) {
-  for (bool cut : {false, true}) {
-    SCOPED_TRACE(cut ? "cut short" : "deleted");
-    // Five seconds, longer than the back end decodes ahead: frames of a
-    // file without a header simply follow each other.
-    std::filesystem::path file = root_ / "Tones" / "zz_victim.mp3";
-    std::string tone = ReadBytes(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << tone << tone << tone << tone << tone;
-    ASSERT_TRUE(OpenTrack(PlayAlone("zz_victim"), 0));
-    HearFrames(MsFrames(50));
-    EXPECT_FALSE(HasFatalFileError());
-    if (cut) {
-      std::filesystem::resize_file(file, 3000);
-    } else {
-      std::filesystem::remove(file);
-    }
-    HearFrames(MsFrames(2500));
-    EXPECT_TRUE(HasFatalFileError());
-    ReopenTrack();
-    // A file that is gone is not found; a cut one opens again.
-    EXPECT_EQ(HasFatalFileError(), !cut);
-    EXPECT_EQ(app.streamOpen, 1);
-    CloseStream();
-  }
-}
-
-TEST_F(SoundEngine, TheEndNoticeComesOnceOnTheUserInterfaceThreadBeforeTheEnd) {
-  static int notices;
-  static std::thread::id where;
-  notices = 0;
-  SoundStream* stream = OpenSoundStream(DevicePath("stereo_44k_cbr").c_str());
-  ASSERT_NE(stream, nullptr);
-  SetSoundEndNotice(stream, [](SoundStream*) {
-    ++notices;
-    where = std::this_thread::get_id();
-  });
-  PlaySoundStream(stream);
-  HearFrames(MsFrames(700));
-  PumpMessages();
-  EXPECT_EQ(notices, 0);
-  HearFrames(MsFrames(150));
-  PumpMessages();
-  EXPECT_EQ(notices, 1);
-  EXPECT_EQ(where, std::this_thread::get_id());
-  // The tail of at most 200 ms is still to hear.
-  EXPECT_GE(SoundStreamTimeMs(stream), 800);
-  HearFrames(MsFrames(500));
-  PumpMessages();
-  EXPECT_EQ(notices, 1);
-  CloseSoundStream(stream);
 }
 
 TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
@@ -349,15 +286,6 @@ TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
     std::string box = testing::internal::GetCapturedStderr();
     EXPECT_EQ(box, c.started ? "" : "Sound System Error: Error initializing output device.\n");
   }
-}
-
-TEST(SoundErrorText, KnownCodesHaveTheirTextsAndOthersAreUnknown) {
-  EXPECT_STREQ(SoundErrorText(0), "No errors");
-  EXPECT_STREQ(SoundErrorText(3), "Error initializing output device.");
-  EXPECT_STREQ(SoundErrorText(12), "Not enough memory ");
-  EXPECT_STREQ(SoundErrorText(18), "Required Mediaplayer codec is not installed");
-  EXPECT_STREQ(SoundErrorText(19), "Unknown error");
-  EXPECT_STREQ(SoundErrorText(-1), "Unknown error");
 }
 
 // Meant for the sanitizer build: the decoder must not read a stream freed
@@ -393,7 +321,15 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
     EXPECT_NEAR(GetStreamMs(), ms, 1);  // in whole frames
     // Past the decoder's first few samples after a move, which may differ a
     // little, the sound matches the piece there better than a sample away.
-    std::vector<float> heard = puller.SoundAfter(from, 1024);
+    std::vector<float> heard;
+    EXPECT_TRUE(WaitFor([&] {
+      std::lock_guard lock(puller.mutex);
+      auto first = std::find_if(puller.heard.begin() + from, puller.heard.end(),
+                                [](float s) { return s != 0; });
+      if (puller.heard.end() - first < 1024) return false;
+      heard.assign(first, first + 1024);
+      return true;
+    }));
     auto mismatch = [&](size_t at) {
       double sum = 0;
       for (size_t n = 128; n < heard.size(); ++n)
@@ -408,7 +344,8 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
 }
 
 // A read of the file that stalls (a disk spinning up, a network folder)
-// holds up nothing the user does, nor the output.
+// holds up nothing the user does, nor the output, which stays open through
+// the quiet spell; what plays is heard again after it.
 TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
   const std::pair<const char*, std::function<void()>> acts[] = {
       {"pause", TogglePause},
@@ -418,8 +355,15 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
       {"close", CloseStream},
       {"open another", [] { OpenTrack(ToneOrdinal("join_b"), 0); }},
       {"the output's pull", [this] { Pull(50); }},
+      {"the output's close after a quiet spell",
+       [this] {
+         Pull(3500);
+         plat::CloseIdleAudioOutput();
+         EXPECT_TRUE(plat::AudioSinkOpenForTests());
+       }},
   };
   plat::SetSourceReadHookForTests(HoldRead);
+  app.volume = 100;
   for (const auto& [what, act] : acts) {
     SCOPED_TRACE(what);
     ASSERT_TRUE(OpenTrack(MusicOrdinal(), 0));
@@ -430,36 +374,7 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
     act();
     EXPECT_EQ(stall, kHolding) << "waited for the read";
     stall = kLetGo;
-    CloseStream();
-  }
-}
-
-// The output closes after a quiet spell only when nothing plays: a track
-// waiting on a slow read keeps it open and is heard again after it.
-TEST_F(SoundEngine, TheOutputClosesForQuietOnlyWhenNothingPlays) {
-  struct Case {
-    const char* what;
-    bool paused;
-  } cases[] = {{"a track waiting on a slow read", false}, {"a paused track", true}};
-  plat::SetSourceReadHookForTests(HoldRead);
-  app.volume = 100;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_TRUE(OpenTrack(MusicOrdinal(), 0));
-    HearFrames(MsFrames(100));
-    if (c.paused) {
-      TogglePause();
-    } else {
-      stall = kArmed;
-      SeekStreamMs(15000);
-      ASSERT_TRUE(WaitFor([] { return stall == kHolding; }));
-    }
-    Pull(3500);
-    plat::CloseIdleAudioOutput();
-    EXPECT_EQ(plat::AudioSinkOpenForTests(), !c.paused);
-    stall = kLetGo;
-    if (c.paused) TogglePause();  // a play opens it again
-    EXPECT_FALSE(SilentFor(300));
+    EXPECT_TRUE(!app.streamOpen || app.paused || !SilentFor(300)) << "heard again";
     CloseStream();
   }
 }
@@ -484,6 +399,7 @@ TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
       TogglePause();
       HearFrames(MsFrames(3500));
       plat::CloseIdleAudioOutput();
+      EXPECT_FALSE(plat::AudioSinkOpenForTests()) << "closed while nothing plays";
       plat::FailAudioOpensForTests(1);
       TogglePause();
     }
@@ -497,40 +413,13 @@ TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
   }
 }
 
-// An output far below the usual rates (the decoder's step is larger than a
-// second of it) plays all the same.
-TEST_F(SoundEngine, AnOutputAt8000HzPlays) {
-  rate_ = 8000;
-  plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});
-  ASSERT_TRUE(InitSoundEngine(nullptr));
-  app.volume = 100;
-  ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
-  EXPECT_NEAR(LeftRms(HearFrames(MsFrames(500))), kToneRms, 0.03);
-}
-
-// An Xing/Info header claiming more frames than the file can hold is not
-// believed (converting such a claim to another rate took minutes, and the
-// length wrapped): the frames are counted.
-TEST_F(SoundEngine, AHeaderClaimingMoreFramesThanTheFileHoldsIsNotBelieved) {
-  rate_ = 48000;  // not the file's
-  plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});
-  ASSERT_TRUE(InitSoundEngine(nullptr));
-  const std::string tone = ReadBytes(root_ / "Tones" / "stereo_44k_cbr.mp3");
-  for (uint32_t claimed : {0xFFFFFFFFu, 0x10000000u}) {
-    std::ofstream(root_ / "Tones" / "zz_claims.mp3", std::ios::binary | std::ios::trunc)
-        << WithClaimedFrames(tone, claimed);
-    ASSERT_TRUE(OpenTrack(ToneOrdinal("zz_claims"), 0)) << claimed;
-    EXPECT_NEAR(GetStreamLengthMs(), 1050, 50) << claimed;  // with the encoder's padding
-  }
-}
-
 // A FIFO in place of a listed file (swapped in after the listing, which
 // shows no pipes) is refused, not waited on: by the tag reader and by the
 // stream's open.
 TEST_F(SoundEngine, AFifoInPlaceOfAFileIsRefusedWithoutWaiting) {
   const std::string path = (root_ / "Tones" / "zz_pipe.mp3").string();
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  const std::u16string device = DevicePath("zz_pipe");
+  const std::u16string device = u"\\Tones\\zz_pipe.mp3";
   auto opened = std::async(std::launch::async, [&] {
     TrackTags tags;
     ReadTrackTags(device.c_str(), &tags);

@@ -46,20 +46,6 @@ inline int32_t ToneOrdinal(const std::string& name) {
   return OrdinalOf(u"\\Tones\\", kMusicPattern, plat::FromUtf8(name) + u".mp3");
 }
 
-// The left channel of what SDL's disk driver wrote (float stereo), with the
-// silence before and after the sound cut off.
-inline std::vector<float> HeardLeft(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<float> left;
-  float frame[2];
-  while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) left.push_back(frame[0]);
-  auto last = std::find_if(left.rbegin(), left.rend(), [](float s) { return s != 0.0f; });
-  left.erase(last.base(), left.end());
-  left.erase(left.begin(),
-             std::find_if(left.begin(), left.end(), [](float s) { return s != 0.0f; }));
-  return left;
-}
-
 // Bytes that are no MP3 (nor anything else).
 inline std::string Noise(size_t bytes) {
   std::string noise(bytes, 0);
@@ -124,10 +110,6 @@ class SoundFiles : public ::testing::Test {
     ResetPlatformForTests();
     std::filesystem::remove_all(root_);
     unsetenv("VESK_MUSIC_DIR");
-  }
-
-  static std::u16string DevicePath(const std::string& name) {
-    return u"\\Tones\\" + plat::FromUtf8(name) + u".mp3";
   }
 
   std::filesystem::path root_;

@@ -20,33 +20,17 @@ namespace {
 
 constexpr UINT_PTR kWatchTimer = 7;
 constexpr UINT kWatchMs = 1000;  // as the player's own timer
-constexpr DWORD kStillMs = 300;
 
-int32_t entry = 0;
-
-// Refreshes the play view as the one-second timer would, and quits once the
-// time has reached the length and stood still for a moment: all was heard.
-// The end of the one-entry playlist closes the stream while its tail still
-// plays out, so a closed stream quits a tick later.
+// Refreshes the play view as the one-second timer would. The end of the
+// one-entry playlist closes the stream while its tail still plays out, so
+// the tool quits a tick after the stream closed: all was heard.
 LRESULT WatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_TIMER) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  static int32_t lastMs = -1;
-  static DWORD stillSince = 0;
   static bool closedAtLastTick = false;
-  if (app.streamOpen == 0) {
-    if (closedAtLastTick) PostQuitMessage(0);
-    closedAtLastTick = true;
-    return 0;
-  }
-  int32_t ms = GetStreamMs();
-  app.positionSec = ms / 1000;
+  if (closedAtLastTick) PostQuitMessage(0);
+  closedAtLastTick = app.streamOpen == 0;
+  app.positionSec = GetStreamMs() / 1000;
   PaintPlayView(GetDlgItem(app.mainWindow, kPlayViewId), false);
-  if (ms != lastMs || ms < app.trackLengthSec * 1000) {
-    lastMs = ms;
-    stillSince = GetTickCount();
-  } else if (GetTickCount() - stillSince >= kStillMs) {
-    PostQuitMessage(0);
-  }
   return 0;
 }
 
@@ -71,6 +55,7 @@ int main(int argc, char** argv) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   std::u16string wanted(argv[1], argv[1] + std::strlen(argv[1]));
+  int32_t entry = 0;
   for (bool more = find != INVALID_HANDLE_VALUE; more && wanted != data.cFileName; ++entry)
     more = FindNextFileW(find, &data);
   FindClose(find);
