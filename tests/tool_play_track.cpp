@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
 
   StringCchCopyW(app.playlistFolder, kPathChars, u"\\");
   WCHAR pattern[kPathChars];
-  StringCchCopyW(pattern, kPathChars, u"\\*.mp3");
+  StringCchCopyW(pattern, kPathChars, u"\\");
+  StringCchCatW(pattern, kPathChars, kMusicPattern);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   std::u16string wanted(argv[1], argv[1] + std::strlen(argv[1]));
