@@ -10,39 +10,34 @@ namespace {
 
 class Browser : public MusicTest {};
 
-TEST_F(Browser, ListsFoldersAndMp3FilesInOneOrderWithOrdinalsOfTheirEnumerations) {
+// Folders and music files in one order, as people read names (case and
+// accents aside); each row's data is its entry's ordinal in its enumeration.
+TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrderWithOrdinalsOfTheirEnumerations) {
   for (const char* folder : {"Box/Bats", "Box/cows", "Box/dir.mp3"}) Folder(folder);
-  for (const char* file : {"Box/ant.mp3", "Box/Bee.MP3", "Box/notes.txt"}) EmptyFile(file);
+  for (const char* file : {"ant.mp3", "Bee.MP3", "notes.txt", "\u00C7\u00E0.mp3", "cz.mp3",
+                           "\u00C9.mp3", "10.mp3", "9.mp3"})
+    EmptyFile(std::string("Box/") + file);
   std::vector<std::u16string> rows;
-  std::vector<LPARAM> data;
-  std::vector<LPARAM> expected;
+  std::vector<LPARAM> data, expected;
   Run([&] {
     Browse(kBox);
     rows = Rows();
     for (int32_t i = 0; i < RowCount(); ++i) data.push_back(RowData(i));
-    expected = {MakeListItemData(OrdinalOf(kBox, kMusicPattern, u"ant.mp3"), false),
-                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"Bats"), true),
-                MakeListItemData(OrdinalOf(kBox, kMusicPattern, u"Bee.MP3"), false),
-                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"cows"), true),
-                MakeListItemData(OrdinalOf(kBox, kAllPattern, u"dir.mp3"), true)};
+    const std::pair<const char16_t*, bool> entries[] = {
+        {u"10.mp3", false},    {u"9.mp3", false},   {u"ant.mp3", false},
+        {u"Bats", true},       {u"Bee.MP3", false}, {u"\u00C7\u00E0.mp3", false},
+        {u"cows", true},       {u"cz.mp3", false},  {u"dir.mp3", true},
+        {u"\u00C9.mp3", false}};
+    for (auto [name, folder] : entries)
+      expected.push_back(
+          MakeListItemData(OrdinalOf(kBox, folder ? kAllPattern : kMusicPattern, name), folder));
   });
   EXPECT_EQ(rows,
-            (std::vector<std::u16string>{u"ant", u"Bats\t>", u"Bee", u"cows\t>", u"dir.mp3\t>"}))
+            (std::vector<std::u16string>{u"10", u"9", u"ant", u"Bats\t>", u"Bee", u"\u00C7\u00E0",
+                                         u"cows\t>", u"cz", u"dir.mp3\t>", u"\u00C9"}))
       << "the folder named like a song is a folder row only; the text file has none";
   EXPECT_EQ(data, expected);
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
-}
-
-TEST_F(Browser, MixedNamesListAsPeopleReadThem) {
-  for (const char* name : {"a", "B", "\u00C7\u00E0", "cz", "\u00C9", "10", "9"})
-    EmptyFile(std::string("Box/") + name + ".mp3");
-  std::vector<std::u16string> rows;
-  Run([&] {
-    Browse(kBox);
-    rows = Rows();
-  });
-  EXPECT_EQ(rows, (std::vector<std::u16string>{u"10", u"9", u"a", u"B", u"\u00C7\u00E0", u"cz",
-                                               u"\u00C9"}));
 }
 
 // Names the platform maps (bytes that are not UTF-8, a backslash) and names
@@ -100,7 +95,7 @@ TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
   }
 }
 
-TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgain) {
+TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUpToTheMainMenu) {
   const std::string longName(120, 'f');
   const std::u16string longWide(longName.begin(), longName.end());
   for (const char* f : {"Box/Ant", "Box/ant", "Box/Ant 2", "Box/Zoo"}) Folder(f);
@@ -129,7 +124,12 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgain) 
     selectedAfterUp.push_back(RowText(Selected()));
     EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
+    BrowseUp(List());
+    BrowseUp(List());  // up from the music folder: the Main menu, Browse selected
+    EXPECT_EQ(RowText(Selected()), u"Browse\t>");
+    EXPECT_EQ(std::u16string(app.headerTitle), u"Vesk");
   });
+  EXPECT_EQ(app.menuKind, MenuKind::Main);
   ASSERT_EQ(selectedAfterUp.size(), 4u);
   EXPECT_EQ(selectedAfterUp[3].rfind(u"fff", 0), 0u);
   selectedAfterUp.pop_back();
@@ -137,19 +137,6 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgain) 
       << "letter case tells the folders apart";
   EXPECT_EQ(header, longWide);
   EXPECT_EQ(path, std::u16string(kBox) + longWide + u"\\");
-}
-
-TEST_F(Browser, UpFromTheRootIsTheMainMenuWithBrowseSelected) {
-  Folder("Box");
-  std::u16string header;
-  Run([&] {
-    Browse(u"\\");
-    BrowseUp(List());
-    EXPECT_EQ(RowText(Selected()), u"Browse\t>");
-    header = app.headerTitle;
-  });
-  EXPECT_EQ(app.menuKind, MenuKind::Main);
-  EXPECT_EQ(header, u"Vesk");
 }
 
 // The listing is not read again on the way back, and the started file's row

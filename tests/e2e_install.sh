@@ -5,8 +5,7 @@
 # same menu as the built program; `uninstall` leaves nothing behind.
 # Usage: e2e_install.sh BUILD_FOLDER
 set -euo pipefail
-build=$(cd "$1" && pwd)
-source "$(dirname "$0")/../tools/xvfb.sh"
+source "$(dirname "$0")/lib_e2e.sh" "$1"
 
 # The install writes its manifest into the build folder: keep a real one.
 manifest=$build/install_manifest.txt

@@ -5,22 +5,20 @@
 # layouts show while a demo piece plays.
 # Usage: e2e_screens.sh BUILD_FOLDER
 set -euo pipefail
-build=$(cd "$1" && pwd)
-here=$(dirname "$0")
+source "$(dirname "$0")/lib_e2e.sh" "$1"
 "$here/../tools/screenshots.sh" "$build" >/dev/null
-source "$here/../tools/xvfb.sh"
-shots=$build/screenshots
-check() {  # FILE X Y COLOUR WHAT
-  [ "$(pixel "$shots/$1" "$2" "$3")" = "$4" ] || { echo "FAIL: $5 ($1)" >&2; exit 1; }
-}
-check classic.png 3 3 "#F7F7F7" "Classic frame"
-check night.png 3 3 "#16171D" "Night frame"
-check classic.png 300 390 "$UNLIT" "unlit screen"
-check classic-lit.png 300 390 "#69DFE3" "lit screen"
-check night-lit.png 300 390 "#69DFE3" "lit screen in Night"
-check settings.png 300 390 "$UNLIT" "Settings menu"
-check shells.png 3 3 "#F7F7F7" "Shells menu in Classic"
-check about.png 300 390 "$UNLIT" "About screen"
-check playing.png 136 334 "$UNLIT" "the progress bar's cut corner"
-check seek.png 136 334 "#000000" "the seek bar's square corner"
-echo "PASS: $(ls "$shots" | tr '\n' ' ')"
+while read -r file x y colour what; do
+  [ "$(pixel "$build/screenshots/$file" "$x" "$y")" = "$colour" ] || fail "$what ($file)"
+done <<EOF2
+classic.png 3 3 #F7F7F7 Classic frame
+night.png 3 3 #16171D Night frame
+classic.png 300 390 $UNLIT unlit screen
+classic-lit.png 300 390 #69DFE3 lit screen
+night-lit.png 300 390 #69DFE3 lit screen in Night
+settings.png 300 390 $UNLIT Settings menu
+shells.png 3 3 #F7F7F7 Shells menu in Classic
+about.png 300 390 $UNLIT About screen
+playing.png 136 334 $UNLIT the progress bar's cut corner
+seek.png 136 334 #000000 the seek bar's square corner
+EOF2
+echo "PASS"

@@ -1,69 +1,140 @@
 #!/usr/bin/env bash
-# The real player in a real window under Xvfb: it shows its frame, a second
-# start brings the first forward and exits 0, the desktop close saves the
-# settings, the close request of another program ends it without saving, and
-# losing the display saves and ends it, also in the middle of the quit.
+# The real player's window, its starts and its ends under Xvfb: without a
+# display; the start screen, silent without a session bus; a second start
+# brings the first forward, also with a runtime folder too long for a
+# socket; the quits that save (close button, SIGHUP, the window destroyed,
+# the display lost, a logout) and the close request that does not; kills
+# during the quit's save leave all values or none; small screens letter-box
+# the picture and take taps where it shows; the handheld's full screen and
+# its game controller.
 # Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
-build=$(cd "$1" && pwd)
-source "$(dirname "$0")/../tools/xvfb.sh"
-ended() { ! kill -0 "$1" 2>/dev/null; }
-start_xvfb
+source "$(dirname "$0")/lib_e2e.sh" "$1"
 
-"$build/vesk" &
-first=$!
-id=$(wait_for_window "$first")
-import -window "$id" "$WORK/start.png"
+# Without a display it says so and ends non-zero, holding nothing.
+set +e
+env -u DISPLAY timeout -k 5 60 "$build/vesk" 2>"$WORK/err"
+rc=$?
+set -e
+[ "$rc" != 0 ] && [ "$rc" != 124 ] || fail "without a display the player did not end non-zero ($rc)"
+grep -q "no display" "$WORK/err" || fail "without a display nothing was said: $(cat "$WORK/err")"
+[ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "without a display the socket was taken"
+
+start_xvfb
+mkdir "$VESK_MUSIC_DIR/Album"  # a music folder with nothing to say about it
+start_player
+first=$pid
+import -window "$PLAYER" "$WORK/start.png"
 [ "$(pixel "$WORK/start.png" 3 3)" = "#F7F7F7" ] || fail "the frame is not the Classic colour"
 [ "$(pixel "$WORK/start.png" 300 390)" = "$UNLIT" ] || fail "the screen is not the unlit colour"
-
-timeout 10 "$build/vesk" || fail "a second start did not exit 0"
+timeout 60 "$build/vesk" || fail "a second start did not exit 0"
 kill -0 "$first" || fail "the second start ended the first"
 [ "$(xdotool search --onlyvisible --name '^Vesk$' | wc -l)" = 1 ] || fail "two windows"
-
 kill -TERM "$first"  # what the desktop's close button does
-wait "$first" || fail "closing the window did not end the player with 0"
+finish "closing the window"
 grep -q '"Volume"=dword:00000032' "$SETTINGS" || fail "closing the window did not save"
+[ ! -s "$WORK/stderr" ] || fail "without a session bus the player said: $(cat "$WORK/stderr")"
 
+# A runtime folder too long for a socket: players still meet, in /tmp.
+long=$WORK/$(printf 'r%.0s' $(seq 120))
+mkdir -m 700 "$long"
+TMPDIR=$WORK XDG_RUNTIME_DIR=$long start_player
+TMPDIR=$WORK XDG_RUNTIME_DIR=$long timeout -k 5 60 "$build/vesk" || fail "a second start with a long runtime folder did not exit 0"
+[ "$(xdotool search --onlyvisible --name '^Vesk$' | wc -l)" = 1 ] || fail "two windows with a long runtime folder"
+kill -TERM "$pid"
+finish "SIGTERM"
+
+# The close request of another program ends it without saving.
 sed -i 's/"Volume"=dword:00000032/"Volume"=dword:00000007/' "$SETTINGS"
 before=$(stat -c %i:%Y "$SETTINGS")
-"$build/vesk" &
-second=$!
-wait_for_window "$second" >/dev/null
+start_player
 "$build/tool_send_close" || fail "the close request found no player"
-timeout 10 tail --pid="$second" -f /dev/null || fail "the close request did not end the player"
-wait "$second" || fail "the player ended with an error"
+finish "the close request"
 [ "$(stat -c %i:%Y "$SETTINGS")" = "$before" ] || fail "the close request saved the settings"
 
-# When the display server goes away, the player saves and ends instead of
-# spinning.
-rm "$SETTINGS"
-"$build/vesk" 2>/dev/null &
-third=$!
-wait_for_window "$third" >/dev/null
-kill "$XVFB_PID"
-timeout 60 tail --pid="$third" -f /dev/null || fail "the player outlived its display"
-wait "$third" || fail "the player ended with an error when its display went away"
-grep -q '"Volume"=dword:00000032' "$SETTINGS" || fail "losing the display lost the settings"
-
-# A logout: SIGTERM as the display goes away, at the same moment, or while
-# the quit waits on a server that has stopped answering (then goes away, or
-# not). The quit saves and ends within a second, whatever the server does.
-for round in $(seq 12); do
-  start_xvfb
+# A closed terminal (SIGHUP) and the window destroyed by another program save.
+for how in "kill -HUP \$pid" "xdotool windowclose \$PLAYER"; do
   rm -f "$SETTINGS"
-  "$build/vesk" 2>/dev/null &
-  player=$!
-  wait_for_window "$player" >/dev/null
+  start_player
+  eval "$how"
+  finish "$how"
+  [ "$(values)" = 9 ] || fail "$how did not save the settings"
+done
+[ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "the quit left the socket behind"
+
+# SIGTERM, then SIGKILL a moment later, while the quit saves: the file holds
+# all nine values or none, never some.
+for round in $(seq 20); do
+  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n\n' >"$SETTINGS"
+  start_player
+  kill -TERM "$pid"
+  sleep "0.00$((RANDOM % 10))"
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  [[ $(values) =~ ^(0|9)$ ]] || fail "a kill during the quit left $(values) of the 9 values (round $round)"
+done
+
+# The display lost, alone or with a logout's SIGTERM at the same moment, or
+# while the server has stopped answering (then goes away, or not): the quit
+# saves and ends within a second, whatever the server does.
+for round in $(seq 12); do
+  rm -f "$SETTINGS"
+  start_player
   case $((round % 4)) in
-    2) kill -STOP "$XVFB_PID" && kill -TERM "$player" && sleep 0.2 && kill -KILL "$XVFB_PID" ;;
-    3) kill -STOP "$XVFB_PID" && kill -TERM "$player" ;;
-    *) kill "$XVFB_PID" && kill -TERM "$player" ;;
+    0) kill "$XVFB_PID" ;;
+    1) kill "$XVFB_PID" && kill -TERM "$pid" ;;
+    2) kill -STOP "$XVFB_PID" && kill -TERM "$pid" && sleep 0.2 && kill -KILL "$XVFB_PID" ;;
+    3) kill -STOP "$XVFB_PID" && kill -TERM "$pid" ;;
   esac
-  WAIT_TENTHS=100 wait_until ended "$player" || fail "round $round: the quit waited on the display"
-  wait "$player" || fail "round $round: the player ended with an error"
+  WAIT_TENTHS=100 finish "round $round of losing the display"
   kill -KILL "$XVFB_PID" 2>/dev/null || true
   wait "$XVFB_PID" 2>/dev/null || true
-  [ "$(grep -c '^"' "$SETTINGS")" = 9 ] || fail "round $round: the quit did not save"
+  [ "$(values)" = 9 ] || fail "round $round: the quit did not save"
+  start_xvfb
 done
+
+# Screen 160 x 128: the picture is 96 x 128, 32 pixels in from the left.
+stop_screen
+start_xvfb 160x128
+start_player
+id=$PLAYER
+wait_until window_is "$id" 160x128 || fail "the window does not fill the screen"
+wait_until shows "$id" 72 22 "$UNLIT" || fail "the screen is not shown scaled down: $(seen "$id" 72 22)"
+[ "$(seen "$id" 5 5)" = "#000000" ] || fail "no letter box beside the picture"
+[ "$(seen "$id" 40 2)" = "#F7F7F7" ] || fail "the frame is not shown"
+# "Settings", the second row, at screen (100, 55): a tap there selects it.
+xdotool mousemove --window "$id" 72 22 click 1
+wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the tap did not land on the row it shows"
+for size in "100 100" "240 160" "10 10" "5000 1" "1 1" "1 5000" "333 517" "160 128"; do
+  xdotool windowsize "$id" $size
+  wait_until window_is "$id" "${size/ /x}" || fail "the window did not take the size $size"
+  kill -0 "$pid" || fail "the player ended at the size $size"
+done
+wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the picture is gone after the resizes"
+kill -TERM "$pid"
+finish "after the resizes"
+
+# Screen 240 x 300: the picture is 225 x 300, 7 pixels in from the left.
+stop_screen
+start_xvfb 240x300
+start_player
+wait_until window_is "$PLAYER" 240x300 || fail "the window does not fill the 240 x 300 screen"
+wait_until shows "$PLAYER" 101 122 "$UNLIT" || fail "the screen is not shown: $(seen "$PLAYER" 101 122)"
+[ "$(seen "$PLAYER" 2 150)" = "#000000" ] || fail "no letter box beside the picture"
+kill -TERM "$pid"
+finish "on the 240 x 300 screen"
+
+# The handheld's full screen: the whole display (with no window manager),
+# the player in its middle; SDL's virtual game controller gives each
+# button's key there, while a desktop window leaves it and the pointer alone.
+stop_screen
+start_xvfb
+VESK_FULLSCREEN=1 start_player
+[ "$(xdotool getwindowgeometry --shell "$PLAYER" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" = \
+  "X=0 Y=0 WIDTH=1280 HEIGHT=1024 " ] || fail "the full-screen window does not cover the display"
+shows_not "$PLAYER" 640 512 "#000000" || fail "the player is not in the middle"
+kill -TERM "$pid"
+finish "full screen"
+timeout -k 5 60 "$build/tool_controller" desktop || fail "desktop window"
+VESK_FULLSCREEN=1 timeout -k 5 60 "$build/tool_controller" handheld || fail "handheld window"
 echo "PASS"

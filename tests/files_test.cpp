@@ -1,10 +1,13 @@
+// Folder listings and the music root on real folders: a temporary folder
+// with "music" inside it as the music root, the folder itself outside it for
+// escapes to aim at.
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // mkfifo: a pipe is the one kind of entry std::filesystem cannot make
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,170 +20,127 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Found {
-  std::u16string name;
-  DWORD attributes;
-};
-
-std::vector<Found> List(const std::u16string& pattern) {
-  std::vector<Found> found;
+// The entries a search finds, sorted; a folder's name ends in "/", a hidden
+// entry's in "!", one with any other attributes in "?".
+std::vector<std::u16string> List(const std::u16string& pattern) {
+  std::vector<std::u16string> found;
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return found;
   do {
-    found.push_back({data.cFileName, data.dwFileAttributes});
+    DWORD a = data.dwFileAttributes;
+    found.push_back(data.cFileName + std::u16string(a == FILE_ATTRIBUTE_DIRECTORY ? u"/"
+                                                    : a == FILE_ATTRIBUTE_HIDDEN  ? u"!"
+                                                    : a == FILE_ATTRIBUTE_NORMAL  ? u""
+                                                                                  : u"?"));
   } while (FindNextFileW(find, &data));
   EXPECT_TRUE(FindClose(find));
+  std::sort(found.begin(), found.end());
   return found;
 }
 
-std::vector<std::u16string> SortedNames(const std::vector<Found>& found) {
-  std::vector<std::u16string> names;
-  for (const Found& f : found) names.push_back(f.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-const Found* Entry(const std::vector<Found>& found, std::u16string_view name) {
-  for (const Found& f : found)
-    if (f.name == name) return &f;
-  static const Found none{u"", 0};
-  return &none;
-}
-
-bool Fails(const WCHAR* pattern) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(pattern, &data);
-  if (find == INVALID_HANDLE_VALUE) return true;
-  FindClose(find);
-  return false;
-}
-
-// Sets environment variables for one test and puts the old values back.
-class Environment {
- public:
-  void Set(const char* name, const std::string& value) {
-    Remember(name);
-    setenv(name, value.c_str(), 1);
-  }
-  void Unset(const char* name) {
-    Remember(name);
-    unsetenv(name);
-  }
-  ~Environment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->wasSet) {
-        setenv(it->name.c_str(), it->value.c_str(), 1);
-      } else {
-        unsetenv(it->name.c_str());
-      }
-    }
-    plat::ResetMusicRootForTests();
-  }
-
- private:
-  struct Saved {
-    std::string name;
-    bool wasSet;
-    std::string value;
-  };
-  void Remember(const char* name) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old != nullptr, old ? old : ""});
-  }
-  std::vector<Saved> saved_;
-};
-
-// A fresh temporary folder with "music" inside it as the music root; the
-// folder itself lies outside the root, for escape attempts to aim at.
 class MusicFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string templ = (fs::temp_directory_path() / "vesk-files-XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    base_ = templ;
+    std::string pattern = (fs::temp_directory_path() / "vesk-files-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    base_ = pattern;
     root_ = base_ / "music";
     fs::create_directory(root_);
-    env_.Set("VESK_MUSIC_DIR", root_.string());
+    for (const char* name : {"VESK_MUSIC_DIR", "HOME", "XDG_CONFIG_HOME"}) {
+      const char* old = getenv(name);
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
     plat::ResetMusicRootForTests();
   }
-  void TearDown() override { fs::remove_all(base_); }
-
+  void TearDown() override {
+    for (const auto& [name, value] : saved_)
+      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    plat::ResetMusicRootForTests();
+    fs::remove_all(base_);
+  }
   void File(const std::string& path) {
     fs::create_directories((root_ / path).parent_path());
     std::ofstream(root_ / path) << "x";
   }
   void Folder(const std::string& path) { fs::create_directories(root_ / path); }
 
-  Environment env_;
-  fs::path base_;
-  fs::path root_;
+  fs::path base_, root_;
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 using FolderEnumeration = MusicFolder;
 
-TEST_F(FolderEnumeration, MusicPatternsIgnoreCaseAndTakeFoldersNamedLikeSongs) {
+TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
   for (const char* name :
        {"a.mp3", "B.MP3", "c.Mp3", "notes.txt", "mp3", "ab.mp3x", "d.FLAC", "e.ogg", "f.Oga",
         "g.opus", "h.WAV", "i.mus", "j.mp4", "wav", "k.flac.txt"})
+    File(std::string("Names/") + name);
+  Folder("Names/x.mp3");
+  for (const char* name : {"Few/song.mp3", "Few/README", "Few/.hidden", "Albums/blue.mp3",
+                           "Albums/Blue.mp3", "Albums/Blue/one.mp3", "Odd/*/in star.mp3",
+                           "Odd/?/in question.mp3", "Odd/other/elsewhere.mp3"})
     File(name);
-  Folder("x.mp3");
-  EXPECT_EQ(SortedNames(List((u"\\" + std::u16string(kMusicPattern)).c_str())),
-            (std::vector<std::u16string>{u"B.MP3", u"a.mp3", u"c.Mp3", u"d.FLAC", u"e.ogg",
-                                         u"f.Oga", u"g.opus", u"h.WAV", u"x.mp3"}));
-  std::vector<Found> found = List(u"\\*.mp3");
-  EXPECT_EQ(SortedNames(found),
-            (std::vector<std::u16string>{u"B.MP3", u"a.mp3", u"c.Mp3", u"x.mp3"}));
-  EXPECT_EQ(Entry(found, u"x.mp3")->attributes, FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(Entry(found, u"B.MP3")->attributes, FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(SortedNames(List(u"\\?.MP3")),
-            (std::vector<std::u16string>{u"B.MP3", u"a.mp3", u"c.Mp3", u"x.mp3"}));
-  EXPECT_EQ(SortedNames(List(u"\\a*")), (std::vector<std::u16string>{u"a.mp3", u"ab.mp3x"}));
-}
-
-TEST_F(FolderEnumeration, StarDotStarListsEveryEntryButNeverTheFolderOrItsParent) {
-  File("song.mp3");
-  File("README");
-  File(".hidden");
-  Folder("Albums");
-  std::vector<Found> found = List(u"\\*.*");
-  EXPECT_EQ(SortedNames(found),
-            (std::vector<std::u16string>{u".hidden", u"Albums", u"README", u"song.mp3"}));
-  EXPECT_EQ(Entry(found, u".hidden")->attributes, FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(Entry(found, u"Albums")->attributes, FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(SortedNames(List(u"\\*")), SortedNames(found));
-  EXPECT_TRUE(List(u"\\Albums\\*.*").empty()) << "an empty folder finds nothing";
-}
-
-TEST_F(FolderEnumeration, APlainNameFindsExactlyThatEntry) {
-  Folder("Albums/Blue");
-  File("Albums/blue.mp3");
-  File("Albums/Blue.mp3");
-  std::vector<Found> found = List(u"\\Albums\\Blue");
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].name, u"Blue");
-  EXPECT_EQ(found[0].attributes, FILE_ATTRIBUTE_DIRECTORY);
-  found = List(u"\\Albums\\blue.mp3");
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].name, u"blue.mp3");
-  EXPECT_TRUE(Fails(u"\\Albums\\BLUE")) << "folders are found as the listing spells them";
-  EXPECT_TRUE(Fails(u"\\Albums\\Green"));
-}
-
-TEST_F(FolderEnumeration, AnUnchangedFolderGivesTheSameOrderOnEveryPass) {
-  for (int i : {7, 3, 19, 0, 12, 5, 16, 1, 9, 14}) File("Track " + std::to_string(i) + ".mp3");
-  Folder("Z folder.mp3");
-  std::vector<std::u16string> first, second;
-  for (const Found& f : List(u"\\*.mp3")) first.push_back(f.name);
-  for (const Found& f : List(u"\\*.mp3")) second.push_back(f.name);
-  EXPECT_EQ(first.size(), 11u);
-  EXPECT_EQ(first, second);
+  Folder("Few/Albums");
+  Folder("Links");
+  fs::create_directory_symlink("../Albums/Blue", root_ / "Links/Favourites");
+  fs::create_symlink(root_ / "gone.mp3", root_ / "Links/broken.mp3");
+  fs::create_symlink(root_ / "Links/loop.mp3", root_ / "Links/loop.mp3");
+  ASSERT_EQ(mkfifo((root_ / "Links/pipe.mp3").c_str(), 0600), 0);
+  std::ofstream(base_ / "outside.mp3") << "not yours";
+  std::u16string deep;
+  while (deep.size() < 5000) deep += u"\\" + std::u16string(200, u'd');
+  using Names = std::vector<std::u16string>;
+  const Names names = {u"B.MP3", u"a.mp3", u"c.Mp3", u"x.mp3/"};
+  const struct {
+    std::u16string pattern;
+    Names found;
+  } cases[] = {
+      {u"\\Names\\" + std::u16string(kMusicPattern),
+       {u"B.MP3", u"a.mp3", u"c.Mp3", u"d.FLAC", u"e.ogg", u"f.Oga", u"g.opus", u"h.WAV",
+        u"x.mp3/"}},
+      {u"\\Names\\*.mp3", names},
+      {u"\\Names\\?.MP3", names},
+      {u"\\Names\\a*", {u"a.mp3", u"ab.mp3x"}},
+      {u"\\Few\\*.*", {u".hidden!", u"Albums/", u"README", u"song.mp3"}},
+      {u"\\Few\\*", {u".hidden!", u"Albums/", u"README", u"song.mp3"}},
+      {u"\\Few\\Albums\\*.*", {}},
+      {u"\\Albums\\Blue", {u"Blue/"}},
+      {u"\\Albums\\blue.mp3", {u"blue.mp3"}},
+      {u"\\Albums\\BLUE", {}},  // folders are found as the listing spells them
+      {u"\\Albums\\Green", {}},
+      // A pipe would hang whoever opens it: it is not listed.
+      {u"\\Links\\*.*", {u"Favourites/", u"broken.mp3", u"loop.mp3"}},
+      {u"\\Links\\Favourites\\*.mp3", {u"one.mp3"}},
+      // A folder named "*" is that folder, not every folder.
+      {u"\\Odd\\*", {u"other/", u"\xf02a/", u"\xf03f/"}},
+      {u"\\Odd\\\xf02a\\*.*", {u"in star.mp3"}},
+      {u"\\Odd\\\xf03f\\*.*", {u"in question.mp3"}},
+      {u"", {}},
+      {u"\\", {}},
+      {u"\\Albums\\", {}},
+      {u"Albums\\*.*", {}},
+      {u"\\Missing\\*.*", {}},
+      {u"\\Albums\\blue.mp3\\*.*", {}},
+      {u"\\Albums\\\\*.*", {}},
+      {u"\\..\\*.mp3", {}},
+      {u"\\..\\outside.mp3", {}},
+      {u"\\Albums\\..\\..\\*.*", {}},
+      {u"\\.\\Albums\\*.*", {}},
+      {u"\\Albums/../..\\*.*", {}},
+      {u"\\..", {}},
+      {deep + u"\\*.*", {}},
+      {u"\\Albums\\" + std::u16string(5000, u's'), {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(List(c.pattern), c.found) << plat::ToUtf8(c.pattern);
+  WIN32_FIND_DATAW data;
+  EXPECT_EQ(FindFirstFileW(nullptr, &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileW(u"\\Albums\\*.*", nullptr), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWith) {
-  File("1.mp3");
-  File("2.mp3");
-  File("3.mp3");
+  for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) File(name);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -191,25 +151,7 @@ TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWith) {
   while (FindNextFileW(find, &data)) names.push_back(data.cFileName);
   FindClose(find);
   EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"2.mp3", u"3.mp3"}));
-  names.clear();
-  for (const Found& f : List(u"\\*.mp3")) names.push_back(f.name);
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"4.mp3"})) << "a new search sees it now";
-}
-
-TEST_F(FolderEnumeration, LinksToFoldersAreFoldersAndBrokenLinksAreFiles) {
-  File("Albums/Blue/one.mp3");
-  fs::create_directory_symlink(root_ / "Albums/Blue", root_ / "Favourites");
-  fs::create_symlink(root_ / "gone.mp3", root_ / "broken.mp3");
-  fs::create_symlink(root_ / "loop.mp3", root_ / "loop.mp3");
-  ASSERT_EQ(mkfifo((root_ / "pipe.mp3").c_str(), 0600), 0);
-  std::vector<Found> found = List(u"\\*.*");
-  EXPECT_EQ(SortedNames(found),
-            (std::vector<std::u16string>{u"Albums", u"Favourites", u"broken.mp3", u"loop.mp3"}))
-      << "a pipe would hang whoever opens it, so it is not listed";
-  EXPECT_EQ(Entry(found, u"Favourites")->attributes, FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(Entry(found, u"broken.mp3")->attributes, FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(Entry(found, u"loop.mp3")->attributes, FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(SortedNames(List(u"\\Favourites\\*.mp3")), std::vector<std::u16string>{u"one.mp3"});
+  EXPECT_EQ(List(u"\\*.mp3"), (std::vector<std::u16string>{u"1.mp3", u"4.mp3"}));
 }
 
 TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
@@ -222,59 +164,20 @@ TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
                                           "b\xc3\xa6r.mp3",
                                           "ends in dots....mp3"};
   for (const std::string& name : names) File("Odd \xff/" + name);
-  Folder("Odd \xff/sub\\folder");
   File("Odd \xff/sub\\folder/inner.mp3");
-
   const std::u16string folder = u"\\Odd \xdcff\\";
-  std::vector<Found> found = List(folder + u"*.*");
+  std::vector<std::u16string> found = List(folder + u"*.*");
   ASSERT_EQ(found.size(), names.size() + 1);
-  for (const Found& f : found) {
-    std::vector<Found> again = List(folder + f.name);
-    ASSERT_EQ(again.size(), 1u) << plat::ToUtf8(f.name);
-    EXPECT_EQ(again[0].name, f.name);
-    EXPECT_EQ(again[0].attributes, f.attributes);
-    EXPECT_TRUE(fs::exists(
-        plat::DevicePathToReal(plat::RealPathToDevice(root_.string()) + folder + f.name)));
+  for (std::u16string name : found) {
+    EXPECT_EQ(List(folder + (name.back() == u'/' ? name.substr(0, name.size() - 1) : name)),
+              std::vector<std::u16string>{name});
+    if (name.back() == u'/') name.pop_back();
+    EXPECT_TRUE(
+        fs::exists(plat::DevicePathToReal(plat::RealPathToDevice(root_.string()) + folder + name)));
   }
-  EXPECT_EQ(SortedNames(List(folder + u"sub\xf05c"
-                                      u"folder\\*.mp3")),
+  EXPECT_EQ(List(folder + u"sub\xf05c"
+                          u"folder\\*.mp3"),
             std::vector<std::u16string>{u"inner.mp3"});
-}
-
-// A folder named "*" is that folder, not every folder.
-TEST_F(FolderEnumeration, WildcardsInRealNamesAreNoPatterns) {
-  File("*/in star.mp3");
-  File("?/in question.mp3");
-  File("other/elsewhere.mp3");
-  EXPECT_EQ(SortedNames(List(u"\\*")),
-            (std::vector<std::u16string>{u"other", u"\xf02a", u"\xf03f"}));
-  EXPECT_EQ(SortedNames(List(u"\\\xf02a\\*.*")), std::vector<std::u16string>{u"in star.mp3"});
-  EXPECT_EQ(SortedNames(List(u"\\\xf03f\\*.*")), std::vector<std::u16string>{u"in question.mp3"});
-}
-
-TEST_F(FolderEnumeration, BadPathsFailQuietly) {
-  File("Albums/song.mp3");
-  std::ofstream(base_ / "outside.mp3") << "not yours";
-  EXPECT_TRUE(Fails(nullptr));
-  EXPECT_TRUE(Fails(u""));
-  EXPECT_TRUE(Fails(u"\\"));
-  EXPECT_TRUE(Fails(u"\\Albums\\"));
-  EXPECT_TRUE(Fails(u"Albums\\*.*"));
-  EXPECT_TRUE(Fails(u"\\Missing\\*.*"));
-  EXPECT_TRUE(Fails(u"\\Albums\\song.mp3\\*.*")) << "a file is no folder";
-  EXPECT_TRUE(Fails(u"\\Albums\\\\*.*"));
-  EXPECT_TRUE(Fails(u"\\..\\*.mp3"));
-  EXPECT_TRUE(Fails(u"\\..\\outside.mp3"));
-  EXPECT_TRUE(Fails(u"\\Albums\\..\\..\\*.*"));
-  EXPECT_TRUE(Fails(u"\\.\\Albums\\*.*"));
-  EXPECT_TRUE(Fails(u"\\Albums/../..\\*.*"));
-  EXPECT_TRUE(Fails(u"\\.."));
-  std::u16string deep;
-  while (deep.size() < 5000) deep += u"\\" + std::u16string(200, u'd');
-  EXPECT_TRUE(Fails((deep + u"\\*.*").c_str()));
-  EXPECT_TRUE(Fails((u"\\Albums\\" + std::u16string(5000, u's')).c_str()));
-  EXPECT_EQ(FindFirstFileW(u"\\Albums\\*.*", nullptr), INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(Fails(u"\\Albums\\*.mp3")) << "the folder itself is fine";
 }
 
 TEST_F(FolderEnumeration, BadOrClosedHandlesAreRefused) {
@@ -295,63 +198,51 @@ TEST_F(FolderEnumeration, BadOrClosedHandlesAreRefused) {
 
 using MusicRoot = MusicFolder;
 
-// The folder the build places beside the program.
-std::string DemoFolderBesideProgram() {
-  return (fs::canonical(VESK_BINARY_DIR) / "demo").string();
-}
-
-TEST_F(MusicRoot, TheConfiguredFolderComesFirstAndIsDecidedOnce) {
-  fs::create_directories(base_ / "home/Music");
-  env_.Set("HOME", (base_ / "home").string());
-  env_.Unset("XDG_CONFIG_HOME");
-  env_.Set("VESK_MUSIC_DIR", root_.string() + "/");
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), root_.string());
-  env_.Set("VESK_MUSIC_DIR", "");
-  EXPECT_EQ(std::string(MusicRootPath()), root_.string()) << "decided on first use";
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), (base_ / "home/Music").string())
-      << "an empty setting counts as none";
-}
-
-TEST_F(MusicRoot, TheXdgMusicFolderComesNextWhenItExists) {
-  fs::create_directories(base_ / "home/Music");
-  fs::create_directories(base_ / "home/My Tunes");
-  fs::create_directories(base_ / "config");
-  std::ofstream(base_ / "config/user-dirs.dirs")
-      << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-      << "XDG_MUSIC_DIR=\"$HOME/My Tunes\"\n";
-  env_.Unset("VESK_MUSIC_DIR");
-  env_.Set("HOME", (base_ / "home").string());
-  env_.Set("XDG_CONFIG_HOME", (base_ / "config").string());
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), (base_ / "home/My Tunes").string());
-
-  std::ofstream(base_ / "config/user-dirs.dirs") << "XDG_MUSIC_DIR=\"" << root_.string() << "\"\n";
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), root_.string());
-
-  fs::remove(base_ / "config/user-dirs.dirs");
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), (base_ / "home/Music").string())
-      << "without the setting, ~/Music";
-}
-
-TEST_F(MusicRoot, TheDemoFolderBesideTheProgramIsTheLastChoice) {
-  fs::create_directories(base_ / "home");
-  fs::create_directories(base_ / "config");
-  env_.Unset("VESK_MUSIC_DIR");
-  env_.Set("HOME", (base_ / "home").string());
-  env_.Set("XDG_CONFIG_HOME", (base_ / "config").string());
-  plat::ResetMusicRootForTests();
-  EXPECT_EQ(std::string(MusicRootPath()), DemoFolderBesideProgram()) << "no ~/Music";
-
-  fs::create_directories(base_ / "home/Music");
-  for (const char* setting : {"\"$HOME/Missing\"", "\"$HOME/\"", "\"relative/path\""}) {
-    std::ofstream(base_ / "config/user-dirs.dirs") << "XDG_MUSIC_DIR=" << setting << "\n";
+// The configured folder, else the XDG music folder when it exists (~/Music
+// without the setting), else the demo folder the build places beside the
+// program.
+TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
+  const std::string home = (base_ / "home").string(), config = (base_ / "config").string();
+  const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();
+  const struct {
+    const char* configured;  // VESK_MUSIC_DIR; nullptr: unset
+    const char* setting;     // XDG_MUSIC_DIR in user-dirs.dirs; nullptr: no file
+    bool homeMusic;          // whether ~/Music exists
+    std::string root;
+  } cases[] = {
+      {"music/", nullptr, true, root_.string()},
+      {"", nullptr, true, home + "/Music"},  // an empty setting counts as none
+      {nullptr, "\"$HOME/My Tunes\"", true, home + "/My Tunes"},
+      {nullptr, "\"/BASE/music\"", true, root_.string()},
+      {nullptr, nullptr, false, demo},
+      {nullptr, "\"$HOME/Missing\"", true, demo},
+      {nullptr, "\"$HOME/\"", true, demo},
+      {nullptr, "\"relative/path\"", true, demo},
+  };
+  setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.root + " from " + (c.setting ? c.setting : "no setting"));
+    fs::remove_all(home);
+    fs::create_directories(home + "/My Tunes");
+    if (c.homeMusic) fs::create_directories(home + "/Music");
+    fs::remove_all(config);
+    fs::create_directories(config);
+    if (c.setting) {
+      std::string line = c.setting;
+      if (line.find("/BASE") != std::string::npos) line.replace(1, 5, base_.string());
+      std::ofstream(config + "/user-dirs.dirs")
+          << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+          << "XDG_MUSIC_DIR=" << line << "\n";
+    }
+    c.configured ? setenv("VESK_MUSIC_DIR", (base_ / c.configured).c_str(), 1)
+                 : unsetenv("VESK_MUSIC_DIR");
+    if (c.configured && !*c.configured) setenv("VESK_MUSIC_DIR", "", 1);
     plat::ResetMusicRootForTests();
-    EXPECT_EQ(std::string(MusicRootPath()), DemoFolderBesideProgram()) << setting;
+    EXPECT_EQ(std::string(MusicRootPath()), c.root);
   }
+  setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+  EXPECT_EQ(std::string(MusicRootPath()), demo) << "decided on first use";
 }
 
 TEST_F(MusicRoot, TheProgramPathComesInDeviceFormAndBack) {
@@ -359,9 +250,7 @@ TEST_F(MusicRoot, TheProgramPathComesInDeviceFormAndBack) {
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(length, static_cast<DWORD>(lstrlenW(path)));
-  EXPECT_EQ(path[0], u'\\');
   EXPECT_EQ(fs::path(plat::DevicePathToReal(path)), fs::read_symlink("/proc/self/exe"));
-
   WCHAR small[4] = {u'x', u'x', u'x', 0};
   EXPECT_EQ(GetModuleFileNameW(nullptr, small, 4), 0u);
   EXPECT_EQ(small[0], 0) << "a path that does not fit leaves an empty buffer";

@@ -10,9 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -32,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kWaitMs = 5000;  // only reached when something is broken
+constexpr auto kWait = std::chrono::seconds(5);  // only reached when something is broken
 
 // A probe process whose standard output and error the test reads line by line.
 class Probe {
@@ -45,8 +43,7 @@ class Probe {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    std::string path = VESK_BINARY_DIR "/tool_instance_probe";
-    std::string startup = std::to_string(startupMs);
+    std::string path = VESK_BINARY_DIR "/tool_instance_probe", startup = std::to_string(startupMs);
     char* argv[] = {path.data(), startup.data(), nullptr};
     if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -55,72 +52,57 @@ class Probe {
   }
   ~Probe() {
     Kill();
-    if (out_ >= 0) close(out_);
+    close(out_);
   }
 
-  // The next line, or "" when none comes in time.
-  std::string NextLine(int timeoutMs = kWaitMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = buffer_.substr(0, end);
+  // Whether the line comes in time (any line when `want` is empty), skipping
+  // others; all are kept in seen().
+  bool Says(const std::string& want, std::chrono::milliseconds wait = kWait) {
+    auto deadline = Clock::now() + wait;
+    for (size_t end;;) {
+      while ((end = buffer_.find('\n')) != std::string::npos) {
+        last_ = buffer_.substr(0, end);
         buffer_.erase(0, end + 1);
-        return line;
+        seen_ += last_ + "\n";
+        if (want.empty() || last_ == want) return true;
       }
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       pollfd p{out_, POLLIN, 0};
-      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
       char chunk[256];
-      ssize_t n = read(out_, chunk, sizeof chunk);
-      if (n <= 0) return "";
+      ssize_t n;
+      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+          (n = read(out_, chunk, sizeof chunk)) <= 0)
+        return false;
       buffer_.append(chunk, static_cast<size_t>(n));
     }
   }
 
-  // Whether the line comes, skipping others (all are kept in seen()).
-  bool Says(const std::string& want, int timeoutMs = kWaitMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      std::string line = NextLine(static_cast<int>(std::max<int64_t>(left.count(), 0)));
-      if (line.empty()) return false;
-      seen_ += line + "\n";
-      if (line == want) return true;
-    }
-  }
-
   // The exit code, or -1 when it does not end in time.
-  int ExitCode(int timeoutMs = kWaitMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (pid_ > 0) {
+  int ExitCode() {
+    for (auto deadline = Clock::now() + kWait; pid_ > 0 && Clock::now() < deadline;) {
       int status;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
-      if (Clock::now() > deadline) return -1;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return -1;
   }
-
   bool Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-
   void Kill() {
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
-
+  const std::string& last() const { return last_; }
   const std::string& seen() const { return seen_; }
 
  private:
   pid_t pid_ = -1;
   int out_ = -1;
-  std::string buffer_;
-  std::string seen_;
+  std::string buffer_, last_, seen_;
 };
 
 // A request as another program would write it.
@@ -132,7 +114,6 @@ std::string Record(const char* magic, uint16_t version, uint16_t operation, uint
   std::memcpy(r.data() + 8, &argument, 4);
   return r;
 }
-const std::string kValidShow = Record("VESK", 1, 1, SW_SHOW);
 
 int ConnectTo(const std::string& path) {
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -149,13 +130,12 @@ int ConnectTo(const std::string& path) {
 // Whether the other end closes the connection within the time.
 bool Dropped(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
-  if (poll(&p, 1, timeoutMs) <= 0) return false;
   char byte;
-  return recv(fd, &byte, 1, 0) <= 0;
+  return poll(&p, 1, timeoutMs) > 0 && recv(fd, &byte, 1, 0) <= 0;
 }
 
 // Sends bytes and reports whether the player hung up on them.
-bool SendIsDropped(const std::string& path, const std::string& bytes, int timeoutMs = 1000) {
+bool SendIsDropped(const std::string& path, const std::string& bytes, int timeoutMs = 2000) {
   int fd = ConnectTo(path);
   if (fd < 0) return false;
   send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -177,42 +157,33 @@ class SingleInstance : public Headless {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
     for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
-      const char* old = std::getenv(name);
+      const char* old = getenv(name);
       saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
       setenv(name, folder_.c_str(), 1);
     }
     socket_ = folder_ + "/Main_Window-Vesk.sock";
   }
-
   void TearDown() override {
     Headless::TearDown();
-    for (auto& [name, value] : saved_) {
-      if (value) {
-        setenv(name, value->c_str(), 1);
-      } else {
-        unsetenv(name);
-      }
-    }
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    for (const auto& [name, value] : saved_)
+      value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    fs::remove_all(folder_);
   }
 
   // Starts a probe that must become the running player.
-  std::unique_ptr<Probe> StartPlayer() {
+  static std::unique_ptr<Probe> StartPlayer() {
     auto probe = std::make_unique<Probe>();
     EXPECT_TRUE(probe->Says("running")) << probe->seen();
     return probe;
   }
-
-  // Posts the close request from this process, as another program would.
-  void RequestClose() {
-    HWND player = FindWindowW(kMainWindowClass, kMainWindowTitle);
-    ASSERT_NE(player, nullptr);
-    EXPECT_TRUE(PostMessageW(player, kCloseRequest, 0, 0));
+  // Starts a probe that must find the running player and exit 0.
+  static void StartSecond(const std::string& what = "") {
+    Probe second;
+    EXPECT_TRUE(second.Says("found")) << what << ": " << second.seen();
+    EXPECT_EQ(second.ExitCode(), 0) << what;
   }
 
-  std::string folder_;
-  std::string socket_;
+  std::string folder_, socket_;
   std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
@@ -223,10 +194,7 @@ TEST_F(SingleInstance, SecondStartBringsTheFirstForwardShowsItAndExits) {
   ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
   EXPECT_TRUE(S_ISSOCK(st.st_mode));
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-
-  Probe second;
-  EXPECT_TRUE(second.Says("found")) << second.seen();
-  EXPECT_EQ(second.ExitCode(), 0);
+  StartSecond();
   EXPECT_TRUE(first->Says("foreground")) << first->seen();
   EXPECT_TRUE(first->Says("shown")) << first->seen();
 }
@@ -239,22 +207,19 @@ TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
   Probe* running = nullptr;
   int found = 0;
   for (auto& p : probes) {
-    std::string line = p->NextLine();
-    if (line == "running") {
+    ASSERT_TRUE(p->Says(""));
+    if (p->last() == "running") {
       EXPECT_EQ(running, nullptr) << "two players run";
       running = p.get();
-    } else if (line == "found") {
-      EXPECT_EQ(p->ExitCode(), 0);
-      ++found;
     } else {
-      ADD_FAILURE() << "unexpected: " << line;
+      EXPECT_EQ(p->last(), "found");
+      EXPECT_EQ(p->ExitCode(), 0);
+      found += p->last() == "found";
     }
   }
   EXPECT_EQ(found, 9);
   ASSERT_NE(running, nullptr);
   EXPECT_TRUE(running->Says("shown"));
-  RequestClose();
-  EXPECT_EQ(running->ExitCode(), 0);
 }
 
 TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
@@ -262,10 +227,8 @@ TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
   killed->Kill();
   ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
   EXPECT_EQ(ConnectTo(socket_), -1);
-
   auto next = StartPlayer();
-  Probe third;
-  EXPECT_TRUE(third.Says("found"));
+  StartSecond();
   EXPECT_TRUE(next->Says("shown"));
 }
 
@@ -277,36 +240,28 @@ TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
   EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
   EXPECT_FALSE(PostMessageW(remote, kCloseRequest, 1, 0));
   EXPECT_FALSE(ShowWindow(remote, SW_HIDE));
-
   EXPECT_TRUE(PostMessageW(remote, kCloseRequest, 0, 0));
   EXPECT_TRUE(player->Says("close")) << player->seen();
   EXPECT_EQ(player->ExitCode(), 0);
   EXPECT_FALSE(fs::exists(socket_));
   // The handle is dead now; using it neither succeeds nor raises SIGPIPE.
   EXPECT_FALSE(PostMessageW(remote, kCloseRequest, 0, 0));
-
   auto next = StartPlayer();  // the name is free again
 }
 
 TEST_F(SingleInstance, MalformedRequestsAreDroppedAndValidOnesStillServed) {
   auto player = StartPlayer();
-  EXPECT_TRUE(SendIsDropped(socket_, std::string(64, 'x')));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("KSEV", 1, 1, SW_SHOW)));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 2, 1, SW_SHOW)));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 9, 0)));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 1, SW_HIDE)));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 3, WM_USER)));
-  EXPECT_TRUE(SendIsDropped(socket_, Record("VESK", 1, 3, WM_CLOSE)));
-  // Half a record that never gets finished.
-  EXPECT_TRUE(SendIsDropped(socket_, kValidShow.substr(0, 10), 2000));
-  // A flood of otherwise valid requests: one is read, the rest dropped.
-  std::string flood;
+  const std::string valid = Record("VESK", 1, 1, SW_SHOW);
+  std::string flood;  // of otherwise valid requests: one is read, the rest dropped
   for (int i = 0; i < 200; ++i) flood += Record("VESK", 1, 2, 0);
-  EXPECT_TRUE(SendIsDropped(socket_, flood));
-  EXPECT_FALSE(player->Says("shown", 100)) << "a bad request was served";
+  for (const std::string& bad :
+       {std::string(64, 'x'), Record("KSEV", 1, 1, SW_SHOW), Record("VESK", 2, 1, SW_SHOW),
+        Record("VESK", 1, 9, 0), Record("VESK", 1, 1, SW_HIDE), Record("VESK", 1, 3, WM_USER),
+        Record("VESK", 1, 3, WM_CLOSE), valid.substr(0, 10), flood})
+    EXPECT_TRUE(SendIsDropped(socket_, bad));
+  EXPECT_FALSE(player->Says("shown", std::chrono::milliseconds(100))) << "a bad request was served";
   EXPECT_TRUE(player->Alive());
-
-  EXPECT_TRUE(SendIsDropped(socket_, kValidShow)) << "one request a connection";
+  EXPECT_TRUE(SendIsDropped(socket_, valid)) << "one request a connection";
   EXPECT_TRUE(player->Says("shown")) << player->seen();
   EXPECT_TRUE(player->Alive());
 }
@@ -335,7 +290,7 @@ TEST_F(SingleInstance, AnotherUserCannotReachThePlayer) {
   ASSERT_EQ(chmod(socket_.c_str(), 0666), 0);
   EXPECT_EQ(asNobody(true), 0);
   ASSERT_EQ(chmod(folder_.c_str(), 0700), 0);
-  EXPECT_FALSE(player->Says("close", 200));
+  EXPECT_FALSE(player->Says("close", std::chrono::milliseconds(200)));
   EXPECT_TRUE(player->Alive());
 }
 
@@ -378,34 +333,30 @@ TEST_F(SingleInstance, AFloodOfValidRequestsIsQueuedOnce) {
   HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, 240, 320,
                               nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(hwnd, nullptr);
-
   // While the interface thread is busy elsewhere (here: not pumping).
-  constexpr int kClients = 200;
   const std::string foreground = Record("VESK", 1, 2, 0);
-  for (int c = 0; c < kClients; ++c) {
+  for (int c = 0; c < 200; ++c) {
     int fd = ConnectTo(socket_);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(send(fd, foreground.data(), 32, MSG_NOSIGNAL), 32);
     close(fd);
   }
   // Connections are served in turn: when this one is dropped, all before it are read.
-  EXPECT_TRUE(SendIsDropped(socket_, foreground, kWaitMs));
-
+  EXPECT_TRUE(SendIsDropped(socket_, foreground, 5000));
   SetTimer(hwnd, 1, 10, nullptr);  // so that the loop comes to an idle moment
   SetHeadlessIdleHook([] { PostQuitMessage(0); });
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   SetForegroundNoticeForTests(nullptr);
-  EXPECT_EQ(notices, 1) << "of " << kClients + 1 << " requests";
+  EXPECT_EQ(notices, 1) << "of 201 requests";
 }
 
 // Where the runtime folder cannot serve, players meet in the private folder
 // under /tmp instead: still one player, and a second start never hangs.
 TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder) {
   const std::string fallback = folder_ + "/vesk-" + std::to_string(getuid());
-  const std::string runtime = folder_ + "/run";
-  const std::string longRuntime = folder_ + "/" + std::string(120, 'r');
-  struct Case {
+  const std::string runtime = folder_ + "/run", longRuntime = folder_ + "/" + std::string(120, 'r');
+  const struct {
     const char* name;
     std::string runtime;
     std::function<void()> prepare;
@@ -416,18 +367,14 @@ TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder)
        [&] { fs::create_symlink(folder_ + "/nowhere", runtime + "/Main_Window-Vesk.lock"); }},
       {"the socket path is too long", longRuntime, [] {}},
   };
-  for (const Case& c : cases) {
-    fs::remove_all(runtime);
-    fs::remove_all(longRuntime);
-    fs::remove_all(fallback);
+  for (const auto& c : cases) {
+    for (const std::string& folder : {runtime, longRuntime, fallback}) fs::remove_all(folder);
     ASSERT_EQ(mkdir(c.runtime.c_str(), 0700), 0) << c.name;
     c.prepare();
     setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
     EXPECT_EQ(SocketPath(), fallback + "/Main_Window-Vesk.sock") << c.name;
     auto first = StartPlayer();
-    Probe second;
-    EXPECT_TRUE(second.Says("found")) << c.name << ": " << second.seen();
-    EXPECT_EQ(second.ExitCode(), 0) << c.name;
+    StartSecond(c.name);
     EXPECT_TRUE(first->Alive()) << c.name;
   }
 }

@@ -1,34 +1,67 @@
-# Shell functions for the end-to-end tests, sourced after tools/xvfb.sh. Every
-# wait is for a condition, with room for a loaded machine.
-#   stop_screen              ends the X server of start_xvfb (the player on it notices)
-#   wait_for_player_window PID   the player's window, once shown; its X id
-#   seen ID X Y              the colour of a pixel of the window, #RRGGBB
+# What every end-to-end test starts with: `source lib_e2e.sh BUILD_FOLDER [bus]`
+# sets $build, the private folders and the X server helpers of tools/xvfb.sh;
+# with "bus" the script runs again inside its own session bus first.
+#   start_player           the player in the background: $pid, $PLAYER (its window)
+#   ended [PID]            whether it has ended
+#   finish WHAT [PID]      waits for its end, which must be exit 0
+#   values                 how many values the settings file holds
+#   press KEY WHAT         presses the key, waits for the screen to change and rest
+#   stop_screen            ends the X server of start_xvfb (the player on it notices)
+#   window_is ID WxH, seen ID X Y, shows / shows_not ID X Y COLOUR
+#   p ARG...               playerctl on the player;  reports WHAT VALUE  waits for it
+#   call METHOD            a method of org.mpris.MediaPlayer2, by dbus-send
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "${2:-}" = bus ] && [ -z "${VESK_ON_TEST_BUS:-}" ]; then
+  VESK_ON_TEST_BUS=1 exec dbus-run-session -- "$0" "$1"
+fi
+build=$(cd "$1" && pwd)
+source "$here/../tools/xvfb.sh"
+
+start_player() {
+  "$build/vesk" 2>>"$WORK/stderr" &
+  pid=$!
+  PLAYER=$(wait_for_window "$pid") || fail "no player window"
+}
+ended() { ! kill -0 "${1:-$pid}" 2>/dev/null; }
+finish() {  # WHAT [PID]
+  local of=${2:-$pid}
+  wait_until ended "$of" || fail "$1: the player did not end"
+  wait "$of" || fail "$1: the player did not end with 0"
+}
+values() { grep -c '^"' "$SETTINGS" || true; }
+
+differs_from() { shot "$PLAYER" "$WORK/now.png" && pictures_differ "$WORK/now.png" "$1"; }
+press() {  # KEY WHAT
+  shot "$PLAYER" "$WORK/before.png"
+  xdotool key "$1"
+  wait_until differs_from "$WORK/before.png" || fail "$2"
+  wait_until settled || fail "$2 (coming to rest)"
+}
 
 stop_screen() {
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
 }
-
-wait_for_player_window() {  # PID
-  local id=
-  for _ in $(seq "$WAIT_TENTHS"); do
-    kill -0 "$1" 2>/dev/null || fail "the player ended before its window opened"
-    id=$(visible_window) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  fail "no window appeared"
-}
-
 window_is() {  # ID WxH
   [ "$(xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p')" = "$2" ]
 }
-
-seen() {  # ID X Y
+seen() {  # ID X Y: the colour of a pixel of the window, #RRGGBB
   import -window "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
 }
-shows() { [ "$(seen "$1" "$2" "$3")" = "$4" ]; }      # ID X Y COLOUR
-shows_not() {  # ID X Y COLOUR: another colour, not none
+shows() { [ "$(seen "$1" "$2" "$3")" = "$4" ]; }  # ID X Y COLOUR
+shows_not() {                                      # ID X Y COLOUR: another colour, not none
   local colour
   colour=$(seen "$1" "$2" "$3") && [ -n "$colour" ] && [ "$colour" != "$4" ]
+}
+
+p() { playerctl -p vesk "$@" 2>/dev/null; }
+# shellcheck disable=SC2086
+reported() { [ "$(p $1)" = "$2" ]; }
+reports() {  # WHAT VALUE
+  # shellcheck disable=SC2086
+  wait_until reported "$1" "$2" || fail "playerctl $1: \"$(p $1)\", not \"$2\""
+}
+call() {
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
+    "org.mpris.MediaPlayer2.$1" "${@:2}" >/dev/null
 }

@@ -277,20 +277,22 @@ TEST_F(SettingsStore, AUtf16ExportIsReadAndWrittenBackInItsOwnForm) {
 
 // Junk in the file costs its bytes and no more, and the program never grows
 // the file past the size it reads: the file stays readable, with its values.
-TEST_F(SettingsStore, AFileNearTheSizeLimitIsNeverGrownPastIt) {
+TEST_F(SettingsStore, AFileIsGrownUpToTheSizeLimitButNeverPastIt) {
   constexpr size_t kLimit = 16 << 20;
+  const std::string small = "\"Small\"=dword:00000001\n";
   std::string file = StoreText() + "\"Kept\"=dword:00000007\n";
-  file += std::string(kLimit - file.size() - 1000, '\n');
+  file += std::string(kLimit - file.size() - small.size(), '\n');  // Small fills it to the byte
   WriteStore(file);
   ASSERT_EQ(Set(u"Small", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
   std::string text = StoreText();
-  EXPECT_EQ(text.size(), file.size() + std::string("\"Small\"=dword:00000001\n").size());
-  ASSERT_EQ(Set(u"Large", REG_BINARY, Bytes(4096, 0xab)), ERROR_SUCCESS);
+  EXPECT_EQ(text.size(), kLimit);
+  ASSERT_EQ(Set(u"T", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
   testing::internal::CaptureStderr();
   EXPECT_NE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
   EXPECT_NE(testing::internal::GetCapturedStderr().find(": it would grow too large\n"),
             std::string::npos);
-  EXPECT_EQ(ReadText(SettingsFilePath()), text);
+  EXPECT_TRUE(ReadText(SettingsFilePath()) == text) << "the file was changed";
+  EXPECT_EQ(Get(u"Kept"), (std::pair<DWORD, Bytes>{REG_DWORD, {7, 0, 0, 0}}));
 }
 
 // Random files of the lines people and programs leave: a value set into them

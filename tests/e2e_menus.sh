@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# The menus of the real player under Xvfb, driven with xdotool as a person
+# would. A missing music folder is said on stderr and where the rows would
+# be. Then: a slow circle on the wheel scrolls the Main menu row by row, the
+# centre button opens Settings, choosing Shuffle changes its row, the menu
+# button comes back with "Settings" selected, Return and Escape do what the
+# buttons do; Japanese, Greek and Cyrillic names and titles show their
+# letters in the listing and in Now Playing, not the boxes of characters no
+# font has; typed letters select rows of mixed names, case and accents
+# aside; Page Down, End and Home; ten scroll-wheel notches 20 ms apart move
+# ten rows; holding play/pause quits and saves. Leaves no-music.png,
+# listing-cjk.png and now-playing-cjk.png in BUILD_FOLDER/screenshots.
+# Usage: e2e_menus.sh BUILD_FOLDER
+set -euo pipefail
+source "$(dirname "$0")/lib_e2e.sh" "$1"
+shots=$build/screenshots
+mkdir -p "$shots"
+start_xvfb
+
+wait_selected() {  # ROW WHAT
+  wait_until row_selected "$1" || fail "$2: row $1 is not selected"
+}
+key() {  # KEY...: presses them, then lets the screen come to rest
+  xdotool key "$@"
+  wait_until settled || fail "the screen did not come to rest after $*"
+}
+# Whether the list shows anything but its background.
+list_inked() {
+  shot "$PLAYER" "$WORK/inked.png" "$LIST"
+  [ "$(convert "$WORK/inked.png" -fill black +opaque "$UNLIT" -fill white -opaque "$UNLIT" \
+    -format '%[fx:mean<1]' info:)" = 1 ]
+}
+
+# A missing music folder: stderr names it at start, the Browse listing stays
+# empty and its area says so.
+VESK_MUSIC_DIR=$WORK/no-such-music start_player
+grep -q "The music folder .*/no-such-music does not exist" "$WORK/stderr" ||
+  fail "stderr did not name the missing music folder: $(cat "$WORK/stderr")"
+wait_selected 0 "the Main menu"
+key Return
+list_inked || fail "the empty listing says nothing"
+shot "$PLAYER" "$shots/no-music.png"
+kill -TERM "$pid"
+finish "with no music folder"
+
+# Folders A, B and C each hold a short tone titled in another script (in an
+# ID3 version 2.3 tag, UTF-16); Mixed and Twenty hold names to type.
+tone=$here/data/stereo_44k_cbr.mp3
+byte() { printf "\\$(printf %03o "$1")"; }
+song() {  # FOLDER TITLE
+  mkdir -p "$VESK_MUSIC_DIR/$1"
+  printf '%s' "$2" | iconv -f UTF-8 -t UTF-16LE >"$WORK/title"
+  local size=$(($(stat -c %s "$WORK/title") + 3))  # with the encoding byte and the mark
+  { printf 'ID3\3\0\0\0\0\0'; byte $((size + 10)); printf 'TIT2\0\0\0'; byte "$size"
+    printf '\0\0\1\377\376'; cat "$WORK/title" "$tone"; } >"$VESK_MUSIC_DIR/$1/$2.mp3"
+}
+song A "東京"
+song B "Ωя"
+song C $'\xcd\xb8\xcd\xb8'  # U+0378 twice: unassigned, so no font has it
+mkdir -p "$VESK_MUSIC_DIR/Mixed" "$VESK_MUSIC_DIR/Twenty"
+for name in a B Çà cz É 10 9; do : >"$VESK_MUSIC_DIR/Mixed/$name.mp3"; done
+for letter in a b c d e f g h i j k l m n o p q r s t; do : >"$VESK_MUSIC_DIR/Twenty/$letter song.mp3"; done
+# Repeat One, so that Now Playing stays while the short tone plays on.
+printf '[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n"Repeat"=dword:00000001\n' >"$SETTINGS"
+start_player
+wait_selected 0 "the start screen"
+
+# A slow circle: three steps clockwise, then two back; each step is one row.
+ring_to 90
+xdotool mousedown 1
+for step in 1 2 3; do
+  turn_to $((90 + 12 * step)) "$step" || fail "clockwise step $step"
+done
+for step in 2 1; do
+  turn_to $((90 + 12 * step)) "$step" || fail "counter-clockwise back to row $step"
+done
+xdotool mouseup 1
+shot "$PLAYER" "$WORK/main-settings.png" "$LIST"
+
+# The centre button opens Settings with "About" selected; two notches of the
+# scroll wheel towards the user go down to the Shuffle row.
+click_on $CENTRE
+wait_until list_differs "$WORK/main-settings.png" || fail "Settings did not open"
+wait_selected 0 "Settings"
+move_to $WHEEL_X $((WHEEL_Y + RING))
+notch 5 1 || fail "one notch"
+notch 5 2 || fail "two notches"
+shot "$PLAYER" "$WORK/shuffle-off.png" "$LIST"
+click_on $CENTRE
+wait_until list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"
+wait_selected 2 "the toggled Shuffle row"
+
+# The menu button: back to the Main menu with "Settings" selected. Return
+# and Escape are the centre and the menu button.
+click_on $MENU
+wait_until list_is "$WORK/main-settings.png" || fail "the menu button did not come back"
+xdotool key Return
+wait_until list_differs "$WORK/main-settings.png" || fail "Return did not open Settings"
+wait_selected 0 "Settings by Return"
+xdotool key Escape
+wait_until list_is "$WORK/main-settings.png" || fail "Escape did not come back"
+
+# Each name's row and title, against C's, which only boxes can show.
+press Up "Browse is selected"
+press Return "Browse lists the music folder"
+for folder in A B C; do
+  press Return "folder $folder opens"
+  shot "$PLAYER" "$WORK/row-$folder.png" 151x18+40+28  # the listing's first row
+  [ $folder = A ] && shot "$PLAYER" "$shots/listing-cjk.png"
+  press Return "the file of folder $folder starts"
+  shot "$PLAYER" "$WORK/title-$folder.png" 160x15+40+47  # the title in Now Playing
+  [ $folder = A ] && shot "$PLAYER" "$shots/now-playing-cjk.png"
+  press Escape "back to the listing of folder $folder"
+  press Escape "up to the music folder"
+  press Down "the next folder is selected"
+done
+for folder in A B; do
+  pictures_differ "$WORK/row-$folder.png" "$WORK/row-C.png" || fail "the name in folder $folder is drawn as boxes"
+  pictures_differ "$WORK/title-$folder.png" "$WORK/title-C.png" || fail "the title in folder $folder is drawn as boxes"
+done
+
+# Typed letters select the next row that begins with them, case and accents
+# aside, in the listing 10, 9, a, B, Çà, cz, É.
+type_letter() {  # LETTER ROW WHAT
+  xdotool type "$1"
+  wait_selected "$2" "typing $1: $3"
+}
+key Return
+wait_selected 0 "the Mixed folder"
+type_letter e 5 "É, the last of seven rows,"
+type_letter a 1 "a"
+type_letter 9 0 "9"
+type_letter c 3 "Çà, beside the other c"
+type_letter c 4 "cz"
+type_letter b 2 "B"
+
+# Page Down moves six rows, End and Home go to the ends: the same rows as the
+# letters of the twenty rows "a song" to "t song" select.
+key Escape Down Return
+wait_selected 0 "the Twenty folder"
+shot "$PLAYER" "$WORK/home.png" "$LIST"
+key Next
+list_differs "$WORK/home.png" || fail "Page Down did nothing"
+shot "$PLAYER" "$WORK/page-down.png" "$LIST"
+key Home
+list_is "$WORK/home.png" || fail "Home did not go back to the first row"
+xdotool type g
+wait_until list_is "$WORK/page-down.png" || fail "Page Down did not select the seventh row"
+key End
+shot "$PLAYER" "$WORK/end.png" "$LIST"
+key Home
+xdotool type t
+wait_until list_is "$WORK/end.png" || fail "End did not select the last row"
+
+# Ten notches 20 ms apart, most of them during the pauses after steps: ten
+# rows, the same picture as typing k, the eleventh letter.
+key Home
+xdotool type k
+wait_selected 5 "typing k"
+shot "$PLAYER" "$WORK/k.png" "$LIST"
+key Home
+move_to $WHEEL_X $((WHEEL_Y + RING))
+xdotool click --repeat 10 --delay 20 5
+wait_until list_is "$WORK/k.png" || fail "ten notches did not move ten rows"
+
+# Holding play/pause for two seconds quits and saves.
+move_to $PLAY_PAUSE
+xdotool mousedown 1
+wait_until ended || fail "holding play/pause did not quit"
+xdotool mouseup 1
+finish "holding play/pause"
+grep -q '"Shuffle"=dword:00000001' "$SETTINGS" || fail "the Shuffle setting was not saved"
+echo "PASS"
