@@ -33,8 +33,7 @@ void EndPlatform() {
   EndMediaControls();
   EndInstance();
   EndDecoder();
-  // Last the sound device, once nothing feeds it; closing it waits for its
-  // thread's last mix.
+  // Last the sound output's own thread; the device ends with the process.
   EndAudioOutput();
 }
 
