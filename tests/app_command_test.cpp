@@ -174,23 +174,17 @@ TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
       {ViewMode::Seek, APPCOMMAND_VESK_SET_POSITION, 99000},
       {ViewMode::VolumeAdjust, APPCOMMAND_VESK_SET_VOLUME, 100},
   };
-  RECT place;
-  GetWindowRect(Pane(kPlayViewId), &place);
-  auto bar = [&] {
-    std::vector<COLORREF> pixels;
-    for (LONG x = place.left; x < place.right; ++x)
-      for (LONG y = place.top; y < place.bottom; ++y) pixels.push_back(ScreenPixel(x, y));
-    return pixels;
-  };
+  RECT bar;
+  GetWindowRect(Pane(kPlayViewId), &bar);
   for (auto [mode, command, value] : cases) {
     OpenNowPlaying();  // a demo piece: long enough that the place shows in whole seconds
     app.volume = 0;
     app.viewMode = mode;
     PumpMessages();
-    std::vector<COLORREF> before = bar();
+    std::vector<COLORREF> before = ScreenPixels(bar);
     // Handled directly, without the loop's paint afterwards.
     SendMessageW(app.mainWindow, WM_APPCOMMAND, value, MAKELPARAM(0, command));
-    EXPECT_NE(bar(), before) << static_cast<int>(mode);
+    EXPECT_NE(ScreenPixels(bar), before) << static_cast<int>(mode);
     BackToMainMenu();
   }
 }

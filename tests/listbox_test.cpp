@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/internal.h"
 #include "platform/test_hooks.h"
 #include "tests/menu_list_fixture.h"
 
@@ -57,11 +58,7 @@ TEST_F(ListBox, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
 }
 
 TEST_F(ListBox, SortedRowsStandInOrderWhateverOrderTheyCameIn) {
-  auto number = [](int n) {
-    char16_t text[] = {char16_t(u'0' + n / 100), char16_t(u'0' + n / 10 % 10),
-                       char16_t(u'0' + n % 10), 0};
-    return std::u16string(text);
-  };
+  auto number = [](int n) { return plat::FromUtf8(std::to_string(1000 + n).substr(1)); };
   for (int k = 0; k < 300; ++k) SendText(LB_ADDSTRING, 0, number(k * 7 % 300).c_str());
   Send(LB_DELETESTRING, 150);
   Send(LB_DELETESTRING, 0);

@@ -319,12 +319,4 @@ TEST_F(MainWindow, TheScreenSaverIsKeptOffOnlyWhileMusicPlays) {
   }
 }
 
-TEST_F(MainWindow, TheCloseRequestEndsWithoutSaving) {
-  PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
-  PumpMessages();
-  PumpMessages();
-  EXPECT_FALSE(IsWindow(app.mainWindow));
-  EXPECT_FALSE(Saved("Volume"));
-}
-
 }  // namespace
