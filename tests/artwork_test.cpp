@@ -33,17 +33,6 @@ TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndCornersInTheFrameColour) {
   }
 }
 
-TEST_F(Artwork, TheBatteryIsHollowWhereTheGaugeIsDrawnAndTheBorderCornersAreCut) {
-  const plat::BitmapData& battery = Loaded(u"IDB_BATTERY");
-  ASSERT_EQ(battery.pixels.size(), 20u * 10u);
-  for (int y = 2; y <= 7; ++y)
-    for (int x = 2; x <= 16; ++x) EXPECT_EQ(battery.pixels[y * 20 + x], kWhite) << x << "," << y;
-  EXPECT_EQ(battery.pixels[5 * 20], 0u) << "the outline is black";
-  const plat::BitmapData& border = Loaded(u"IDB_BORDER");
-  EXPECT_EQ(border.pixels.front(), kWhite);
-  EXPECT_EQ(border.pixels.back(), kWhite);
-}
-
 TEST_F(Artwork, TheProgramIconShowsItsThirtyTwoPixelImage) {
   const plat::BitmapData* shown =
       plat::BitmapOf(reinterpret_cast<HGDIOBJ>(LoadIconW(nullptr, u"101")));

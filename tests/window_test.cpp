@@ -200,16 +200,6 @@ TEST_F(Windows, DestroyingTellsEveryChildAndDropsTheirMessages) {
   EXPECT_EQ(GetDlgItem(main, 1), nullptr);
 }
 
-TEST_F(Windows, TheDesktopCloseButtonArrivesAsTheSystemCloseCommand) {
-  InjectDesktopClose();
-  PumpMessages();
-  ASSERT_GE(seen.size(), 2u);
-  EXPECT_EQ(seen[0].message, WM_SYSCOMMAND);
-  EXPECT_EQ(seen[0].wParam, SC_CLOSE);
-  EXPECT_EQ(seen[1].message, WM_CLOSE);
-  EXPECT_FALSE(IsWindow(main)) << "left to the default handling, close destroys";
-}
-
 TEST_F(Windows, ChildrenAreFoundByIdAndMeasuredInsideTheirBorder) {
   HWND framed = Child(8, 191, 27, 9, 109, WS_VISIBLE | WS_BORDER);
   EXPECT_EQ(GetDlgItem(main, 8), framed);
