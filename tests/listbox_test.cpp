@@ -184,11 +184,6 @@ TEST_F(ListBox, EachPaintFillsWithTheParentsBrushAndInvertsTheSelectedRow) {
   // Row 1: the highlight behind text in the list's background colour.
   EXPECT_EQ(PixelsOf(kHighlight, 1, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_GT(PixelsNear(kScreenColour, 1, 0, 80), 20);
-  constexpr COLORREF kNight = RGB(40, 60, 90);
-  menu_list_fixture::listBrush = CreateSolidBrush(kNight);
-  InvalidateRect(list, nullptr, TRUE);
-  PumpMessages();
-  EXPECT_EQ(PixelsOf(kNight, 5), kListWidth * kRowHeight) << "asked again at each paint";
 }
 
 TEST_F(ListBox, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
