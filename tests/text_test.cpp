@@ -58,10 +58,8 @@ class Text : public Headless {
   }
 
   void Clear() {
-    HBRUSH white = CreateSolidBrush(kWhite);
     RECT all{0, 0, 240, 320};
-    FillRect(dc, &all, white);
-    DeleteObject(white);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
   std::u16string Face() {
     WCHAR name[LF_FACESIZE] = {};
