@@ -1,5 +1,7 @@
 // The desktop's media controls as they reach the main window: WM_APPCOMMAND
 // in every view mode, with a real track open and with none.
+#include <tuple>
+
 #include "menus/browser.h"
 #include "platform/mpris.h"
 #include "playback/playlist.h"
@@ -103,6 +105,7 @@ TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
       {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off, nullptr},
       {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off,
        nullptr},
+      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off, nullptr},
       {"shuffle on", APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off,
        u"Shuffle  On"},
       {"repeat all", APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All,

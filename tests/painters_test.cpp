@@ -79,8 +79,8 @@ TEST_F(Painters, ThePlayStateShowsOnlyWhileATrackIsOpen) {
   UseFolder(kTones);
   OpenTrack(0, 0);
   int playing = icon();
-  TogglePause();
   EXPECT_GT(playing, 0);
+  TogglePause();
   EXPECT_NE(icon(), playing) << "the triangle and the bars differ";
   EXPECT_GT(icon(), 0);
   CloseStream();
