@@ -72,6 +72,7 @@ TEST_F(MenuRows, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar)
     PumpMessages();
   }
   SendText(LB_SELECTSTRING, 0, u"Browse");
+  InvalidateRect(list, nullptr, TRUE);  // a paint asked for meanwhile draws nothing
   PumpMessages();
   EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 0);
   EndRefill(list);
