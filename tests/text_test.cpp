@@ -123,6 +123,17 @@ TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
   EXPECT_EQ(Extent(u"a\tb").cx, Extent(u"ab").cx) << "a tab has no width";
 }
 
+// What fits is counted in whole characters: a pair of UTF-16 units is never split.
+TEST_F(TextMeasure, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
+  const char16_t text[] = {u'a', 0xD83D, 0xDE00, u'b'};
+  const int a = Extent(u"a").cx, pair = Extent(std::u16string_view(text, 3)).cx;
+  for (auto [max, fits] : {std::pair{a, 1}, {a - 1, 0}, {pair - 1, 1}, {pair, 3}}) {
+    int fit = -1;
+    ASSERT_TRUE(GetTextExtentExPointW(dc, text, 4, max, &fit, nullptr, nullptr));
+    EXPECT_EQ(fit, fits) << max;
+  }
+}
+
 using TextDrawing = Text;
 
 // Text redrawn in place (the play view's times) leaves nothing of the old
