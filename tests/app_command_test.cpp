@@ -1,5 +1,7 @@
 // The desktop's media controls as they reach the main window: WM_APPCOMMAND
 // in every view mode, with a real track open and with none.
+#include <tuple>
+
 #include "menus/browser.h"
 #include "platform/mpris.h"
 #include "playback/playlist.h"
@@ -84,61 +86,53 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
   }
 }
 
-// A seek the wheel left pending gives way to the desktop's.
-TEST_F(AppCommand, PositionAndStopMoveTheTrackAsASeekDoes) {
+// Each command moves or sets only what it names. A seek the wheel left
+// pending at 0:00.300 gives way to the desktop's place.
+TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
+  constexpr int32_t kPending = 300;
   struct Case {
     const char* what;
     short command;
     WPARAM value;
     int32_t ms;  // where the track stands afterwards; -1 its end
-  } cases[] = {
-      {"a place in the track", APPCOMMAND_VESK_SET_POSITION, 500, 500},
-      {"past the end: the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1},
-      {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0},
-  };
-  for (const Screen& screen : kScreens) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
-      Open(true, screen);
-      SeekStreamMs(300);
-      app.seekPending = 1;
-      Send(c.command, c.value);
-      int32_t ms = c.ms < 0 ? GetStreamLengthMs() : c.ms;
-      EXPECT_EQ(GetStreamMs(), ms);
-      EXPECT_EQ(app.pausedAtMs, ms);
-      EXPECT_EQ(app.positionSec, ms / 1000);
-      EXPECT_EQ(app.seekPending, 0);
-      BackToMainMenu();
-    }
-  }
-}
-
-TEST_F(AppCommand, VolumeShuffleAndRepeatAreSetInEveryViewMode) {
-  struct Case {
-    const char* what;
-    short command;
-    WPARAM value;
     int32_t volume, shuffle;
     RepeatMode repeat;
     const char16_t* settingsRow;  // row 2 or 3 of the Settings menu, if it shows
   } cases[] = {
-      {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, 30, 0, RepeatMode::Off, nullptr},
-      {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, 100, 0, RepeatMode::Off, nullptr},
-      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, 0, 0, RepeatMode::Off, nullptr},
-      {"shuffle on", APPCOMMAND_VESK_SET_SHUFFLE, 1, 50, 1, RepeatMode::Off, u"Shuffle  On"},
-      {"repeat all", APPCOMMAND_VESK_SET_REPEAT, 2, 50, 0, RepeatMode::All, u"Repeat  All"},
-      {"repeat one", APPCOMMAND_VESK_SET_REPEAT, 1, 50, 0, RepeatMode::One, u"Repeat  One"},
-      {"an unknown repeat", APPCOMMAND_VESK_SET_REPEAT, 7, 50, 0, RepeatMode::Off, u"Repeat  Off"},
+      {"a place", APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off, nullptr},
+      {"past the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off, nullptr},
+      {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off, nullptr},
+      {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off, nullptr},
+      {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off,
+       nullptr},
+      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off, nullptr},
+      {"shuffle on", APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off,
+       u"Shuffle  On"},
+      {"repeat all", APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All,
+       u"Repeat  All"},
+      {"repeat one", APPCOMMAND_VESK_SET_REPEAT, 1, kPending, 50, 0, RepeatMode::One,
+       u"Repeat  One"},
+      {"an unknown repeat", APPCOMMAND_VESK_SET_REPEAT, 7, kPending, 50, 0, RepeatMode::Off,
+       u"Repeat  Off"},
   };
   for (const Screen& screen : kScreens) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
       Open(true, screen);
+      SeekStreamMs(kPending);
+      app.seekPending = 1;
       app.volume = 50;
       app.shuffle = 0;
       app.repeatMode = RepeatMode::Off;
       ViewMode mode = app.viewMode;
       Send(c.command, c.value);
+      int32_t ms = c.ms < 0 ? GetStreamLengthMs() : c.ms;
+      EXPECT_EQ(GetStreamMs(), ms);
+      if (ms != kPending) {
+        EXPECT_EQ(app.pausedAtMs, ms);
+        EXPECT_EQ(app.positionSec, ms / 1000);
+        EXPECT_EQ(app.seekPending, 0);
+      }
       EXPECT_EQ(app.volume, c.volume);
       EXPECT_EQ(app.shuffle, c.shuffle);
       EXPECT_EQ(app.repeatMode, c.repeat);
@@ -178,32 +172,22 @@ TEST_F(AppCommand, NextAndPreviousMoveThroughThePlaylistInEveryViewMode) {
 }
 
 TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
-  struct Case {
-    ViewMode mode;
-    short command;
-    WPARAM value;
-  } cases[] = {
+  const std::tuple<ViewMode, short, WPARAM> cases[] = {
       {ViewMode::NowPlaying, APPCOMMAND_VESK_SET_POSITION, 99000},
       {ViewMode::Seek, APPCOMMAND_VESK_SET_POSITION, 99000},
       {ViewMode::VolumeAdjust, APPCOMMAND_VESK_SET_VOLUME, 100},
   };
-  RECT place;
-  GetWindowRect(Pane(kPlayViewId), &place);
-  auto bar = [&] {
-    std::vector<COLORREF> pixels;
-    for (LONG x = place.left; x < place.right; ++x)
-      for (LONG y = place.top; y < place.bottom; ++y) pixels.push_back(ScreenPixel(x, y));
-    return pixels;
-  };
-  for (const Case& c : cases) {
+  RECT bar;
+  GetWindowRect(Pane(kPlayViewId), &bar);
+  for (auto [mode, command, value] : cases) {
     OpenNowPlaying();  // a demo piece: long enough that the place shows in whole seconds
     app.volume = 0;
-    app.viewMode = c.mode;
+    app.viewMode = mode;
     PumpMessages();
-    std::vector<COLORREF> before = bar();
+    std::vector<COLORREF> before = ScreenPixels(bar);
     // Handled directly, without the loop's paint afterwards.
-    SendMessageW(app.mainWindow, WM_APPCOMMAND, c.value, MAKELPARAM(0, c.command));
-    EXPECT_NE(bar(), before) << static_cast<int>(c.mode);
+    SendMessageW(app.mainWindow, WM_APPCOMMAND, value, MAKELPARAM(0, command));
+    EXPECT_NE(ScreenPixels(bar), before) << static_cast<int>(mode);
     BackToMainMenu();
   }
 }

@@ -1,5 +1,5 @@
 // The committed artwork as the program loads it: what its painters rely on
-// (the transparent white, the frame colour, the click).
+// (the transparent white, the frame colour, the icon).
 #include <algorithm>
 #include <string>
 
@@ -33,37 +33,7 @@ TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndCornersInTheFrameColour) {
   }
 }
 
-TEST_F(Artwork, TheBatteryIsHollowWhereTheGaugeIsDrawnAndTheBorderCornersAreCut) {
-  const plat::BitmapData& battery = Loaded(u"IDB_BATTERY");
-  ASSERT_EQ(battery.pixels.size(), 20u * 10u);
-  for (int y = 2; y <= 7; ++y)
-    for (int x = 2; x <= 16; ++x) EXPECT_EQ(battery.pixels[y * 20 + x], kWhite) << x << "," << y;
-  EXPECT_EQ(battery.pixels[5 * 20], 0u) << "the outline is black";
-
-  const plat::BitmapData& border = Loaded(u"IDB_BORDER");
-  ASSERT_EQ(border.pixels.size(), 168u * 136u);
-  EXPECT_EQ(border.pixels.front(), kWhite);
-  EXPECT_EQ(border.pixels.back(), kWhite);
-  EXPECT_EQ(border.pixels[80], 0u);
-  EXPECT_EQ(border.pixels[168 + 80], 0x868686u);
-  EXPECT_EQ(border.pixels[2 * 168 + 2], 0xC0DCC0u);
-}
-
-TEST_F(Artwork, TheClickIsLoudAndEndsAtRest) {
-  const plat::EmbeddedResource* click = plat::FindEmbeddedResource(u"CLICK", "WAVE");
-  ASSERT_TRUE(click && click->size >= 44 + 57);
-  const unsigned char* samples = click->data + 44;  // 57 of 8-bit PCM
-  auto [low, high] = std::minmax_element(samples, samples + 57);
-  EXPECT_GT(*high - *low, 100) << "loud enough to hear";
-  EXPECT_NEAR(samples[56], 128, 2) << "without a second click";
-}
-
-TEST_F(Artwork, TheProgramIconHolds32And16PixelImages) {
-  const plat::EmbeddedResource* icon = plat::FindEmbeddedResource(u"101", "ICON");
-  ASSERT_TRUE(icon && icon->size > 6 + 2 * 16);
-  EXPECT_EQ(icon->data[4], 2);
-  EXPECT_EQ(icon->data[6], 32);
-  EXPECT_EQ(icon->data[6 + 16], 16);
+TEST_F(Artwork, TheProgramIconShowsItsThirtyTwoPixelImage) {
   const plat::BitmapData* shown =
       plat::BitmapOf(reinterpret_cast<HGDIOBJ>(LoadIconW(nullptr, u"101")));
   ASSERT_NE(shown, nullptr);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/test_hooks.h"
 #include "platform/window.h"
 
@@ -25,4 +27,12 @@ inline int PumpMessages() {
     ++count;
   }
   return count;
+}
+
+// The screen's pixels in an area, row by row, to compare before and after.
+inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
+  std::vector<COLORREF> pixels;
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) pixels.push_back(ScreenPixel(x, y));
+  return pixels;
 }

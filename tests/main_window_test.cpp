@@ -283,24 +283,6 @@ TEST_F(MainWindow, APressOnTheRingLiftedOverAButtonRunsThatButton) {
   EXPECT_EQ(app.menuKind, MenuKind::Main);
 }
 
-TEST_F(MainWindow, KeysInTheMenusAndInAbout) {
-  Key(VK_DOWN);  // the list's own key
-  EXPECT_EQ(SelectedRow(), u"Settings\t>");
-  Key(VK_LEFT);  // ignored in a menu
-  Key(VK_RETURN);
-  EXPECT_EQ(app.menuKind, MenuKind::Settings);
-  Key(VK_RETURN);
-  EXPECT_EQ(app.viewMode, ViewMode::About);
-  app.volume = 50;
-  Key(VK_UP);  // stored, nothing shows
-  EXPECT_EQ(app.volume, 55);
-  Key(VK_ESCAPE);
-  EXPECT_EQ(SelectedRow(), u"About\t>");
-  Key(VK_BACK);
-  EXPECT_EQ(app.menuKind, MenuKind::Main);
-  EXPECT_EQ(SelectedRow(), u"Settings\t>");
-}
-
 TEST_F(MainWindow, TheScreenSaverIsKeptOffOnlyWhileMusicPlays) {
   UseFolder(kEvening);
   const struct {
@@ -317,14 +299,6 @@ TEST_F(MainWindow, TheScreenSaverIsKeptOffOnlyWhileMusicPlays) {
     Tick();
     EXPECT_EQ(HeadlessKeptAwake(), c.awake);
   }
-}
-
-TEST_F(MainWindow, TheCloseRequestEndsWithoutSaving) {
-  PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
-  PumpMessages();
-  PumpMessages();
-  EXPECT_FALSE(IsWindow(app.mainWindow));
-  EXPECT_FALSE(Saved("Volume"));
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 namespace menu_list_fixture {
 
 constexpr COLORREF kScreenColour = RGB(170, 190, 150);  // grey-green, like the LCD
-constexpr COLORREF kFrameColour = RGB(0, 0, 0);         // nothing paints the main window
 
 struct Event {
   HWND hwnd;

@@ -71,26 +71,20 @@ TEST_F(Painters, TheBatteryGaugeFillsFifteenPixelsAtFullCharge) {
 }
 
 TEST_F(Painters, ThePlayStateShowsOnlyWhileATrackIsOpen) {
-  const RECT square{10, 4, 19, 13};
-  UseFolder(kTones);
-  const struct {
-    void (*change)();
-    const char* what;
-  } steps[] = {{[] {}, "none open"},
-               {[] { OpenTrack(0, 0); }, "playing"},
-               {TogglePause, "paused"},
-               {CloseStream, "closed"}};
-  std::vector<int> black;
-  for (const auto& step : steps) {
-    step.change();
+  auto icon = [] {
     PaintStatusBar(Pane(kStatusBarId), true);
-    black.push_back(Count(kStatusBarId, square, IsBlack));
-  }
-  EXPECT_EQ(black[0], 0);
-  EXPECT_GT(black[1], 0);
-  EXPECT_GT(black[2], 0);
-  EXPECT_NE(black[1], black[2]) << "the triangle and the bars differ";
-  EXPECT_EQ(black[3], 0);
+    return Count(kStatusBarId, RECT{10, 4, 19, 13}, IsBlack);
+  };
+  EXPECT_EQ(icon(), 0) << "none open";
+  UseFolder(kTones);
+  OpenTrack(0, 0);
+  int playing = icon();
+  EXPECT_GT(playing, 0);
+  TogglePause();
+  EXPECT_NE(icon(), playing) << "the triangle and the bars differ";
+  EXPECT_GT(icon(), 0);
+  CloseStream();
+  EXPECT_EQ(icon(), 0);
 }
 
 TEST_F(Painters, ALongHeaderIsCutInPlaceToFitBesideTheIcons) {
@@ -133,19 +127,14 @@ TEST_F(Painters, TheAboutLinesAreSpacedDownThePane) {
 // A pane that does not exist (a null window) draws nothing at all: its
 // context would otherwise be the whole screen.
 TEST_F(Painters, AMissingPaneDrawsNothing) {
-  std::vector<COLORREF> before;
-  for (int y = 0; y < 320; ++y)
-    for (int x = 0; x < 240; ++x) before.push_back(ScreenPixel(x, y));
+  std::vector<COLORREF> before = ScreenPixels();
   PaintStatusBar(nullptr, true);
   PaintScrollBar(nullptr);
   PaintTrackView(nullptr, true);
   PaintAboutView(nullptr);
   FillPaneRect(nullptr, RGB(255, 0, 0), nullptr);
   SlideOut(nullptr, SlideDirection::Left, RGB(255, 0, 0));
-  size_t changed = 0;
-  for (int y = 0; y < 320; ++y)
-    for (int x = 0; x < 240; ++x) changed += ScreenPixel(x, y) != before[y * 240 + x];
-  EXPECT_EQ(changed, 0u);
+  EXPECT_TRUE(ScreenPixels() == before);
 }
 
 }  // namespace

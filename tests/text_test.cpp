@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -59,10 +58,8 @@ class Text : public Headless {
   }
 
   void Clear() {
-    HBRUSH white = CreateSolidBrush(kWhite);
     RECT all{0, 0, 240, 320};
-    FillRect(dc, &all, white);
-    DeleteObject(white);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
   std::u16string Face() {
     WCHAR name[LF_FACESIZE] = {};
@@ -88,8 +85,6 @@ class Text : public Headless {
   HFONT large = nullptr;
 };
 
-// ---- Finding faces -----------------------------------------------------------
-
 using FontLookup = Text;
 
 TEST_F(FontLookup, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
@@ -100,32 +95,17 @@ TEST_F(FontLookup, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
   EXPECT_EQ(AddFontResourceW(nullptr), 0);
   EXPECT_FALSE(RemoveFontResourceW((dir + u"\\no-such-font.ttf").c_str()));
 
-  EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1);  // twice now
-  const struct {
-    bool removes;
-    const char16_t* face;
-  } steps[] = {{true, u"Tolo"}, {true, nullptr}, {false, nullptr}};
-  for (const auto& step : steps) {
-    EXPECT_EQ(RemoveFontResourceW(kTolo.c_str()), step.removes);
+  EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1);  // twice now: two removals succeed
+  for (int removal = 0; removal < 3; ++removal) {
+    EXPECT_EQ(RemoveFontResourceW(kTolo.c_str()), removal < 2);
     SelectObject(dc, MakeFont(u"Tolo", 15));
-    EXPECT_EQ(Face() == u"Tolo", step.face != nullptr);
+    EXPECT_EQ(Face() == u"Tolo", removal == 0);
     EXPECT_EQ(Extent(u"Hello World").cy, 15) << "a substitute of the same cell";
   }
   SelectObject(dc, large);
   EXPECT_EQ(Face(), u"Tolo") << "a font made before the removal keeps its face";
   EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1) << "and can be added again";
 }
-
-TEST_F(FontLookup, AContextWithoutAFontUsesTheDefaultFont) {
-  HDC fresh = GetDC(nullptr);
-  SIZE size{};
-  ASSERT_TRUE(GetTextExtentExPointW(fresh, u"abc", 3, 0, nullptr, nullptr, &size));
-  EXPECT_EQ(size.cy, 13);
-  EXPECT_GT(size.cx, 0);
-  ReleaseDC(nullptr, fresh);
-}
-
-// ---- Measuring -----------------------------------------------------------------
 
 using TextMeasure = Text;
 
@@ -135,49 +115,24 @@ TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
     EXPECT_EQ(Extent(u"Hello World").cy, cell) << height << ": a negative height is the em";
   }
   SelectObject(dc, large);
-  EXPECT_GT(Extent(u"Hello World").cx, 40);
-  EXPECT_LT(Extent(u"Hello World").cx, 100);
   EXPECT_EQ(Extent(u"AV").cx, Extent(u"A").cx + Extent(u"V").cx) << "no kerning";
   std::u16string text = u"Sigur R\u00f3s \u2013 Hopp\u00edpolla";
   int sum = 0;
   for (char16_t c : text) sum += Extent(std::u16string(1, c)).cx;
   EXPECT_EQ(Extent(text).cx, sum);
-  EXPECT_EQ(Extent(u"").cx, 0);
   EXPECT_EQ(Extent(u"a\tb").cx, Extent(u"ab").cx) << "a tab has no width";
 }
 
-TEST_F(TextMeasure, FitAndPartialExtentsFollowTheMaximum) {
-  const char16_t* text = u"Playlists";
-  int dx[9] = {};
-  int fit = -1;
-  SIZE size{};
-  ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, 10000, &fit, dx, &size));
-  EXPECT_EQ(fit, 9);
-  EXPECT_EQ(dx[8], size.cx);
-  for (auto [max, fits] : {std::pair{dx[3], 4}, {dx[3] - 1, 3}, {0, 0}}) {
-    ASSERT_TRUE(GetTextExtentExPointW(dc, text, 9, max, &fit, nullptr, &size));
+// What fits is counted in whole characters: a pair of UTF-16 units is never split.
+TEST_F(TextMeasure, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
+  const char16_t text[] = {u'a', 0xD83D, 0xDE00, u'b'};
+  const int a = Extent(u"a").cx, pair = Extent(std::u16string_view(text, 3)).cx;
+  for (auto [max, fits] : {std::pair{a, 1}, {a - 1, 0}, {pair - 1, 1}, {pair, 3}}) {
+    int fit = -1;
+    ASSERT_TRUE(GetTextExtentExPointW(dc, text, 4, max, &fit, nullptr, nullptr));
     EXPECT_EQ(fit, fits) << max;
   }
 }
-
-TEST_F(TextMeasure, ASurrogatePairIsOneCharacterAndLoneHalvesAreSafe) {
-  const char16_t pair[] = {u'a', 0xD83D, 0xDE00, u'b'};
-  int dx[4] = {};
-  int fit = -1;
-  SIZE size{};
-  ASSERT_TRUE(GetTextExtentExPointW(dc, pair, 4, 10000, &fit, dx, &size));
-  EXPECT_EQ(dx[1], dx[2]) << "both halves end where the pair's glyph ends";
-  EXPECT_GT(dx[1], dx[0]);
-  ASSERT_TRUE(GetTextExtentExPointW(dc, pair, 4, dx[1] - 1, &fit, nullptr, &size));
-  EXPECT_EQ(fit, 1) << "a pair is never split";
-  const char16_t lone[] = {0xDC00, u'x', 0xD800};
-  ASSERT_TRUE(GetTextExtentExPointW(dc, lone, 3, 0, nullptr, nullptr, &size));
-  EXPECT_GT(size.cx, Extent(u"x").cx) << "lone halves measure as .notdef";
-  ASSERT_TRUE(GetTextExtentExPointW(dc, pair, 2, 0, nullptr, nullptr, &size))
-      << "a count that ends inside a pair";
-}
-
-// ---- Drawing -------------------------------------------------------------------
 
 using TextDrawing = Text;
 
@@ -195,9 +150,7 @@ TEST_F(TextDrawing, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
       {u"Menu", DT_CENTER | DT_VCENTER, {105 - menu / 2, 32, 105 - menu / 2 + menu, 47}},
       {u"-3:59", 0, {10, 20, 10 + Extent(u"-3:59").cx, 35}},
       {u"fj", 0, {10, 20, 10 + Extent(u"fj").cx, 35}},
-      {u"Wy7", 0, {10, 20, 10 + Extent(u"Wy7").cx, 35}},
       {u"\u6771\u4eac", 0, {10, 20, 10 + Extent(u"\u6771\u4eac").cx, 35}},
-      {u"a\tb", 0, {10, 20, 10 + Extent(u"ab").cx, 35}},  // a tab advances only when expanded
   };
   for (const auto& c : cases) {
     RECT cell = DrawCell(c.text, {10, 20, 200, 60}, c.flags);
@@ -207,42 +160,22 @@ TEST_F(TextDrawing, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
     EXPECT_EQ(cell.top, c.cell.top);
     EXPECT_EQ(cell.bottom, c.cell.bottom);
   }
-  EXPECT_GT(DrawCell(u"a\tb", {0, 0, 200, 15}, DT_EXPANDTABS).right, Extent(u"ab").cx + 20)
-      << "to the first tab stop, eight average widths";
   EXPECT_EQ(DrawCell(u"abcdef", {0, 0, 200, 15}, 0, 3).right, Extent(u"abc").cx)
       << "a length shorter than the text";
 }
 
-TEST_F(TextDrawing, InkIsInTheTextColourAndTransparentModeDrawsOnlyInk) {
-  SetTextColor(dc, RGB(200, 0, 0));
-  DrawCell(u"Il", {0, 0, 100, 15}, 0);
-  int reddest = 0;
-  for (int y = 0; y < 15; ++y) {
-    for (int x = 0; x < 100; ++x) {
-      COLORREF c = ScreenPixel(x, y);
-      if (GetGValue(c) < 40 && GetBValue(c) < 40) reddest = std::max<int>(reddest, GetRValue(c));
-    }
-  }
-  EXPECT_GT(reddest, 180) << "the stems are (nearly) fully covered in the text colour";
-
+TEST_F(TextDrawing, TransparentModeDrawsOnlyInk) {
   SetBkMode(dc, TRANSPARENT);
   RECT ink = DrawCell(u"a b", {0, 0, 100, 30}, 0);
   EXPECT_LT(ink.bottom - ink.top, 15) << "only ink, no cell";
   int aWidth = Extent(u"a").cx, spaceWidth = Extent(u" ").cx;
   RECT space = BoxNotOf(kWhite, {aWidth + 1, 0, aWidth + spaceWidth - 1, 15});
   EXPECT_TRUE(IsRectEmpty(&space)) << "the space keeps the white that was there";
-  ink = DrawCell(u"HOME", {0, 0, 160, 20}, DT_CENTER | DT_VCENTER);
-  EXPECT_LE(std::abs(ink.left - (160 - ink.right)), 2) << "centred ink is centred";
-  EXPECT_LE(std::abs(ink.top - (20 - ink.bottom)), 3);
 }
 
-TEST_F(TextDrawing, NothingIsDrawnOutsideTheRectangleUnlessNoClip) {
-  RECT rc{20, 20, 60, 30};
-  RECT box = DrawCell(u"A long title that does not fit", rc, DT_VCENTER);
+TEST_F(TextDrawing, NothingIsDrawnOutsideTheRectangle) {
+  RECT box = DrawCell(u"A long title that does not fit", {20, 20, 60, 30}, DT_VCENTER);
   EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30);
-  box = DrawCell(u"A long title that does not fit", rc, DT_VCENTER | DT_NOCLIP);
-  EXPECT_GT(box.right, 60);
-  EXPECT_LT(box.top, 20);
 }
 
 TEST_F(TextDrawing, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
@@ -255,26 +188,24 @@ TEST_F(TextDrawing, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
   HWND pane = CreateWindowExW(0, u"TextTest", u"", WS_CHILD | WS_VISIBLE, 40, 50, 60, 20, main,
                               nullptr, nullptr, nullptr);
   PumpMessages();
-  // A text wider than the pane from left of it, drawn once through the pane
-  // and once through the main window across the pane.
-  for (auto [window, top] : {std::pair{pane, 0}, {main, 50}}) {
+  // A text wider than the pane from left of it, drawn through a window.
+  auto draw = [&](HWND window, int top) {
     Clear();
     HDC windowDc = GetDC(window);
     SelectObject(windowDc, large);
     SetBkColor(windowDc, kCellColour);
     RECT wide{-30, top, 240, top + 20};
-    DrawTextW(windowDc, u"Wider than the pane, wider still and wider", -1, &wide, DT_NOCLIP);
+    DrawTextW(windowDc, u"Wider than the pane, wider still and wider", -1, &wide, 0);
     ReleaseDC(window, windowDc);
-    RECT onPane = BoxNotOf(kWhite, {40, 50, 100, 70}), all = BoxNotOf(kWhite);
-    if (window == pane) {
-      EXPECT_TRUE(all.left >= 40 && all.top >= 50 && all.right <= 100 && all.bottom <= 70)
-          << "only on the pane";
-      EXPECT_EQ(onPane.left, 40);
-    } else {
-      EXPECT_TRUE(IsRectEmpty(&onPane)) << "the child's pixels belong to the child";
-      EXPECT_FALSE(IsRectEmpty(&all));
-    }
-  }
+    return BoxNotOf(kWhite);
+  };
+  RECT all = draw(pane, 0);
+  EXPECT_TRUE(all.left == 40 && all.top >= 50 && all.right <= 100 && all.bottom <= 70)
+      << "only on the pane";
+  all = draw(main, 50);
+  RECT onPane = BoxNotOf(kWhite, {40, 50, 100, 70});
+  EXPECT_TRUE(IsRectEmpty(&onPane)) << "the child's pixels belong to the child";
+  EXPECT_FALSE(IsRectEmpty(&all));
 }
 
 TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
@@ -291,7 +222,6 @@ TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   } cases[] = {{lone, -1, 0},
                {u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, DT_CENTER},
                {longText.c_str(), -1, DT_RIGHT},
-               {longText.c_str(), 255, DT_CENTER | DT_NOCLIP},
                {cut, 2, 0},  // a count that ends inside a pair
                {nullptr, -1, 0}};
   for (const auto& c : cases) EXPECT_EQ(DrawTextW(dc, c.text, c.length, &rc, c.flags), 15);
@@ -307,8 +237,6 @@ TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   EXPECT_EQ(PresentCount(), before + 1);
 }
 
-// ---- Text in any script -------------------------------------------------------
-
 using TextScripts = Text;
 
 // Two characters no font has (U+0378 is unassigned): two boxes, as every
@@ -319,10 +247,7 @@ TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) 
   SetBkMode(dc, TRANSPARENT);
   auto draw = [&](const char16_t* text) {
     DrawCell(text, {0, 0, 200, 15}, 0);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < 20; ++y)
-      for (int x = 0; x < 60; ++x) pixels.push_back(ScreenPixel(x, y));
-    return pixels;
+    return ScreenPixels({0, 0, 60, 20});
   };
   const std::vector<COLORREF> boxes = draw(kBoxes);
   for (const char16_t* text : {u"\u6771\u4EAC", u"\u03A9\u044F"}) {
