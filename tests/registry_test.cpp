@@ -129,10 +129,7 @@ TEST_F(SettingsStore, QueriesReportTypeAndSizeAndRefuseSmallBuffers) {
 }
 
 TEST_F(SettingsStore, BadHandlesAreRefusedNeverFollowed) {
-  HKEY closed;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Test", 0, nullptr, 0, 0, nullptr,
-                            &closed, nullptr),
-            ERROR_SUCCESS);
+  HKEY closed = key_;
   ASSERT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
   BYTE data[4] = {};
   DWORD size = 4, type;
