@@ -162,6 +162,7 @@ class SingleInstance : public Headless {
       setenv(name, folder_.c_str(), 1);
     }
     socket_ = folder_ + "/Main_Window-Vesk.sock";
+    fallback_ = folder_ + "/vesk-" + std::to_string(getuid());
   }
   void TearDown() override {
     Headless::TearDown();
@@ -183,11 +184,15 @@ class SingleInstance : public Headless {
     EXPECT_EQ(second.ExitCode(), 0) << what;
   }
 
-  std::string folder_, socket_;
+  std::string folder_, socket_, fallback_;  // the private folder under /tmp
   std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
+// The first player was killed and left its socket behind.
 TEST_F(SingleInstance, SecondStartBringsTheFirstForwardShowsItAndExits) {
+  StartPlayer()->Kill();
+  ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
+  EXPECT_EQ(ConnectTo(socket_), -1);
   auto first = StartPlayer();
   EXPECT_EQ(SocketPath(), socket_);
   struct stat st;
@@ -205,7 +210,6 @@ TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
   // others ask the first before it can answer.
   for (int i = 0; i < 10; ++i) probes.push_back(std::make_unique<Probe>(200));
   Probe* running = nullptr;
-  int found = 0;
   for (auto& p : probes) {
     ASSERT_TRUE(p->Says(""));
     if (p->last() == "running") {
@@ -214,22 +218,10 @@ TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
     } else {
       EXPECT_EQ(p->last(), "found");
       EXPECT_EQ(p->ExitCode(), 0);
-      found += p->last() == "found";
     }
   }
-  EXPECT_EQ(found, 9);
   ASSERT_NE(running, nullptr);
   EXPECT_TRUE(running->Says("shown"));
-}
-
-TEST_F(SingleInstance, SocketLeftByAKilledPlayerIsReplaced) {
-  auto killed = StartPlayer();
-  killed->Kill();
-  ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
-  EXPECT_EQ(ConnectTo(socket_), -1);
-  auto next = StartPlayer();
-  StartSecond();
-  EXPECT_TRUE(next->Says("shown"));
 }
 
 TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
@@ -294,27 +286,26 @@ TEST_F(SingleInstance, AnotherUserCannotReachThePlayer) {
   EXPECT_TRUE(player->Alive());
 }
 
+// With the runtime folder and the private one both open to others there is
+// no rule: each start runs.
 TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
-  std::string open = folder_ + "/open";
-  ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
-  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  const std::string open = folder_ + "/open";
+  for (const std::string& f : {open, fallback_}) {
+    ASSERT_EQ(mkdir(f.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(f.c_str(), 0777), 0);
+  }
   setenv("XDG_RUNTIME_DIR", open.c_str(), 1);
-  std::string fallback = folder_ + "/vesk-" + std::to_string(getuid());
-  EXPECT_EQ(SocketPath(), fallback + "/Main_Window-Vesk.sock");
-
-  // With the fallback open to others too, there is no rule: each start runs.
-  ASSERT_EQ(chmod(fallback.c_str(), 0777), 0);
   EXPECT_EQ(SocketPath(), "(none)");
   auto first = StartPlayer();
   EXPECT_NE(first->seen().find("not a private folder"), std::string::npos) << first->seen();
   auto second = StartPlayer();
   EXPECT_TRUE(fs::is_empty(open));
-  EXPECT_FALSE(fs::exists(fallback + "/Main_Window-Vesk.sock"));
+  EXPECT_FALSE(fs::exists(fallback_ + "/Main_Window-Vesk.sock"));
 
   // A link to a private folder is refused as well.
-  ASSERT_EQ(chmod(fallback.c_str(), 0700), 0);
-  fs::rename(fallback, folder_ + "/elsewhere");
-  fs::create_directory_symlink(folder_ + "/elsewhere", fallback);
+  ASSERT_EQ(chmod(fallback_.c_str(), 0700), 0);
+  fs::rename(fallback_, folder_ + "/elsewhere");
+  fs::create_directory_symlink(folder_ + "/elsewhere", fallback_);
   EXPECT_EQ(SocketPath(), "(none)");
 }
 
@@ -354,7 +345,6 @@ TEST_F(SingleInstance, AFloodOfValidRequestsIsQueuedOnce) {
 // Where the runtime folder cannot serve, players meet in the private folder
 // under /tmp instead: still one player, and a second start never hangs.
 TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder) {
-  const std::string fallback = folder_ + "/vesk-" + std::to_string(getuid());
   const std::string runtime = folder_ + "/run", longRuntime = folder_ + "/" + std::string(120, 'r');
   const struct {
     const char* name;
@@ -366,13 +356,14 @@ TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder)
       {"the lock is a dangling link", runtime,
        [&] { fs::create_symlink(folder_ + "/nowhere", runtime + "/Main_Window-Vesk.lock"); }},
       {"the socket path is too long", longRuntime, [] {}},
+      {"the runtime folder is open to others", runtime, [&] { chmod(runtime.c_str(), 0777); }},
   };
   for (const auto& c : cases) {
-    for (const std::string& folder : {runtime, longRuntime, fallback}) fs::remove_all(folder);
+    for (const std::string& folder : {runtime, longRuntime, fallback_}) fs::remove_all(folder);
     ASSERT_EQ(mkdir(c.runtime.c_str(), 0700), 0) << c.name;
     c.prepare();
     setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
-    EXPECT_EQ(SocketPath(), fallback + "/Main_Window-Vesk.sock") << c.name;
+    EXPECT_EQ(SocketPath(), fallback_ + "/Main_Window-Vesk.sock") << c.name;
     auto first = StartPlayer();
     StartSecond(c.name);
     EXPECT_TRUE(first->Alive()) << c.name;

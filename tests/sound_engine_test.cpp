@@ -22,7 +22,6 @@
 #include "platform/audio_output.h"
 #include "platform/device.h"
 #include "platform/sound.h"
-#include "platform/stream_decoder.h"
 #include "platform/test_hooks.h"
 #include "playback/tags.h"
 #include "tests/sound_fixture.h"
@@ -178,7 +177,7 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   }
 }
 
-TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
+TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume) {
   struct Case {
     const char* what;
     int32_t openPaused;
@@ -186,11 +185,12 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
     int32_t atMs;
   } cases[] = {
       {"paused", 0, false, 700}, {"reopened", 0, true, 700}, {"opened paused", 1, false, 0}};
-  app.volume = 40;
+  app.volume = 100;
   int32_t entry = PlayAlone("join_a");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(OpenTrack(entry, c.openPaused));
+    ApplyVolume(40);
     int32_t firstChannel = app.channel;
     if (!c.openPaused) {
       HearFrames(MsFrames(700));
@@ -213,22 +213,8 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannel) {
     ExpectToneFrom(c.atMs / 1000.0, (40 * 255 / 100) / 255.0);
     CloseStream();
   }
-}
-
-TEST_F(SoundEngine, VolumeScalesTheChannelAndNeedsAStream) {
-  struct Case {
-    int32_t volume;
-    double gain;  // volume x 255 / 100, truncated, of 255
-  } cases[] = {{0, 0.0}, {50, 127 / 255.0}, {100, 1.0}};
-  ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
-  for (const Case& c : cases) {
-    ApplyVolume(c.volume);
-    EXPECT_EQ(app.volume, c.volume);
-    EXPECT_NEAR(LeftRms(HearFrames(MsFrames(50))), c.gain * kToneRms, 0.02);
-  }
-  CloseStream();
-  ApplyVolume(7);
-  EXPECT_EQ(app.volume, 100);
+  ApplyVolume(7);  // no stream: kept
+  EXPECT_EQ(app.volume, 40);
 }
 
 TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing) {
@@ -382,17 +368,12 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
 // Without a sound output the track shows paused at once, where it was heard
 // last, and plays on by itself a tick after the output is back.
 TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
-  struct Case {
-    const char* what;
-    bool lost;
-  } cases[] = {{"the output went away while it played", true},
-               {"the output failed to open again after a long pause", false}};
   app.volume = 100;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (bool lost : {true, false}) {
+    SCOPED_TRACE(lost ? "lost while it played" : "failed to open again after a long pause");
     ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
     HearFrames(MsFrames(300));
-    if (c.lost) {
+    if (lost) {
       plat::LoseAudioSinkForTests();
       KeepPlaying();  // the timer's tick
     } else {
