@@ -22,7 +22,7 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrderWithOrdinalsOfTheirEnumeratio
   Run([&] {
     Browse(kBox);
     rows = Rows();
-    for (int32_t i = 0; i < RowCount(); ++i) data.push_back(RowData(i));
+    for (int32_t i = 0; i < RowCount(); ++i) data.push_back(ToList(LB_GETITEMDATA, i));
     const std::pair<const char16_t*, bool> entries[] = {
         {u"10.mp3", false},    {u"9.mp3", false},   {u"ant.mp3", false},
         {u"Bats", true},       {u"Bee.MP3", false}, {u"\u00C7\u00E0.mp3", false},
@@ -58,7 +58,7 @@ TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
   Run([&] {
     Browse(kBox);
     for (int32_t row = 0; row < RowCount(); ++row) {
-      Seen s{RowText(row), u"", false, -1, -1};
+      Seen s{Row(row), u"", false, -1, -1};
       WCHAR name[kPathChars];
       EXPECT_TRUE(RowFullName(List(), row, name, &s.folder));
       s.full = name;
@@ -110,23 +110,23 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
       OpenBrowseRow(List(), RowOf(row));
       EXPECT_EQ(std::u16string(app.headerTitle), row.substr(0, row.size() - 2));
       BrowseUp(List());
-      selectedAfterUp.push_back(RowText(Selected()));
+      selectedAfterUp.push_back(SelectedRow());
     }
     int32_t cut = -1;
     for (int32_t i = 0; i < RowCount(); ++i)
-      if (RowText(i).rfind(u"fff", 0) == 0) cut = i;
+      if (Row(i).rfind(u"fff", 0) == 0) cut = i;
     OpenBrowseRow(List(), cut);
     header = app.headerTitle;
     path = app.browsePath;
     EXPECT_EQ(Rows(), std::vector<std::u16string>{u"inner\t>"});
     EXPECT_EQ(Selected(), 0);
     BrowseUp(List());
-    selectedAfterUp.push_back(RowText(Selected()));
+    selectedAfterUp.push_back(SelectedRow());
     EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
     BrowseUp(List());
     BrowseUp(List());  // up from the music folder: the Main menu, Browse selected
-    EXPECT_EQ(RowText(Selected()), u"Browse\t>");
+    EXPECT_EQ(SelectedRow(), u"Browse\t>");
     EXPECT_EQ(std::u16string(app.headerTitle), u"Vesk");
   });
   EXPECT_EQ(app.menuKind, MenuKind::Main);
@@ -157,7 +157,7 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     EmptyFile("Box/Another.mp3");
     BrowseUp(List());
     rowsAfter = RowCount();
-    selected = RowText(Selected());
+    selected = SelectedRow();
     header = app.headerTitle;
     backPath = app.browsePath;
     listShown = IsWindowVisible(List());

@@ -1,8 +1,14 @@
-// A clean headless platform for each test: no window, no display, a manual clock.
+// A clean headless platform for each test: no window, no display, a manual
+// clock; and the file helpers the tests share.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "platform/test_hooks.h"
@@ -35,4 +41,20 @@ inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) pixels.push_back(ScreenPixel(x, y));
   return pixels;
+}
+
+// A new, empty folder under the system's temporary folder.
+inline std::string MakeTempFolder(const char* prefix) {
+  std::string path = std::filesystem::temp_directory_path() / (prefix + std::string("-XXXXXX"));
+  EXPECT_NE(mkdtemp(path.data()), nullptr);
+  return path;
+}
+
+inline std::string ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
 }

@@ -2,24 +2,16 @@
 // the player's state reset around each test.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/app_state.h"
 #include "platform/audio_output.h"
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/sound.h"
-#include "platform/test_hooks.h"
+#include "platform/strings.h"
 #include "playback/playlist.h"
 #include "tests/headless.h"
 
@@ -53,11 +45,6 @@ inline std::string Noise(size_t bytes) {
   return noise;
 }
 
-inline std::string ReadBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The MP3 with the frame count of its Xing/Info header replaced.
 inline std::string WithClaimedFrames(std::string mp3, uint32_t frames) {
   const size_t count = mp3.find("Info") + 8;  // big-endian, after the tag and its flags
@@ -89,25 +76,20 @@ inline std::vector<float> HearFrames(size_t frames) {
   return out;
 }
 
-class SoundFiles : public ::testing::Test {
+class SoundFiles : public Headless {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vesk-sound-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    root_ = MakeTempFolder("vesk-sound");
     std::filesystem::copy(std::string(VESK_SOURCE_DIR) + "/tests/data", root_ / "Tones");
     setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
     plat::ResetMusicRootForTests();
-    SelectDisplay(DisplayKind::Headless);
-    ResetPlatformForTests();
+    Headless::SetUp();
     ResetAppState();
-    const std::u16string folder = u"\\Tones\\";
-    std::copy(folder.begin(), folder.end(), app.playlistFolder);
-    app.playlistFolder[folder.size()] = 0;
+    StringCchCopyW(app.playlistFolder, kPathChars, u"\\Tones\\");
   }
   void TearDown() override {
     ResetAppState();
-    ResetPlatformForTests();
+    Headless::TearDown();
     std::filesystem::remove_all(root_);
     unsetenv("VESK_MUSIC_DIR");
   }
