@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_state.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
 
@@ -41,6 +42,18 @@ inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) pixels.push_back(ScreenPixel(x, y));
   return pixels;
+}
+
+// A list box's rows as it reports them.
+inline std::u16string ListRow(HWND list, int row) {
+  WCHAR text[kPathChars] = {};
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+inline std::vector<std::u16string> ListRows(HWND list) {
+  std::vector<std::u16string> rows;
+  for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) rows.push_back(ListRow(list, i));
+  return rows;
 }
 
 // A new, empty folder under the system's temporary folder.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "menus/menu_list.h"
 #include "menus/menu_screens.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"

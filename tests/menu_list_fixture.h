@@ -94,15 +94,8 @@ class MenuListFixture : public Headless {
   void Append(std::initializer_list<const char16_t*> texts) {  // unfitted, in this order
     for (const char16_t* text : texts) SendText(LB_INSERTSTRING, static_cast<WPARAM>(-1), text);
   }
-  std::u16string RowText(int index) {
-    WCHAR buffer[kTextChars];
-    return SendText(LB_GETTEXT, index, buffer) == LB_ERR ? u"<none>" : buffer;
-  }
-  std::vector<std::u16string> Rows() {
-    std::vector<std::u16string> rows;
-    for (int i = 0; i < Send(LB_GETCOUNT); ++i) rows.push_back(RowText(i));
-    return rows;
-  }
+  std::u16string RowText(int index) { return ListRow(list, index); }
+  std::vector<std::u16string> Rows() { return ListRows(list); }
   LRESULT Selected() { return Send(LB_GETCURSEL); }
   LRESULT Top() { return Send(LB_GETTOPINDEX); }
 

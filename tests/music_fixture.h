@@ -3,9 +3,6 @@
 // or empty files named like them where only listing matters.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "menus/browser.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
@@ -42,10 +39,7 @@ class MusicTest : public PlayerTest {
   void Folder(const std::string& relative) const {
     std::filesystem::create_directories(Path(relative));
   }
-  void EmptyFile(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    close(open(Path(relative).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
-  }
+  void EmptyFile(const std::string& relative) const { WriteText(Path(relative), ""); }
   // A folder of count empty files named 00000.mp3 and on. Made in memory
   // (tmpfs) when the machine has it, since a disk makes tens of thousands of
   // files slowly, and linked into the music folder.
@@ -56,23 +50,15 @@ class MusicTest : public PlayerTest {
     char name[16];
     for (int i = 0; i < count; ++i) {
       std::snprintf(name, sizeof name, "/%05d.mp3", i);
-      close(open((bulk_ + name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+      WriteText(bulk_ + name, "");
     }
     std::filesystem::create_directory_symlink(bulk_, Path(relative));
   }
   // A real MP3: one of the demo pieces built beside the program.
   void Song(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::copy_file(
-        std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3", Path(relative),
-        std::filesystem::copy_options::overwrite_existing);
+    WriteText(Path(relative), ReadBytes(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3"));
   }
 
-  static std::vector<std::u16string> Rows() {
-    std::vector<std::u16string> rows;
-    for (int32_t i = 0; i < RowCount(); ++i) rows.push_back(Row(i));
-    return rows;
-  }
   static int32_t RowOf(const std::u16string& text) {
     for (int32_t i = 0; i < RowCount(); ++i)
       if (Row(i) == text) return i;

@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "app/player.h"
-#include "menus/menu_list.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
 #include "tests/settings_fixture.h"
@@ -62,11 +61,8 @@ class PlayerTest : public TempConfig {
   }
   static int RowCount() { return ToList(LB_GETCOUNT); }
   static int Selected() { return ToList(LB_GETCURSEL); }
-  static std::u16string Row(int index) {
-    WCHAR text[kPathChars] = {};
-    ToList(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-    return text;
-  }
+  static std::u16string Row(int index) { return ListRow(List(), index); }
+  static std::vector<std::u16string> Rows() { return ListRows(List()); }
   static std::u16string SelectedRow() { return Row(Selected()); }
 
   // A file or folder under the music folder, named by the bytes as they are.

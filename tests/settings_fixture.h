@@ -2,8 +2,6 @@
 // into a new temporary folder, removed afterwards.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <optional>
 
 #include "app/app_state.h"
@@ -26,7 +24,8 @@ class TempConfig : public ::testing::Test {
       unsetenv("XDG_CONFIG_HOME");
     }
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
-      if (entry.is_directory()) chmod(entry.path().c_str(), 0700);
+      if (entry.is_directory())
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all);
     std::filesystem::remove_all(root_);
     ResetAppState();
   }

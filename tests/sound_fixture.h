@@ -19,18 +19,14 @@
 // platform enumerates them (a file's FileOrdinal); -1 when absent.
 inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
                          const std::u16string& name) {
-  std::u16string pattern = folder + wildcards;
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-  int32_t n = 0;
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found), ++n) {
-    if (name == found.cFileName) {
-      FindClose(find);
-      return n;
-    }
-  }
+  HANDLE find = FindFirstFileW((folder + wildcards).c_str(), &found);
+  int32_t at = -1;
+  bool more = find != INVALID_HANDLE_VALUE;
+  for (int32_t n = 0; more && at < 0; more = FindNextFileW(find, &found), ++n)
+    if (name == found.cFileName) at = n;
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  return -1;
+  return at;
 }
 
 // The FileOrdinal of a fixture among "\Tones\"'s music files.
