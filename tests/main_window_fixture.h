@@ -25,7 +25,7 @@ class MainWindowTest : public PlayerTest {
   // Starts the player afresh with the settings file as it is.
   static void Start() {
     Restart();
-    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, kChannels});
+    plat::UseAudioSinkForTests(plat::AudioFormat{48000, 2});
     int exitCode;
     ASSERT_TRUE(StartPlayer(GetModuleHandleW(nullptr), &exitCode));
     PumpMessages();
@@ -33,19 +33,16 @@ class MainWindowTest : public PlayerTest {
     Heard();  // nothing sounded yet
   }
 
-  static constexpr int kRate = 48000;
-  static constexpr int kChannels = 2;
-  static constexpr double kRingRadius = 40;  // between the centre button and the rim
-
   static POINT Middle(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
-  // A point on the wheel's ring, degrees clockwise from three o'clock.
+  // A point on the wheel's ring (40 pixels out, between the centre button and
+  // the rim), degrees clockwise from three o'clock.
   static POINT Ring(double degrees) {
     POINT c = Middle(app.wheelRect);
     double a = degrees * M_PI / 180;
-    return POINT{c.x + static_cast<LONG>(std::lround(kRingRadius * std::cos(a))),
-                 c.y + static_cast<LONG>(std::lround(kRingRadius * std::sin(a)))};
+    return POINT{c.x + static_cast<LONG>(std::lround(40 * std::cos(a))),
+                 c.y + static_cast<LONG>(std::lround(40 * std::sin(a)))};
   }
 
   static void Pen(UINT message, POINT p) {
@@ -96,7 +93,7 @@ class MainWindowTest : public PlayerTest {
 
   // Whether a sound was mixed since the last call.
   static bool Heard() {
-    std::vector<float> out(4096 * kChannels);
+    std::vector<float> out(4096 * 2);  // stereo
     plat::PullAudioSinkForTests(out.data(), 4096);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app_state.h"
 #include "platform/audio_output.h"
 #include "platform/files.h"
 #include "platform/internal.h"
