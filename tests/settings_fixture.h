@@ -18,11 +18,7 @@ class TempConfig : public ::testing::Test {
   }
   void TearDown() override {
     RegFlushKey(HKEY_CURRENT_USER);
-    if (oldConfig_) {
-      setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
+    oldConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
       if (entry.is_directory())
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all);
