@@ -28,9 +28,9 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrderWithOrdinalsOfTheirEnumeratio
     for (const char16_t* name :
          {u"10.mp3", u"9.mp3", u"ant.mp3", u"Bats", u"Bee.MP3", u"\u00C7\u00E0.mp3", u"cows",
           u"cz.mp3", u"dir.mp3", u"\u00C9.mp3", u"link"}) {
-      bool folder = RowText(row).ends_with(u"\t>");
+      bool folder = Row(row).ends_with(u"\t>");
       EXPECT_EQ(
-          RowData(row++),
+          ToList(LB_GETITEMDATA, row++),
           MakeListItemData(OrdinalOf(kBox, folder ? kAllPattern : kMusicPattern, name), folder));
     }
   });
@@ -55,7 +55,7 @@ TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
       EXPECT_TRUE(RowFullName(List(), row, name, &folder));
       std::u16string full = name;
       fullNames.push_back(full);
-      EXPECT_TRUE(!full.starts_with(u"www") || RowText(row).ends_with(folder ? u"...\t>" : u"..."))
+      EXPECT_TRUE(!full.starts_with(u"www") || Row(row).ends_with(folder ? u"...\t>" : u"..."))
           << "a cut row ends in dots";
       if (folder) continue;
       BuildPlaylist(List(), app.browsePath, row);
@@ -87,11 +87,11 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
       OpenBrowseRow(List(), RowOf(row));
       EXPECT_EQ(std::u16string(app.headerTitle), row.substr(0, row.size() - 2));
       BrowseUp(List());
-      EXPECT_EQ(RowText(Selected()), row) << "letter case tells the folders apart";
+      EXPECT_EQ(SelectedRow(), row) << "letter case tells the folders apart";
     }
     int32_t cut = -1;
     for (int32_t i = 0; i < RowCount(); ++i)
-      if (RowText(i).starts_with(u"fff")) cut = i;
+      if (Row(i).starts_with(u"fff")) cut = i;
     OpenBrowseRow(List(), cut);
     EXPECT_EQ(std::u16string(app.headerTitle), longWide);
     EXPECT_EQ(std::u16string(app.browsePath), std::u16string(kBox) + longWide + u"\\");
@@ -103,7 +103,7 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
     BrowseUp(List());
     BrowseUp(List());  // up from the music folder: the Main menu, Browse selected
-    EXPECT_EQ(RowText(Selected()), u"Browse\t>");
+    EXPECT_EQ(SelectedRow(), u"Browse\t>");
     EXPECT_EQ(std::u16string(app.headerTitle), u"Vesk");
   });
   EXPECT_EQ(app.menuKind, MenuKind::Main);
@@ -125,7 +125,7 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     EmptyFile("Box/Another.mp3");
     BrowseUp(List());
     EXPECT_EQ(RowCount(), rows) << "the listing was kept, not read again";
-    EXPECT_EQ(RowText(Selected()), u"Ant");
+    EXPECT_EQ(SelectedRow(), u"Ant");
     EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
     EXPECT_TRUE(IsWindowVisible(List()));

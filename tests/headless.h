@@ -1,10 +1,17 @@
-// A clean headless platform for each test: no window, no display, a manual clock.
+// A clean headless platform for each test: no window, no display, a manual
+// clock; and the file helpers the tests share.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
+#include "app/app_state.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
 
@@ -35,4 +42,32 @@ inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) pixels.push_back(ScreenPixel(x, y));
   return pixels;
+}
+
+// A list box's rows as it reports them.
+inline std::u16string ListRow(HWND list, int row) {
+  WCHAR text[kPathChars] = {};
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+inline std::vector<std::u16string> ListRows(HWND list) {
+  std::vector<std::u16string> rows;
+  for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) rows.push_back(ListRow(list, i));
+  return rows;
+}
+
+// A new, empty folder under the system's temporary folder.
+inline std::string MakeTempFolder(const char* prefix) {
+  std::string path = std::filesystem::temp_directory_path() / (prefix + std::string("-XXXXXX"));
+  EXPECT_NE(mkdtemp(path.data()), nullptr);
+  return path;
+}
+
+inline std::string ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
 }

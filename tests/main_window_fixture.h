@@ -3,19 +3,10 @@
 // looks at the state, the list and the framebuffer.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <optional>
-#include <string>
 
-#include "app/player.h"
 #include "menus/menu_list.h"
 #include "menus/menu_screens.h"
-#include "platform/audio_output.h"
-#include "platform/strings.h"
-#include "platform/test_hooks.h"
-#include "platform/window.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
 #include "tests/sound_fixture.h"
@@ -34,7 +25,7 @@ class MainWindowTest : public PlayerTest {
   // Starts the player afresh with the settings file as it is.
   static void Start() {
     Restart();
-    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, kChannels});
+    plat::UseAudioSinkForTests(plat::AudioFormat{48000, 2});
     int exitCode;
     ASSERT_TRUE(StartPlayer(GetModuleHandleW(nullptr), &exitCode));
     PumpMessages();
@@ -42,19 +33,16 @@ class MainWindowTest : public PlayerTest {
     Heard();  // nothing sounded yet
   }
 
-  static constexpr int kRate = 48000;
-  static constexpr int kChannels = 2;
-  static constexpr double kRingRadius = 40;  // between the centre button and the rim
-
   static POINT Middle(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
-  // A point on the wheel's ring, degrees clockwise from three o'clock.
+  // A point on the wheel's ring (40 pixels out, between the centre button and
+  // the rim), degrees clockwise from three o'clock.
   static POINT Ring(double degrees) {
     POINT c = Middle(app.wheelRect);
     double a = degrees * M_PI / 180;
-    return POINT{c.x + static_cast<LONG>(std::lround(kRingRadius * std::cos(a))),
-                 c.y + static_cast<LONG>(std::lround(kRingRadius * std::sin(a)))};
+    return POINT{c.x + static_cast<LONG>(std::lround(40 * std::cos(a))),
+                 c.y + static_cast<LONG>(std::lround(40 * std::sin(a)))};
   }
 
   static void Pen(UINT message, POINT p) {
@@ -91,25 +79,13 @@ class MainWindowTest : public PlayerTest {
     PumpMessages();
   }
 
-  static int List(UINT message, WPARAM w = 0, LPARAM l = 0) {
-    return static_cast<int>(SendMessageW(Pane(kMenuListId), message, w, l));
-  }
-  static std::u16string Row(int index) {
-    WCHAR text[kTextChars] = {};
-    List(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-    return text;
-  }
-  static int Selected() { return List(LB_GETCURSEL); }
-  static std::u16string SelectedRow() { return Row(Selected()); }
-  static int RowCount() { return List(LB_GETCOUNT); }
   // The list filled with rows, as a menu or listing of that kind, row 0 selected.
   static void FillList(int rows, MenuKind kind) {
-    HWND list = Pane(kMenuListId);
-    BeginRefill(list);
-    for (int i = 0; i < rows; ++i) AddMenuRow(list, u"Row", RowKind::Plain, false);
+    BeginRefill(List());
+    for (int i = 0; i < rows; ++i) AddMenuRow(List(), u"Row", RowKind::Plain, false);
     app.menuKind = kind;
-    List(LB_SETCURSEL, 0);
-    EndRefill(list);
+    ToList(LB_SETCURSEL, 0);
+    EndRefill(List());
     PumpMessages();
   }
   // Whether the settings file holds a line, as a quit that saves leaves it.
@@ -117,7 +93,7 @@ class MainWindowTest : public PlayerTest {
 
   // Whether a sound was mixed since the last call.
   static bool Heard() {
-    std::vector<float> out(4096 * kChannels);
+    std::vector<float> out(4096 * 2);  // stereo
     plat::PullAudioSinkForTests(out.data(), 4096);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
@@ -126,8 +102,8 @@ class MainWindowTest : public PlayerTest {
   // the one tracks open from, as the browser leaves it.
   void UseFolder(const char* source) {
     std::string name = std::filesystem::path(source).filename();
-    if (!std::filesystem::exists(root_ + "/" + name))
-      std::filesystem::copy(std::string(VESK_SOURCE_DIR "/") + source, root_ + "/" + name);
+    if (!std::filesystem::exists(Path(name)))
+      std::filesystem::copy(std::string(VESK_SOURCE_DIR "/") + source, Path(name));
     StringCchCopyW(app.playlistFolder, kPathChars, (u"\\" + plat::FromUtf8(name) + u"\\").c_str());
   }
   static constexpr const char* kTones = "tests/data";                          // a second each
@@ -137,7 +113,7 @@ class MainWindowTest : public PlayerTest {
   void OpenNowPlaying() {
     UseFolder(kEvening);
     ASSERT_TRUE(OpenTrack(0, 1));
-    ShowMainMenu(Pane(kMenuListId), u"Now Playing");
+    ShowMainMenu(List(), u"Now Playing");
     PumpMessages();
     Tap(app.centerRect);
   }

@@ -43,7 +43,7 @@ TEST_F(MainWindow, AStepDrawsTheNewHighlightAndTheScrollThumbAtOnce) {
   FillList(30, MenuKind::Browse);
   const POINT row1{42, 28 + 18 + 9}, thumbTop{194, 29};
   for (int from : {0, 5}) {  // from the last row shown, the list scrolls
-    List(LB_SETCURSEL, from);
+    ToList(LB_SETCURSEL, from);
     PumpMessages();
     COLORREF row = ScreenPixel(row1.x, row1.y), thumb = ScreenPixel(thumbTop.x, thumbTop.y);
     Down(Ring(90));
@@ -204,7 +204,7 @@ TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted)
     frames = frames << 8 | uint8_t(piece[at + i]);
   std::string track;
   for (int i = 0; i < 7; ++i) track += piece;
-  WriteText(root_ + "/Long/long.mp3", WithClaimedFrames(track, 7 * frames));
+  WriteText(Path("Long/long.mp3"), WithClaimedFrames(track, 7 * frames));
   StringCchCopyW(app.playlistFolder, kPathChars, u"\\Long\\");
   ASSERT_TRUE(OpenTrack(0, 1));
   ASSERT_EQ(app.trackLengthSec, 140);

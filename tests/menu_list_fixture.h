@@ -3,11 +3,6 @@
 // the test's choosing, and a ScrollBar pane beside the list.
 #pragma once
 
-#include <initializer_list>
-#include <string>
-#include <vector>
-
-#include "app/app_state.h"
 #include "display/skin.h"
 #include "menus/menu_list.h"
 #include "platform/gdi.h"
@@ -30,9 +25,8 @@ inline std::vector<Event> events;
 inline HBRUSH listBrush = nullptr;
 
 inline LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COMMAND || msg == WM_CTLCOLORLISTBOX || msg == WM_KEYDOWN) {
+  if (msg == WM_COMMAND || msg == WM_CTLCOLORLISTBOX || msg == WM_KEYDOWN)
     events.push_back(Event{hwnd, msg, wParam, lParam});
-  }
   if (msg == WM_CTLCOLORLISTBOX) {
     SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
     return reinterpret_cast<LRESULT>(listBrush);
@@ -53,7 +47,6 @@ class MenuListFixture : public Headless {
     using namespace menu_list_fixture;
     Headless::SetUp();
     ResetAppState();
-    events.clear();
     app.measureDC = GetDC(nullptr);
     ASSERT_TRUE(CreateFonts());
     listBrush = CreateSolidBrush(kScreenColour);
@@ -94,15 +87,8 @@ class MenuListFixture : public Headless {
   void Append(std::initializer_list<const char16_t*> texts) {  // unfitted, in this order
     for (const char16_t* text : texts) SendText(LB_INSERTSTRING, static_cast<WPARAM>(-1), text);
   }
-  std::u16string RowText(int index) {
-    WCHAR buffer[kTextChars];
-    return SendText(LB_GETTEXT, index, buffer) == LB_ERR ? u"<none>" : buffer;
-  }
-  std::vector<std::u16string> Rows() {
-    std::vector<std::u16string> rows;
-    for (int i = 0; i < Send(LB_GETCOUNT); ++i) rows.push_back(RowText(i));
-    return rows;
-  }
+  std::u16string RowText(int index) { return ListRow(list, index); }
+  std::vector<std::u16string> Rows() { return ListRows(list); }
   LRESULT Selected() { return Send(LB_GETCURSEL); }
   LRESULT Top() { return Send(LB_GETTOPINDEX); }
 

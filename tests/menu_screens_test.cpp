@@ -124,7 +124,7 @@ TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
 }
 
 TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
-  std::filesystem::create_directories(root_ + "/Albums/Blue");
+  std::filesystem::create_directories(Path("Albums/Blue"));
   struct Case {
     const char16_t* folder;
     bool offered;
@@ -140,7 +140,7 @@ TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
 }
 
 TEST_F(MenuScreens, BrowseAndLastPlayedEnterTheBrowserWithTheirHeaders) {
-  std::filesystem::create_directories(root_ + "/Albums");
+  std::filesystem::create_directories(Path("Albums"));
   StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\");
   struct Case {
     const char16_t* row;  // the start of the row chosen

@@ -3,20 +3,7 @@
 // or empty files named like them where only listing matters.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "menus/browser.h"
-#include "platform/files.h"
-#include "platform/internal.h"
-#include "platform/strings.h"
-#include "platform/test_hooks.h"
-#include "platform/window.h"
 #include "playback/sound_engine.h"
 #include "tests/player_fixture.h"
 #include "tests/sound_fixture.h"
@@ -25,16 +12,8 @@ class MusicTest : public PlayerTest {
  protected:
   static constexpr WCHAR kBox[] = u"\\Box\\";  // the folder most tests fill
 
-  void SetUp() override {
-    PlayerTest::SetUp();
-    music_ = root_ + "/music";
-    std::filesystem::create_directory(music_);
-    setenv("VESK_MUSIC_DIR", music_.c_str(), 1);
-    plat::ResetMusicRootForTests();
-  }
   void TearDown() override {
     PlayerTest::TearDown();
-    plat::ResetMusicRootForTests();
     if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
   }
 
@@ -56,16 +35,11 @@ class MusicTest : public PlayerTest {
   }
   static void Run(const std::function<void()>& action) { RunSteps({action}); }
 
-  // A file under the music folder, made from the name's bytes as they are
-  // (so names that are not UTF-8 can be made); its folders are made too.
-  std::string Path(const std::string& relative) const { return music_ + "/" + relative; }
+  // Made with their folders (names that are not UTF-8 too).
   void Folder(const std::string& relative) const {
     std::filesystem::create_directories(Path(relative));
   }
-  void EmptyFile(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    close(open(Path(relative).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
-  }
+  void EmptyFile(const std::string& relative) const { WriteText(Path(relative), ""); }
   // A folder of count empty files named 00000.mp3 and on. Made in memory
   // (tmpfs) when the machine has it, since a disk makes tens of thousands of
   // files slowly, and linked into the music folder.
@@ -76,41 +50,18 @@ class MusicTest : public PlayerTest {
     char name[16];
     for (int i = 0; i < count; ++i) {
       std::snprintf(name, sizeof name, "/%05d.mp3", i);
-      close(open((bulk_ + name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+      WriteText(bulk_ + name, "");
     }
     std::filesystem::create_directory_symlink(bulk_, Path(relative));
   }
   // A real MP3: one of the demo pieces built beside the program.
   void Song(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::copy_file(
-        std::string(VESK_BINARY_DIR) + "/demo/Vesk Demo/Morning/01 Sunrise.mp3", Path(relative),
-        std::filesystem::copy_options::overwrite_existing);
+    WriteText(Path(relative), ReadBytes(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3"));
   }
 
-  static HWND List() { return Pane(kMenuListId); }
-  static int32_t RowCount() {
-    return static_cast<int32_t>(SendMessageW(List(), LB_GETCOUNT, 0, 0));
-  }
-  static std::u16string RowText(int32_t row) {
-    WCHAR text[kPathChars] = {};
-    SendMessageW(List(), LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
-    return text;
-  }
-  static std::vector<std::u16string> Rows() {
-    std::vector<std::u16string> rows;
-    for (int32_t i = 0; i < RowCount(); ++i) rows.push_back(RowText(i));
-    return rows;
-  }
-  static LPARAM RowData(int32_t row) {
-    return SendMessageW(List(), LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
-  }
-  static int32_t Selected() {
-    return static_cast<int32_t>(SendMessageW(List(), LB_GETCURSEL, 0, 0));
-  }
   static int32_t RowOf(const std::u16string& text) {
     for (int32_t i = 0; i < RowCount(); ++i)
-      if (RowText(i) == text) return i;
+      if (Row(i) == text) return i;
     return -1;
   }
   // Browses the folder as the Browse row does, with row 0 selected.
@@ -123,6 +74,5 @@ class MusicTest : public PlayerTest {
     return std::vector<int32_t>(app.playlist, app.playlist + app.playlistCount);
   }
 
-  std::string music_;
   std::string bulk_;
 };

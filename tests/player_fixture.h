@@ -2,13 +2,11 @@
 // and music folders, started by a test and looked at while it runs.
 #pragma once
 
-#include <filesystem>
 #include <functional>
 
 #include "app/player.h"
 #include "platform/internal.h"
-#include "platform/test_hooks.h"
-#include "tests/headless.h"
+#include "platform/strings.h"
 #include "tests/settings_fixture.h"
 
 class PlayerTest : public TempConfig {
@@ -18,8 +16,10 @@ class PlayerTest : public TempConfig {
     std::string runtime = root_ + "/run";
     std::filesystem::create_directory(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    music_ = root_ + "/music";
+    std::filesystem::create_directory(music_);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
+    setenv("VESK_MUSIC_DIR", music_.c_str(), 1);
     // The media controls stay off the desktop's session bus.
     setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + runtime + "/no-bus").c_str(), 1);
     plat::ResetMusicRootForTests();
@@ -29,6 +29,7 @@ class PlayerTest : public TempConfig {
   void TearDown() override {
     SetHeadlessIdleHook(nullptr);
     ResetPlatformForTests();
+    plat::ResetMusicRootForTests();
     unsetenv("XDG_RUNTIME_DIR");
     unsetenv("VESK_MUSIC_DIR");
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -54,4 +55,18 @@ class PlayerTest : public TempConfig {
   }
 
   static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
+  static HWND List() { return Pane(kMenuListId); }
+  static int ToList(UINT message, WPARAM w = 0, LPARAM l = 0) {
+    return static_cast<int>(SendMessageW(List(), message, w, l));
+  }
+  static int RowCount() { return ToList(LB_GETCOUNT); }
+  static int Selected() { return ToList(LB_GETCURSEL); }
+  static std::u16string Row(int index) { return ListRow(List(), index); }
+  static std::vector<std::u16string> Rows() { return ListRows(List()); }
+  static std::u16string SelectedRow() { return Row(Selected()); }
+
+  // A file or folder under the music folder, named by the bytes as they are.
+  std::string Path(const std::string& relative) const { return music_ + "/" + relative; }
+
+  std::string music_;
 };

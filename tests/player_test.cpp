@@ -73,6 +73,7 @@ TEST_F(Player, EveryQuitButTheCloseRequestSavesTheSettings) {
 }
 
 TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
+  std::filesystem::create_directory(Path("Albums"));  // not empty: no note
   std::string blocked = root_ + "/not-a-folder";
   WriteText(blocked, "a file where the settings folder should be");
   setenv("XDG_CONFIG_HOME", (blocked + "/sub").c_str(), 1);

@@ -171,7 +171,7 @@ TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
       msAfter = GetStreamMs();
       paused = app.paused;
       heard = Hear(300);
-      selected = RowText(Selected());
+      selected = SelectedRow();
       header = app.headerTitle;
     });
     SCOPED_TRACE(testing::Message()

@@ -193,14 +193,14 @@ TEST_F(SettingsStore, AFailedWriteKeepsTheOldFileAndItsValuesForTheNextFlush) {
   signal(SIGXFSZ, oldHandler);
   EXPECT_NE(rc, ERROR_SUCCESS);
   EXPECT_NE(again, ERROR_SUCCESS);
-  EXPECT_EQ(ReadText(SettingsFilePath()), before);
+  EXPECT_EQ(ReadBytes(SettingsFilePath()), before);
   EXPECT_EQ(said, std::string("Vesk: the settings could not be written to ") + SettingsFilePath() +
                       ": File too large\n");
   auto entries = std::filesystem::directory_iterator(root_ + "/vesk");
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no temporary file is left";
   EXPECT_EQ(Get(u"New")->second, Bytes(1000, 0xab));
   EXPECT_EQ(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
-  EXPECT_NE(ReadText(SettingsFilePath()).find("\"New\"=hex:ab,ab"), std::string::npos);
+  EXPECT_NE(ReadBytes(SettingsFilePath()).find("\"New\"=hex:ab,ab"), std::string::npos);
 }
 
 // The file is the user's: a link (into a dotfiles folder, say) stays a link
@@ -233,7 +233,7 @@ TEST_F(SettingsStore, LinksAndReadOnlyFilesAreRespected) {
     LONG flushed = RegFlushKey(HKEY_CURRENT_USER);
     EXPECT_EQ(set == ERROR_SUCCESS && flushed == ERROR_SUCCESS, writable) << c.name;
     EXPECT_EQ(std::filesystem::is_symlink(SettingsFilePath()), !c.link.empty()) << c.name;
-    std::string text = ReadText(target);
+    std::string text = ReadBytes(target);
     EXPECT_EQ(text.find("\"Linked\"=dword:00000005") != std::string::npos, writable) << c.name;
     EXPECT_TRUE(writable || text == old) << c.name;
     struct stat st;
@@ -279,7 +279,7 @@ TEST_F(SettingsStore, AFileIsGrownUpToTheSizeLimitButNeverPastIt) {
   EXPECT_NE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
   EXPECT_NE(testing::internal::GetCapturedStderr().find(": it would grow too large\n"),
             std::string::npos);
-  EXPECT_TRUE(ReadText(SettingsFilePath()) == text) << "the file was changed";
+  EXPECT_TRUE(ReadBytes(SettingsFilePath()) == text) << "the file was changed";
   EXPECT_EQ(Get(u"Kept"), (std::pair<DWORD, Bytes>{REG_DWORD, {7, 0, 0, 0}}));
 }
 

@@ -81,7 +81,7 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
                 int32_t row = RowOf(u"Last Played\t>");
                 if (row >= 0) {
                   SelectMainMenuRow(List(), row);
-                  lastPlayedRow = RowText(Selected());
+                  lastPlayedRow = SelectedRow();
                 }
                 count = app.playlistCount;
                 if (!app.streamOpen) return;

@@ -184,7 +184,7 @@ TEST_F(Settings, AFolderThatCannotBeCreatedGivesDefaultsAndLosesNothing) {
   EXPECT_EQ(LoadOverRubbish(), Loaded{});
   app.volume = 5;
   SaveSettings();
-  EXPECT_EQ(ReadText(root_ + "/plain"), "not a folder");
+  EXPECT_EQ(ReadBytes(root_ + "/plain"), "not a folder");
 }
 
 // A child saves in a loop, each save with new values, and is killed at

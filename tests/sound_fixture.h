@@ -2,24 +2,15 @@
 // the player's state reset around each test.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "app/app_state.h"
 #include "platform/audio_output.h"
 #include "platform/files.h"
 #include "platform/internal.h"
 #include "platform/sound.h"
-#include "platform/test_hooks.h"
+#include "platform/strings.h"
 #include "playback/playlist.h"
 #include "tests/headless.h"
 
@@ -27,18 +18,14 @@
 // platform enumerates them (a file's FileOrdinal); -1 when absent.
 inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
                          const std::u16string& name) {
-  std::u16string pattern = folder + wildcards;
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
-  int32_t n = 0;
-  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found), ++n) {
-    if (name == found.cFileName) {
-      FindClose(find);
-      return n;
-    }
-  }
+  HANDLE find = FindFirstFileW((folder + wildcards).c_str(), &found);
+  int32_t at = -1;
+  bool more = find != INVALID_HANDLE_VALUE;
+  for (int32_t n = 0; more && at < 0; more = FindNextFileW(find, &found), ++n)
+    if (name == found.cFileName) at = n;
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  return -1;
+  return at;
 }
 
 // The FileOrdinal of a fixture among "\Tones\"'s music files.
@@ -51,11 +38,6 @@ inline std::string Noise(size_t bytes) {
   std::string noise(bytes, 0);
   for (size_t i = 0; i < bytes; ++i) noise[i] = static_cast<char>(i * 7919 % 251);
   return noise;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The MP3 with the frame count of its Xing/Info header replaced.
@@ -89,25 +71,20 @@ inline std::vector<float> HearFrames(size_t frames) {
   return out;
 }
 
-class SoundFiles : public ::testing::Test {
+class SoundFiles : public Headless {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vesk-sound-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    root_ = MakeTempFolder("vesk-sound");
     std::filesystem::copy(std::string(VESK_SOURCE_DIR) + "/tests/data", root_ / "Tones");
     setenv("VESK_MUSIC_DIR", root_.c_str(), 1);
     plat::ResetMusicRootForTests();
-    SelectDisplay(DisplayKind::Headless);
-    ResetPlatformForTests();
+    Headless::SetUp();
     ResetAppState();
-    const std::u16string folder = u"\\Tones\\";
-    std::copy(folder.begin(), folder.end(), app.playlistFolder);
-    app.playlistFolder[folder.size()] = 0;
+    StringCchCopyW(app.playlistFolder, kPathChars, u"\\Tones\\");
   }
   void TearDown() override {
     ResetAppState();
-    ResetPlatformForTests();
+    Headless::TearDown();
     std::filesystem::remove_all(root_);
     unsetenv("VESK_MUSIC_DIR");
   }
