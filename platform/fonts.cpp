@@ -115,6 +115,19 @@ bool MatchRegistered(const std::string& family, bool bold, bool italic, std::str
   return best >= 0;
 }
 
+// Fontconfig's best match for the pattern in the weight and slant asked for;
+// the pattern is used up. Null when nothing matches.
+FcPattern* BestMatch(FcPattern* pattern, bool bold, bool italic) {
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  return match;
+}
+
 // The file and face index fontconfig picks for the family (its substitute
 // when the family is missing), and the family it belongs to.
 bool MatchFace(const std::string& family, bool bold, bool italic, std::string* file, int* index,
@@ -124,13 +137,7 @@ bool MatchFace(const std::string& family, bool bold, bool italic, std::string* f
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
+  FcPattern* match = BestMatch(pattern, bold, italic);
   if (!match) return false;
   FcChar8* path = nullptr;
   FcChar8* name = nullptr;
@@ -239,13 +246,7 @@ std::shared_ptr<FontData> OpenFallback(const FontData& font, char32_t ch) {
   // Outlines only: bitmap and colour (emoji) faces cannot take the font's size.
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
   FcPatternAddBool(pattern, FC_COLOR, FcFalse);
-  FcPatternAddInteger(pattern, FC_WEIGHT, font.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
+  FcPattern* match = BestMatch(pattern, font.bold, font.italic);
   if (!match) return nullptr;
   // The best match need not have the character: then no font has it.
   FcCharSet* has = nullptr;
