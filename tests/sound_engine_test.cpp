@@ -1,5 +1,4 @@
-// The sound engine and its back end on real MP3 files, heard through a sink
-// that the test pulls from.
+// The sound engine and its back end on real MP3 files, heard through the test's sink.
 #include "playback/sound_engine.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +24,7 @@ constexpr double kToneLevel = 0.5;                    // the fixtures' sine, hal
 const double kToneRms = kToneLevel / std::sqrt(2.0);  // its root mean square
 constexpr double kSilence = 0.001;                    // the most a silent stretch may measure
 
-// Once armed, the next read of a stream's file waits until the test lets it
-// go (at most 5 s), as a disk spinning up or a network folder would.
+// Once armed, the next read of a stream's file waits until let go (at most 5 s).
 enum StallState { kOff, kArmed, kHolding, kLetGo };
 std::atomic<int> stall{kOff};
 void HoldRead() {
@@ -37,9 +35,8 @@ void HoldRead() {
   stall = kLetGo;
 }
 
-// Pulls the sink on a thread of its own, a block every 2 ms as a fast audio
-// device would, and keeps the left channel of all it heard. Holding `mutex`
-// keeps it between two blocks.
+// Pulls a block every 2 ms on a thread of its own, as a fast device would, keeping
+// the left channel; holding `mutex` keeps it between two blocks.
 struct Puller {
   std::mutex mutex;
   std::vector<float> heard;
@@ -210,6 +207,11 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
 }
 
 TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing) {
+  // For the sanitizer: a stream closed while the decoder works is freed only after it.
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
+    CloseStream();
+  }
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   void* playing = app.stream;
   // One past the last file: nothing changes and the track goes on.
@@ -248,18 +250,7 @@ TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
   }
 }
 
-// Meant for the sanitizer build: the decoder must not read a stream freed
-// while it decoded a chunk of it outside the lock.
-TEST_F(SoundEngine, StreamsClosedWhileTheDecoderWorksAreFreedOnlyAfterIt) {
-  for (int i = 0; i < 300; ++i) {
-    ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
-    CloseStream();
-  }
-}
-
-// Seeks land while the decoder is in the middle of a step (each follows a
-// seek that set it to work) and the output pulls beside them: each is heard
-// from the very sample asked for.
+// Each seek lands while the decoder works on an earlier one and the output pulls.
 TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
   app.volume = 100;
   int32_t entry = MusicOrdinal();
@@ -279,8 +270,7 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
       SeekStreamMs(ms);
     }
     EXPECT_NEAR(GetStreamMs(), ms, 1);  // in whole frames
-    // Past the decoder's first few samples after a move, which may differ a
-    // little, the sound matches the piece there better than a sample away.
+    // Past the first samples after a move, it matches the piece there, not a sample away.
     std::vector<float> heard;
     EXPECT_TRUE(WaitFor([&] {
       std::lock_guard lock(puller.mutex);
@@ -303,9 +293,7 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
   }
 }
 
-// A read of the file that stalls (a disk spinning up, a network folder)
-// holds up nothing the user does, nor the output, which stays open through
-// the quiet spell; what plays is heard again after it.
+// A stalled read (a disk spinning up) holds up neither the user nor the output.
 TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
   const std::pair<const char*, std::function<void()>> acts[] = {
       {"pause", TogglePause},
@@ -339,8 +327,6 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
   }
 }
 
-// Without a sound output the track shows paused at once, where it was heard
-// last, and plays on by itself a tick after the output is back.
 TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
   app.volume = 100;
   for (bool lost : {true, false}) {
@@ -368,9 +354,7 @@ TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
   }
 }
 
-// A FIFO in place of a listed file (swapped in after the listing, which
-// shows no pipes) is refused, not waited on: by the tag reader and by the
-// stream's open.
+// A FIFO swapped in for a listed file is refused, not waited on.
 TEST_F(SoundEngine, AFifoInPlaceOfAFileIsRefusedWithoutWaiting) {
   const std::string path = (root_ / "Tones" / "zz_pipe.mp3").string();
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
