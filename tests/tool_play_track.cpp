@@ -1,12 +1,10 @@
-// The player's windows and its real sound engine playing one file of the
-// music root to its end, then quitting: `tool_play_track NAME.mp3`. For the
-// whole-program check of what is heard and for measuring a playing player.
+// `tool_play_track NAME.mp3`: the player's windows and sound engine play one file of
+// the music root to its end, then quit; for checking and measuring a playing player.
 #include "app/player.h"
 #include "app/settings.h"
-#include "display/painters.h"
 #include "display/play_view.h"
 #include "display/skin.h"
-#include "platform/device.h"
+#include "menus/menu_screens.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/strings.h"
@@ -17,9 +15,6 @@
 #include <string>
 
 namespace {
-
-constexpr UINT_PTR kWatchTimer = 7;
-constexpr UINT kWatchMs = 1000;  // as the player's own timer
 
 // Refreshes the play view as the one-second timer would. The end of the
 // one-entry playlist closes the stream while its tail still plays out, so
@@ -61,11 +56,7 @@ int main(int argc, char** argv) {
   FindClose(find);
   app.playlist = new int32_t[1]{entry};  // the playlist's own, freed at its end
   app.playlistCount = 1;
-  app.viewMode = ViewMode::NowPlaying;
-  ShowWindow(GetDlgItem(app.mainWindow, kMenuListId), SW_HIDE);
-  ShowWindow(GetDlgItem(app.mainWindow, kScrollBarId), SW_HIDE);
-  ShowWindow(GetDlgItem(app.mainWindow, kTrackViewId), SW_SHOW);
-  ShowWindow(GetDlgItem(app.mainWindow, kPlayViewId), SW_SHOW);
+  ShowNowPlayingPanes();
   if (!OpenTrack(entry, 0)) return 3;
 
   WNDCLASSW wc{};
@@ -75,7 +66,7 @@ int main(int argc, char** argv) {
   RegisterClassW(&wc);
   HWND watch =
       CreateWindowExW(0, u"Watch", u"", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-  SetTimer(watch, kWatchTimer, kWatchMs, nullptr);
+  SetTimer(watch, 1, 1000, nullptr);  // as the player's own one-second timer
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   delete[] app.playlist;
