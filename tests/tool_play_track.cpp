@@ -2,7 +2,6 @@
 // the music root to its end, then quit; for checking and measuring a playing player.
 #include "app/player.h"
 #include "app/settings.h"
-#include "display/play_view.h"
 #include "display/skin.h"
 #include "menus/menu_screens.h"
 #include "platform/display.h"
@@ -13,23 +12,6 @@
 
 #include <cstring>
 #include <string>
-
-namespace {
-
-// Refreshes the play view as the one-second timer would. The end of the
-// one-entry playlist closes the stream while its tail still plays out, so
-// the tool quits a tick after the stream closed: all was heard.
-LRESULT WatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg != WM_TIMER) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  static bool closedAtLastTick = false;
-  if (closedAtLastTick) PostQuitMessage(0);
-  closedAtLastTick = app.streamOpen == 0;
-  app.positionSec = GetStreamMs() / 1000;
-  PaintPlayView(GetDlgItem(app.mainWindow, kPlayViewId), false);
-  return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
@@ -59,16 +41,16 @@ int main(int argc, char** argv) {
   ShowNowPlayingPanes();
   if (!OpenTrack(entry, 0)) return 3;
 
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = WatchProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = u"Watch";
-  RegisterClassW(&wc);
-  HWND watch =
-      CreateWindowExW(0, u"Watch", u"", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-  SetTimer(watch, 1, 1000, nullptr);  // as the player's own one-second timer
+  // The end of the one-entry playlist closes the stream while its tail still plays
+  // out: the tool quits a tick of the player's one-second timer later.
+  bool closedAtLastTick = false;
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&msg);
+    if (msg.message != WM_TIMER) continue;
+    if (closedAtLastTick) break;
+    closedAtLastTick = app.streamOpen == 0;
+  }
   delete[] app.playlist;
   return 0;
 }
