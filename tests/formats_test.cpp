@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 const std::string kData = VESK_SOURCE_DIR "/tests/data/";
 
 std::unique_ptr<plat::StreamDecoder> Open(const std::string& path, int rate) {
@@ -40,7 +39,7 @@ double Mismatch(const std::vector<float>& frames, int channel, double hz, int ra
   size_t n = 0;
   for (size_t i = skip; i < frames.size() / 2; ++i, ++n) {
     double t = static_cast<double>(at + static_cast<int64_t>(i) + lag) / rate;
-    sum += std::pow(frames[i * 2 + channel] - 0.5 * std::sin(2 * kPi * hz * t), 2);
+    sum += std::pow(frames[i * 2 + channel] - 0.5 * std::sin(2 * M_PI * hz * t), 2);
   }
   return sum / std::max<size_t>(n, 1);
 }

@@ -1,8 +1,6 @@
 // The sound engine and its back end on real MP3 files, heard through the test's sink.
 #include "playback/sound_engine.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,10 +17,8 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kToneLevel = 0.5;                    // the fixtures' sine, half of full scale
-const double kToneRms = kToneLevel / std::sqrt(2.0);  // its root mean square
-constexpr double kSilence = 0.001;                    // the most a silent stretch may measure
+constexpr double kToneLevel = 0.5;  // the fixtures' sine, half of full scale
+constexpr double kSilence = 0.001;  // the most a silent stretch may measure
 
 // Once armed, the next read of a stream's file waits until let go (at most 5 s).
 enum StallState { kOff, kArmed, kHolding, kLetGo };
@@ -61,6 +57,9 @@ class SoundEngine : public SoundFiles {
     SoundFiles::SetUp();
     plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});
     ASSERT_TRUE(InitSoundEngine(nullptr));
+    // 20 s of the demo music: sound that never repeats, more than one block of reading.
+    std::filesystem::copy_file(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3",
+                               root_ / "Tones" / "zz_music.mp3");
   }
   void TearDown() override {
     CloseStream();
@@ -70,13 +69,6 @@ class SoundEngine : public SoundFiles {
     SoundFiles::TearDown();
   }
 
-  // 20 s of the demo music: sound that never repeats, more than one block of reading.
-  int32_t MusicOrdinal() {
-    std::filesystem::copy_file(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3",
-                               root_ / "Tones" / "zz_music.mp3",
-                               std::filesystem::copy_options::overwrite_existing);
-    return ToneOrdinal("zz_music");
-  }
   // Pulls the sink without waiting for the decoder, as a device would.
   void Pull(int ms) const {
     std::vector<float> out(MsFrames(ms) * 2);
@@ -92,7 +84,7 @@ class SoundEngine : public SoundFiles {
     std::vector<float> heard = HearFrames(kFrames);
     for (size_t n = 0; n < kFrames; n += 16) {
       double t = seconds + static_cast<double>(n) / rate_;
-      EXPECT_NEAR(heard[n * 2], gain * kToneLevel * std::sin(2 * kPi * 440 * t), 0.03) << n;
+      EXPECT_NEAR(heard[n * 2], gain * kToneLevel * std::sin(2 * M_PI * 440 * t), 0.03) << n;
     }
   }
 
@@ -149,12 +141,11 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     ASSERT_LT(lengthMs, c.leastMs + 100);
     EXPECT_EQ(app.trackLengthSec, lengthMs / 1000);
     std::vector<float> heard = HearFrames(MsFrames(lengthMs + 300));
-    // Every decoded frame is heard: the time ends at the length.
-    EXPECT_EQ(GetStreamMs(), lengthMs);
+    EXPECT_EQ(GetStreamMs(), lengthMs);  // every decoded frame heard
     EXPECT_FALSE(HasFatalFileError());
     const auto end = heard.begin() + MsFrames(lengthMs) * 2;
     std::vector<float> tone(end - MsFrames(500) * 2, end - MsFrames(100) * 2);
-    EXPECT_NEAR(LeftRms(tone), kToneRms, 0.02);
+    EXPECT_NEAR(LeftRms(tone), kToneLevel / std::sqrt(2.0), 0.02);
     bool differ = false;
     for (size_t i = 0; i < tone.size(); i += 2) differ |= std::fabs(tone[i] - tone[i + 1]) > 0.05f;
     EXPECT_EQ(differ, c.stereo);
@@ -253,7 +244,7 @@ TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
 // Each seek lands while the decoder works on an earlier one and the output pulls.
 TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
   app.volume = 100;
-  int32_t entry = MusicOrdinal();
+  int32_t entry = ToneOrdinal("zz_music");
   ASSERT_TRUE(OpenTrack(entry, 0));
   const int32_t lengthMs = GetStreamLengthMs();
   std::vector<float> whole = HearFrames(MsFrames(lengthMs));
@@ -314,7 +305,7 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
   app.volume = 100;
   for (const auto& [what, act] : acts) {
     SCOPED_TRACE(what);
-    ASSERT_TRUE(OpenTrack(MusicOrdinal(), 0));
+    ASSERT_TRUE(OpenTrack(ToneOrdinal("zz_music"), 0));
     HearFrames(MsFrames(100));
     stall = kArmed;
     SeekStreamMs(15000);  // beyond what was read so far
