@@ -155,14 +155,22 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   }
 }
 
+// Paused by the user, or by an output that is gone (it resumes by itself a tick
+// after the output is back), the track resumes where it was, at the volume.
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume) {
+  enum Pause { kByUser, kOutputLost, kOutputFailsToOpenAgain };
   struct Case {
     const char* what;
     int32_t openPaused;
+    Pause pause;
     bool reopen;  // while paused
     int32_t atMs;
   } cases[] = {
-      {"paused", 0, false, 700}, {"reopened", 0, true, 700}, {"opened paused", 1, false, 0}};
+      {"paused", 0, kByUser, false, 700},
+      {"reopened", 0, kByUser, true, 700},
+      {"opened paused", 1, kByUser, false, 0},
+      {"output lost while it played", 0, kOutputLost, false, 700},
+      {"output failed to open again after a long pause", 0, kOutputFailsToOpenAgain, false, 700}};
   app.volume = 100;
   only_ = ToneOrdinal("join_a");
   app.playlist = &only_;  // reopening needs the track in a playlist
@@ -175,6 +183,18 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
     if (!c.openPaused) {
       HearFrames(MsFrames(700));
       firstChannel = app.channel;
+      if (c.pause == kOutputLost) {
+        plat::LoseAudioSinkForTests();
+        KeepPlaying();  // the timer's tick
+      } else {
+        TogglePause();
+      }
+    }
+    if (c.pause == kOutputFailsToOpenAgain) {
+      HearFrames(MsFrames(3500));
+      plat::CloseIdleAudioOutput();
+      EXPECT_FALSE(plat::AudioSinkOpenForTests()) << "closed while nothing plays";
+      plat::FailAudioOpensForTests(1);
       TogglePause();
     }
     EXPECT_EQ(app.paused, 1);
@@ -186,7 +206,12 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
       EXPECT_EQ(app.paused, 1);
       EXPECT_TRUE(SilentFor(50));
     }
-    TogglePause();
+    if (c.pause == kByUser) {
+      TogglePause();
+    } else {
+      AdvanceManualClock(1000);
+      KeepPlaying();
+    }
     EXPECT_EQ(app.paused, 0);
     EXPECT_TRUE(c.openPaused || app.channel != firstChannel) << "a new channel";
     EXPECT_EQ(GetStreamMs(), c.atMs);
@@ -314,33 +339,6 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
     EXPECT_EQ(stall, kHolding) << "waited for the read";
     stall = kLetGo;
     EXPECT_TRUE(!app.streamOpen || app.paused || !SilentFor(300)) << "heard again";
-    CloseStream();
-  }
-}
-
-TEST_F(SoundEngine, WithoutAnOutputTheTrackWaitsPausedAndGoesOnWhenItIsBack) {
-  app.volume = 100;
-  for (bool lost : {true, false}) {
-    SCOPED_TRACE(lost ? "lost while it played" : "failed to open again after a long pause");
-    ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
-    HearFrames(MsFrames(300));
-    if (lost) {
-      plat::LoseAudioSinkForTests();
-      KeepPlaying();  // the timer's tick
-    } else {
-      TogglePause();
-      HearFrames(MsFrames(3500));
-      plat::CloseIdleAudioOutput();
-      EXPECT_FALSE(plat::AudioSinkOpenForTests()) << "closed while nothing plays";
-      plat::FailAudioOpensForTests(1);
-      TogglePause();
-    }
-    EXPECT_EQ(app.paused, 1);
-    EXPECT_EQ(app.pausedAtMs, 300);
-    AdvanceManualClock(1000);
-    KeepPlaying();
-    EXPECT_EQ(app.paused, 0);
-    ExpectToneFrom(0.3);
     CloseStream();
   }
 }
