@@ -3,6 +3,7 @@
 #include "app/player.h"
 #include "app/settings.h"
 #include "display/skin.h"
+#include "input/main_window.h"
 #include "menus/menu_screens.h"
 #include "platform/display.h"
 #include "platform/files.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     DispatchMessageW(&msg);
-    if (msg.message != WM_TIMER) continue;
+    if (msg.message != WM_TIMER || msg.wParam != kTimerId) continue;
     if (closedAtLastTick) break;
     closedAtLastTick = app.streamOpen == 0;
   }
