@@ -1,8 +1,5 @@
-// libFuzzer target: opening and decoding arbitrary bytes through the sound
-// back end (whichever decoder their first bytes choose, converted to the
-// output's rate when the file's differs), heard through the test sink, with
-// seeks and a pause landing while the decoder works.
-#include <cstdint>
+// libFuzzer target: arbitrary bytes opened, decoded and heard through the sound back
+// end (any decoder, any rate), with seeks and a pause landing while the decoder works.
 #include <thread>
 #include <vector>
 

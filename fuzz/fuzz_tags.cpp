@@ -1,10 +1,5 @@
-// libFuzzer target: the tag reader on arbitrary file contents. Every field
-// must end inside its buffer.
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdint>
-#include <fstream>
+// libFuzzer target: the tag reader on arbitrary file contents; every field ends
+// inside its buffer.
 #include <string>
 
 #include "fuzz/fuzz_files.h"

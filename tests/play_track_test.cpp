@@ -1,10 +1,6 @@
-// The whole program's windows and sound engine playing a real file through
-// SDL's disk driver (tests/tool_play_track.cpp): the file written holds the
-// tone at its length and at the default volume's level.
+// The whole program playing a file through SDL's disk driver (tool_play_track): the
+// file written holds the tone at its length and at the default volume's level.
 #include <cmath>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "tests/sound_fixture.h"
 

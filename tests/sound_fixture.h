@@ -14,8 +14,7 @@
 #include "playback/playlist.h"
 #include "tests/headless.h"
 
-// The position of a name among the folder's matches of the pattern, as the
-// platform enumerates them (a file's FileOrdinal); -1 when absent.
+// A name's FileOrdinal: its place among the folder's matches of the pattern; -1 when absent.
 inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
                          const std::u16string& name) {
   WIN32_FIND_DATAW found;
@@ -58,8 +57,7 @@ bool WaitFor(Condition condition) {
   return true;
 }
 
-// What the listener hears next from the test's sink: `frames` stereo frames,
-// each block pulled once the decoder has caught up.
+// The next `frames` stereo frames of the test's sink, each block pulled once the decoder caught up.
 inline std::vector<float> HearFrames(size_t frames) {
   std::vector<float> out(frames * 2);
   constexpr size_t kBlock = 1024;

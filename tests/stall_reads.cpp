@@ -1,8 +1,6 @@
-// Preloaded into the player by end-to-end tests (LD_PRELOAD): while the file
-// named by $VESK_STALL_FLAG exists, positional reads (how the player reads
-// music) of any file whose path contains $VESK_STALL_PATH wait, as reads from
-// a USB disk spinning up or a stalled network folder do. The first read that
-// waits makes "$VESK_STALL_FLAG.stalled".
+// LD_PRELOAD for end-to-end tests: while the file $VESK_STALL_FLAG exists, positional
+// reads of files whose path contains $VESK_STALL_PATH wait, as from a disk spinning
+// up; the first to wait makes "$VESK_STALL_FLAG.stalled".
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>

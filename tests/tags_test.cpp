@@ -7,9 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <string>
-
 #include "tests/sound_fixture.h"
 
 namespace {
@@ -38,9 +35,6 @@ std::string Tag(int major, const std::string& frames, uint32_t size = 0) {
 std::string Tag1(std::string title, std::string artist, std::string album) {
   for (std::string* field : {&title, &artist, &album}) field->resize(30, 0);
   return "TAG" + title + artist + album + "1999" + std::string(30, 0) + "\x0C";
-}
-std::string Audio() {  // real audio for tags to stand around
-  return ReadBytes(VESK_SOURCE_DIR "/tests/data/stereo_44k_cbr.mp3");
 }
 std::string Tone(const std::string& name) {
   return ReadBytes(VESK_SOURCE_DIR "/tests/data/" + name);
@@ -79,16 +73,15 @@ std::string Ogg(const std::vector<std::string>& packets) {
   return pages;
 }
 
-class TrackTagsTest : public SoundFiles {
- protected:
-  // The fields read, as "title|artist|album".
-  static std::u16string Fields(const TrackTags& t) {
-    return std::u16string(t.title) + u"|" + t.artist + u"|" + t.album;
-  }
-};
+std::u16string Fields(const TrackTags& t) {  // as "title|artist|album"
+  return std::u16string(t.title) + u"|" + t.artist + u"|" + t.album;
+}
+
+using TrackTagsTest = SoundFiles;
 
 TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
   const std::u16string x255(255, u'x');
+  const std::string audio = Tone("stereo_44k_cbr.mp3");  // for tags to stand around
   const std::u16string tones = u"Night \u263E \u591C\u660E\u3051 \U0001D11E|\u00C1sta|\u03A9mega";
   std::string withPicture = Tone("tone_44k_16.flac");
   withPicture.insert(42, "\x06\x01\x86\xA0"s + std::string(100000, 0));  // 100,000 bytes
@@ -99,7 +92,6 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
     bool walked;  // a tag of a kind and version handled was read
   } cases[] = {
       {"no tag", "just audio, no tag here", u"Unknown|Unknown|Unknown", false},
-      {"latin title", Tag(3, Frame("TIT2", "\0Hello"s)), u"Hello|Unknown|Unknown", true},
       {"utf-16 little-endian", Tag(3, Frame("TPE1", "\1\xFF\xFEH\0i\0"s)), u"Unknown|Hi|Unknown",
        true},
       {"utf-16 big-endian", Tag(3, Frame("TPE1", "\1\xFE\xFF\0H\0i"s)), u"Unknown|Hi|Unknown",
@@ -135,15 +127,14 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
       {"a header cut short", Tag(3, Frame("TPE1", "\0Q"s) + "TIT"), u"Unknown|Q|Unknown", true},
       {"shorter than a header", "ID3\3", u"Unknown|Unknown|Unknown", false},
       {"version 1 header", Tag(1, Frame("TIT2", "\0A"s)), u"Unknown|Unknown|Unknown", false},
-      {"only a version 1 tag", Audio() + Tag1("Caf\xE9 \x80", "Band  ", "Record\0junk"s),
+      {"only a version 1 tag", audio + Tag1("Caf\xE9 \x80", "Band  ", "Record\0junk"s),
        u"Caf\u00E9 \u20AC|Band|Record", true},
       {"version 2 wins field by field",
-       Tag(3, Frame("TIT2", "\0New"s) + Frame("TALB", "\0"s)) + Audio() +
+       Tag(3, Frame("TIT2", "\0New"s) + Frame("TALB", "\0"s)) + audio +
            Tag1("Old", "Band", "Record"),
        u"New|Band|", true},
       {"an unreadable frame gives nothing",
-       Tag(3, Frame("TIT2", "\7A")) + Audio() + Tag1("Old", "", "   "), u"Old|Unknown|Unknown",
-       true},
+       Tag(3, Frame("TIT2", "\7A")) + audio + Tag1("Old", "", "   "), u"Old|Unknown|Unknown", true},
       {"TAG inside the version 2 tag", Tag(3, Frame("COMM", "\0"s + Tag1("In", "The", "Tag"))),
        u"Unknown|Unknown|Unknown", true},
       {"FLAC by flac", Tone("tone_44k_16.flac"), tones, true},

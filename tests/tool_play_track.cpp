@@ -1,12 +1,10 @@
-// The player's windows and its real sound engine playing one file of the
-// music root to its end, then quitting: `tool_play_track NAME.mp3`. For the
-// whole-program check of what is heard and for measuring a playing player.
+// `tool_play_track NAME.mp3`: the player's windows and sound engine play one file of
+// the music root to its end, then quit; for checking and measuring a playing player.
 #include "app/player.h"
 #include "app/settings.h"
-#include "display/painters.h"
-#include "display/play_view.h"
 #include "display/skin.h"
-#include "platform/device.h"
+#include "input/main_window.h"
+#include "menus/menu_screens.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "platform/strings.h"
@@ -15,26 +13,6 @@
 
 #include <cstring>
 #include <string>
-
-namespace {
-
-constexpr UINT_PTR kWatchTimer = 7;
-constexpr UINT kWatchMs = 1000;  // as the player's own timer
-
-// Refreshes the play view as the one-second timer would. The end of the
-// one-entry playlist closes the stream while its tail still plays out, so
-// the tool quits a tick after the stream closed: all was heard.
-LRESULT WatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg != WM_TIMER) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  static bool closedAtLastTick = false;
-  if (closedAtLastTick) PostQuitMessage(0);
-  closedAtLastTick = app.streamOpen == 0;
-  app.positionSec = GetStreamMs() / 1000;
-  PaintPlayView(GetDlgItem(app.mainWindow, kPlayViewId), false);
-  return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
@@ -61,23 +39,19 @@ int main(int argc, char** argv) {
   FindClose(find);
   app.playlist = new int32_t[1]{entry};  // the playlist's own, freed at its end
   app.playlistCount = 1;
-  app.viewMode = ViewMode::NowPlaying;
-  ShowWindow(GetDlgItem(app.mainWindow, kMenuListId), SW_HIDE);
-  ShowWindow(GetDlgItem(app.mainWindow, kScrollBarId), SW_HIDE);
-  ShowWindow(GetDlgItem(app.mainWindow, kTrackViewId), SW_SHOW);
-  ShowWindow(GetDlgItem(app.mainWindow, kPlayViewId), SW_SHOW);
+  ShowNowPlayingPanes();
   if (!OpenTrack(entry, 0)) return 3;
 
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = WatchProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = u"Watch";
-  RegisterClassW(&wc);
-  HWND watch =
-      CreateWindowExW(0, u"Watch", u"", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-  SetTimer(watch, kWatchTimer, kWatchMs, nullptr);
+  // The end of the one-entry playlist closes the stream while its tail still plays
+  // out: the tool quits a tick of the player's one-second timer later.
+  bool closedAtLastTick = false;
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    DispatchMessageW(&msg);
+    if (msg.message != WM_TIMER || msg.wParam != kTimerId) continue;
+    if (closedAtLastTick) break;
+    closedAtLastTick = app.streamOpen == 0;
+  }
   delete[] app.playlist;
   return 0;
 }
