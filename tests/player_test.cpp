@@ -17,13 +17,8 @@ TEST_F(Player, StartsOnTheMainMenuWithBrowseSelectedAndTheTrackPanesHidden) {
   int32_t selected = -1;
   bool shown[12] = {};
   EXPECT_EQ(RunWith([&] {
-              HWND list = Pane(kMenuListId);
-              for (int32_t row = 0; row < SendMessageW(list, LB_GETCOUNT, 0, 0); ++row) {
-                WCHAR text[kTextChars] = {};
-                SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
-                rows.push_back(text);
-              }
-              selected = static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+              rows = Rows();
+              selected = Selected();
               for (int id = kMenuListId; id <= kAboutViewId; ++id)
                 shown[id] = IsWindowVisible(Pane(id));
               InjectDesktopClose();
@@ -80,9 +75,11 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunWith([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); }), 0);
   RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Vesk: the settings could not be written to " + blocked +
-                "/sub/vesk/settings.reg: it cannot be read\n");
+  // Without a sound card the output's own message comes first.
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(said.ends_with("Vesk: the settings could not be written to " + blocked +
+                             "/sub/vesk/settings.reg: it cannot be read\n"))
+      << said;
 }
 
 TEST_F(Player, ProgramPathsLieBesideTheProgramOrAreNotMade) {

@@ -1,6 +1,5 @@
-// Quitting in the middle of a track and starting again, with real MP3 files
-// heard through a sink that the test pulls from: what each quit keeps, and
-// the start that opens it paused where it was.
+// Quitting in a track and starting again, with real MP3 files heard through a
+// test sink: what each quit keeps, and the start that opens it paused.
 #include <cmath>
 
 #include "app/settings.h"
