@@ -1,9 +1,8 @@
-// The whole player started and stopped on the headless display: the start
-// screen, and the ways it ends.
+// The whole player started and stopped on the headless display: the ways it
+// ends, and where it finds its own files.
 #include "app/services.h"
 #include "app/settings.h"
 #include "platform/files.h"
-#include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 #include "tests/player_fixture.h"
@@ -11,25 +10,6 @@
 namespace {
 
 using Player = PlayerTest;
-
-TEST_F(Player, StartsOnTheMainMenuWithBrowseSelectedAndTheTrackPanesHidden) {
-  std::vector<std::u16string> rows;
-  int32_t selected = -1;
-  bool shown[12] = {};
-  EXPECT_EQ(RunWith([&] {
-              rows = Rows();
-              selected = Selected();
-              for (int id = kMenuListId; id <= kAboutViewId; ++id)
-                shown[id] = IsWindowVisible(Pane(id));
-              InjectDesktopClose();
-            }),
-            0);
-  EXPECT_EQ(rows, (std::vector<std::u16string>{u"Browse\t>", u"Settings\t>", u"Backlight", u"Hide",
-                                               u"Sleep"}));
-  EXPECT_EQ(selected, 0);
-  EXPECT_TRUE(shown[kMenuListId] && shown[kStatusBarId] && shown[kScrollBarId]);
-  EXPECT_FALSE(shown[kTrackViewId] || shown[kPlayViewId] || shown[kAboutViewId]);
-}
 
 // The quit command (Sleep, holding play/pause, the media controls' Quit) and
 // the desktop's close button save and release everything; the close request

@@ -76,17 +76,6 @@ TEST_F(Settings, FirstStartGivesTheDefaultsAndLeavesTheEmptyKey) {
   EXPECT_EQ(StoreText(), std::string(kSignatureLine) + kVeskSection + "\n");
 }
 
-TEST_F(Settings, EverySettingSurvivesSaveAndRestart) {
-  // A folder whose name is not UTF-8 on disk, quotes, backslashes, Greek, CJK,
-  // emoji; a name with a backslash's stand-in, as a Linux name holding one.
-  const std::u16string folder = u"\\Al\xdce9\xdcff\"bum\"\\Ψυχή 音楽 🎵\\";
-  const Loaded saved{
-      73, 1, RepeatMode::One, 0, Shell::Night, 1, folder, folder + u"Ψ\xf05c\xdcff.mp3", 61500};
-  Save(saved);
-  ResetAppState();
-  EXPECT_EQ(LoadOverRubbish(), saved);
-}
-
 // Integers are any 4 bytes, unchecked; other sizes give the default. A track
 // that is no name within LastPld leaves nothing to resume; a bad place, the start.
 TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
