@@ -148,16 +148,17 @@ TEST_F(SettingsStore, ReadsHandWrittenFilesAndSkipsOnlyTheDamagedLines) {
       "\"Long\"=hex:00,01,02,\\\n    03,04,\\\n  05\n"
       " \"Upper\" = DWORD:ABCDEF01\n"
       "@=\"default\"\n"
-      "\"Volume\"=dword:00000002\n"
+      "\"volume\"=dword:00000002\n"
       "[HKEY_CURRENT_USER\\Software\\Test]\n"
-      "\"Volume\"=dword:00000007");
+      "\"VOLUME\"=dword:00000007");
   for (const WCHAR* damaged : {u"Broken", u"BadEscape", u"Unclosed", u"Cut"})
     EXPECT_FALSE(Get(damaged));
   EXPECT_EQ(Get(u"Next")->second, (Bytes{10, 0, 0, 0}));
   EXPECT_EQ(Get(u"Long")->second, (Bytes{0, 1, 2, 3, 4, 5}));
   EXPECT_EQ(Get(u"Upper")->second, (Bytes{1, 0xef, 0xcd, 0xab}));
   EXPECT_EQ(Get(nullptr)->second, Sz(u"default"));
-  EXPECT_EQ(Get(u"Volume")->second, (Bytes{7, 0, 0, 0})) << "the last one wins, as on import";
+  // Names compare without regard to case; the last one wins, as on import.
+  EXPECT_EQ(Get(u"Volume"), (std::pair<DWORD, Bytes>{REG_DWORD, {7, 0, 0, 0}}));
 }
 
 TEST_F(SettingsStore, AFailedWriteKeepsTheOldFileAndItsValuesForTheNextFlush) {
@@ -239,13 +240,13 @@ TEST_F(SettingsStore, AUtf16ExportIsReadAndWrittenBackInItsOwnForm) {
   const std::u16string head =
       u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n"
       u"\"Folder\"=\"\\\\Ψυχή\\\\\"\r\n";
-  WriteStore(utf16(head + u"\"Volume\"=dword:00000020\r\n\r\n"));
+  WriteStore(utf16(head + u"\"volume\"=dword:00000020\r\n\r\n"));
   EXPECT_EQ(Get(u"Volume")->second, (Bytes{0x20, 0, 0, 0}));
   EXPECT_EQ(Get(u"Folder")->second, Sz(u"\\Ψυχή\\"));
   ASSERT_EQ(Set(u"Volume", REG_DWORD, {0x21, 0, 0, 0}), ERROR_SUCCESS);
   ASSERT_EQ(Set(u"New", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
   EXPECT_EQ(StoreText(),
-            utf16(head + u"\"Volume\"=dword:00000021\r\n\"New\"=dword:00000001\r\n\r\n"));
+            utf16(head + u"\"volume\"=dword:00000021\r\n\"New\"=dword:00000001\r\n\r\n"));
 }
 
 // Junk in the file costs its bytes and no more, and the program never grows

@@ -120,48 +120,6 @@ TEST_F(Settings, TextsAreWrittenWithTheirZeroAndATrackOnlyWithinItsFolder) {
             std::string::npos);
 }
 
-// Nothing of the old file is lost on save: not what another program or a
-// hand wrote, not a file that is no settings file at all.
-TEST_F(Settings, EverythingElseInTheFileIsKeptOnSave) {
-  std::mt19937 random(7);
-  std::string binary;
-  for (int i = 0; i < 3000; ++i) binary.push_back(char(random()));
-  const std::string edited = std::string(kSignatureLine) +
-                             "; my settings\n[HKEY_CURRENT_USER\\Software\\Other]\n"
-                             "\"Volume\"=dword:00000001\n\n" +
-                             kVeskSection +
-                             "\"Future\"=hex(7):41,00,00,00,00,00\n; written by hand\n"
-                             "\"volume\"=dword:00000009\nnot a registry line\n"
-                             "[-HKEY_CURRENT_USER\\Software\\Gone]\n";
-  const struct {
-    std::string file;
-    int32_t volume;  // as loaded
-  } cases[] = {{"", 50},
-               {binary, 50},
-               {"[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk", 50},
-               {StoreWith("\"Volume\"=dwo"), 50},
-               {StoreWith("\"Volume\"=hex:32,\\"), 50},
-               {edited, 9}};  // names compare without regard to case
-  for (const auto& c : cases) {
-    WriteStore(c.file);
-    EXPECT_EQ(LoadOverRubbish().volume, c.volume);
-    app.volume = 10;
-    app.shell = Shell::Night;
-    SaveSettings();
-    std::string text = StoreText(), kept = c.file;
-    if (c.volume == 9) kept.replace(kept.find("dword:00000009"), 14, "dword:0000000a");
-    std::istringstream lines(kept);
-    size_t at = 0;
-    for (std::string line; std::getline(lines, line) && at != std::string::npos;)
-      at = text.find(line, at);
-    EXPECT_NE(at, std::string::npos) << "changed in place, the rest kept in order:\n" << text;
-    ResetAppState();
-    Loaded l = LoadOverRubbish();
-    EXPECT_EQ(l.volume, 10);
-    EXPECT_EQ(l.shell, Shell::Night) << "added within the key's section";
-  }
-}
-
 TEST_F(Settings, AFolderThatCannotBeCreatedGivesDefaultsAndLosesNothing) {
   WriteText(root_ + "/plain", "not a folder");
   setenv("XDG_CONFIG_HOME", (root_ + "/plain/config").c_str(), 1);
