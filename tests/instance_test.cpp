@@ -1,5 +1,5 @@
-// One player at a time: real probe processes (tests/tool_instance_probe.cpp)
-// meeting over the instance socket in a private runtime folder of each test.
+// One player at a time: real probe processes (tool_instance_probe) meeting
+// over the instance socket in a private runtime folder of each test.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,10 +32,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kWait = std::chrono::seconds(5);  // only reached when something is broken
 
-// A probe process whose standard output and error the test reads line by line.
+// A probe process whose output the test reads line by line; startupMs: how
+// long it works between its search and its window.
 class Probe {
  public:
-  // startupMs: how long it works between its search and its window.
   explicit Probe(int startupMs = 0) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
@@ -55,8 +55,7 @@ class Probe {
     close(out_);
   }
 
-  // Whether the line comes in time (any line when `want` is empty), skipping
-  // others; all are kept in seen().
+  // Whether the line (any line when empty) comes in time; all are kept in seen().
   bool Says(const std::string& want, std::chrono::milliseconds wait = kWait) {
     auto deadline = Clock::now() + wait;
     for (size_t end;;) {
@@ -77,7 +76,7 @@ class Probe {
     }
   }
 
-  // The exit code, or -1 when it does not end in time.
+  // -1 when it does not end in time.
   int ExitCode() {
     for (auto deadline = Clock::now() + kWait; pid_ > 0 && Clock::now() < deadline;) {
       int status;
@@ -105,7 +104,6 @@ class Probe {
   std::string buffer_, last_, seen_;
 };
 
-// A request as another program would write it.
 std::string Record(const char* magic, uint16_t version, uint16_t operation, uint32_t argument) {
   std::string r(32, '\0');
   std::memcpy(r.data(), magic, 4);
@@ -127,14 +125,12 @@ int ConnectTo(const std::string& path) {
   return fd;
 }
 
-// Whether the other end closes the connection within the time.
 bool Dropped(int fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
   char byte;
   return poll(&p, 1, timeoutMs) > 0 && recv(fd, &byte, 1, 0) <= 0;
 }
 
-// Sends bytes and reports whether the player hung up on them.
 bool SendIsDropped(const std::string& path, const std::string& bytes, int timeoutMs = 2000) {
   int fd = ConnectTo(path);
   if (fd < 0) return false;
@@ -188,22 +184,6 @@ class SingleInstance : public Headless {
   std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
-// The first player was killed and left its socket behind.
-TEST_F(SingleInstance, SecondStartBringsTheFirstForwardShowsItAndExits) {
-  StartPlayer()->Kill();
-  ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
-  EXPECT_EQ(ConnectTo(socket_), -1);
-  auto first = StartPlayer();
-  EXPECT_EQ(SocketPath(), socket_);
-  struct stat st;
-  ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISSOCK(st.st_mode));
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  StartSecond();
-  EXPECT_TRUE(first->Says("foreground")) << first->seen();
-  EXPECT_TRUE(first->Says("shown")) << first->seen();
-}
-
 TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
   std::vector<std::unique_ptr<Probe>> probes;
   // Each works a while before its window exists, as the player does: the
@@ -224,11 +204,25 @@ TEST_F(SingleInstance, TenStartsAtOnceLeaveExactlyOneRunning) {
   EXPECT_TRUE(running->Says("shown"));
 }
 
-TEST_F(SingleInstance, CloseRequestEndsTheRunningPlayerAndItsSocket) {
+// The first player was killed and left its socket behind; the second start
+// brings the new one forward, shows it and exits; only a close request ends it.
+TEST_F(SingleInstance, ASecondStartShowsTheRunningPlayerAndACloseRequestEndsIt) {
+  StartPlayer()->Kill();
+  ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
+  EXPECT_EQ(ConnectTo(socket_), -1);
   auto player = StartPlayer();
+  EXPECT_EQ(SocketPath(), socket_);
+  struct stat st;
+  ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  StartSecond();
+  EXPECT_TRUE(player->Says("foreground")) << player->seen();
+  EXPECT_TRUE(player->Says("shown")) << player->seen();
+
   HWND remote = FindWindowW(kMainWindowClass, kMainWindowTitle);
   ASSERT_NE(remote, nullptr);
-  // Nothing but the close request, and only showing, may be asked from outside.
+  // Only the close request and showing may be asked from outside.
   EXPECT_FALSE(PostMessageW(remote, WM_CLOSE, 0, 0));
   EXPECT_FALSE(PostMessageW(remote, kCloseRequest, 1, 0));
   EXPECT_FALSE(ShowWindow(remote, SW_HIDE));
@@ -261,7 +255,7 @@ TEST_F(SingleInstance, MalformedRequestsAreDroppedAndValidOnesStillServed) {
 TEST_F(SingleInstance, AnotherUserCannotReachThePlayer) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   auto player = StartPlayer();
-  // As nobody: 65534. Exit 0 means the player could not be used.
+  // Exit 0 means nobody (65534) could not use the player.
   const std::string closeRecord = Record("VESK", 1, 3, kCloseRequest);
   auto asNobody = [&](bool expectConnect) {
     pid_t child = fork();
@@ -309,9 +303,8 @@ TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
   EXPECT_EQ(SocketPath(), "(none)");
 }
 
-// What same-user clients ask for is queued once, however often they ask, so
-// that memory stays bounded and a close request or SIGTERM does not wait
-// behind it.
+// Requests are queued once, however often asked, so that memory stays
+// bounded and a close request or SIGTERM does not wait behind them.
 TEST_F(SingleInstance, AFloodOfValidRequestsIsQueuedOnce) {
   ASSERT_EQ(FindWindowW(kMainWindowClass, kMainWindowTitle), nullptr) << "this test is the player";
   static int notices;

@@ -1,5 +1,5 @@
 // The whole player on the headless display, with its own settings, runtime
-// and music folders, started by a test and looked at while it runs.
+// and music folders.
 #pragma once
 
 #include <functional>

@@ -1,9 +1,8 @@
-// The whole player started and stopped on the headless display: the start
-// screen, and the ways it ends.
+// The whole player started and stopped on the headless display: the ways it
+// ends, and where it finds its own files.
 #include "app/services.h"
 #include "app/settings.h"
 #include "platform/files.h"
-#include "platform/gdi.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 #include "tests/player_fixture.h"
@@ -11,30 +10,6 @@
 namespace {
 
 using Player = PlayerTest;
-
-TEST_F(Player, StartsOnTheMainMenuWithBrowseSelectedAndTheTrackPanesHidden) {
-  std::vector<std::u16string> rows;
-  int32_t selected = -1;
-  bool shown[12] = {};
-  EXPECT_EQ(RunWith([&] {
-              HWND list = Pane(kMenuListId);
-              for (int32_t row = 0; row < SendMessageW(list, LB_GETCOUNT, 0, 0); ++row) {
-                WCHAR text[kTextChars] = {};
-                SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
-                rows.push_back(text);
-              }
-              selected = static_cast<int32_t>(SendMessageW(list, LB_GETCURSEL, 0, 0));
-              for (int id = kMenuListId; id <= kAboutViewId; ++id)
-                shown[id] = IsWindowVisible(Pane(id));
-              InjectDesktopClose();
-            }),
-            0);
-  EXPECT_EQ(rows, (std::vector<std::u16string>{u"Browse\t>", u"Settings\t>", u"Backlight", u"Hide",
-                                               u"Sleep"}));
-  EXPECT_EQ(selected, 0);
-  EXPECT_TRUE(shown[kMenuListId] && shown[kStatusBarId] && shown[kScrollBarId]);
-  EXPECT_FALSE(shown[kTrackViewId] || shown[kPlayViewId] || shown[kAboutViewId]);
-}
 
 // The quit command (Sleep, holding play/pause, the media controls' Quit) and
 // the desktop's close button save and release everything; the close request
@@ -80,9 +55,11 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunWith([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); }), 0);
   RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Vesk: the settings could not be written to " + blocked +
-                "/sub/vesk/settings.reg: it cannot be read\n");
+  // Without a sound card the output's own message comes first.
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(said.ends_with("Vesk: the settings could not be written to " + blocked +
+                             "/sub/vesk/settings.reg: it cannot be read\n"))
+      << said;
 }
 
 TEST_F(Player, ProgramPathsLieBesideTheProgramOrAreNotMade) {

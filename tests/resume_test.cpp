@@ -1,6 +1,5 @@
-// Quitting in the middle of a track and starting again, with real MP3 files
-// heard through a sink that the test pulls from: what each quit keeps, and
-// the start that opens it paused where it was.
+// Quitting in a track and starting again, with real MP3 files heard through a
+// test sink: what each quit keeps, and the start that opens it paused.
 #include <cmath>
 
 #include "app/settings.h"
@@ -16,8 +15,8 @@ class Resume : public MusicTest {
   void SetUp() override {
     MusicTest::SetUp();
     // 1.3 s of a 440 Hz sine at half of full scale, from its first sample.
+    Folder("Box");
     for (const char* name : {"Ant", "Bee", "Cat"}) {
-      std::filesystem::create_directories(Path("Box"));
       std::filesystem::copy_file(std::string(VESK_SOURCE_DIR) + "/tests/data/join_a.mp3",
                                  Path("Box/") + name + ".mp3");
     }
@@ -38,9 +37,6 @@ class Resume : public MusicTest {
                   "\"LastTrk\"=\"%s\"\n\"LastPos\"=dword:%08x\n",
                   shuffle, folder.c_str(), file.c_str(), ms);
     StartWith(values);
-  }
-  static int32_t Ordinal(const std::u16string& name) {
-    return OrdinalOf(kBox, kMusicPattern, name + u".mp3");
   }
   // Hears the sine from `seconds` into the file, or silence.
   static void ExpectToneFrom(double seconds) {
@@ -105,7 +101,7 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
     EXPECT_EQ(streamAt, c.pausedAt) << "back and Seek read the place from the stream";
     EXPECT_EQ(positionSec, c.pausedAt / 1000) << "Now Playing shows the place";
     EXPECT_EQ(pos, c.shuffle ? 0 : 2) << "Ant, Bad, Bee, Cat in order; Bee first shuffled";
-    EXPECT_EQ(entry, Ordinal(u"Bee"));
+    EXPECT_EQ(entry, OrdinalOf(kBox, kMusicPattern, u"Bee.mp3"));
   }
 }
 

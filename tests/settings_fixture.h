@@ -1,5 +1,4 @@
-// A fresh, empty configuration folder for each test: XDG_CONFIG_HOME points
-// into a new temporary folder, removed afterwards.
+// A fresh, empty configuration folder (XDG_CONFIG_HOME) for each test.
 #pragma once
 
 #include <optional>
@@ -26,8 +25,7 @@ class TempConfig : public ::testing::Test {
     ResetAppState();
   }
 
-  // The file as the program leaves it: what it changed is written first, as
-  // the message loop does before it waits.
+  // The file after the pending changes are written, as the message loop does.
   std::string StoreText() const {
     RegFlushKey(HKEY_CURRENT_USER);
     return ReadBytes(SettingsFilePath());

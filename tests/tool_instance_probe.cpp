@@ -1,10 +1,7 @@
-// A stand-in player for the single-instance tests. If a player already runs,
-// it brings that one forward and shows it, prints "found" and exits 0, as a
-// second start of the player does. Otherwise it runs as the player others
-// find, hidden, and prints "running", then one line for each request it gets:
-// "shown", "foreground", and "close" (after which it ends with exit 0).
-// An argument gives milliseconds of start-up work (as the player loads its
-// settings and drawing resources) between the search and the window.
+// A stand-in player: as a second start it brings the running one forward,
+// shows it, prints "found" and exits 0; else it runs hidden, prints "running",
+// then a line a request: "shown", "foreground", "close" (then exits 0). An
+// argument gives milliseconds of start-up work before the window.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,4 @@
-// Posts the close request to the running player, as another program would.
-// Exits 0 when a player was found, 1 otherwise.
+// Posts the close request to the running player; exits 1 when none runs.
 #include "app/player.h"
 #include "platform/test_hooks.h"
 #include "platform/window.h"
