@@ -79,19 +79,6 @@ TEST_F(ListBox, SelectStringFromRowZeroTriesRowZeroLast) {
   EXPECT_EQ(Selected(), 3);  // a failed search leaves the selection
 }
 
-TEST_F(ListBox, ATypedCharacterSelectsTheNextRowBeginningWithItsLetter) {
-  Append({u"apple", u"Banana", u"\u00C9clair", u"egg", u"Zebra", u"42"});
-  Send(LB_SETCURSEL, 0);
-  const struct {
-    char16_t typed;
-    int selected;
-  } cases[] = {{u'e', 2}, {u'e', 3}, {u'E', 2}, {u'z', 4}, {u'4', 5}, {u'a', 0}, {u'q', 0}};
-  for (const auto& c : cases) {
-    Send(WM_CHAR, c.typed);
-    EXPECT_EQ(Selected(), c.selected) << static_cast<char>(c.typed);
-  }
-}
-
 class ListBoxOfTwenty : public MenuListFixture {
  protected:
   void SetUp() override {
@@ -194,34 +181,6 @@ TEST_F(ListBox, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
     EXPECT_EQ(LeftmostInk(row, 100), LeftmostInk(0, 100)) << row;
   }
   EXPECT_EQ(LeftmostInk(2, 20), LeftmostInk(2, 100));  // nothing between "A" and its arrow
-}
-
-// A selection set by the program shows at once while the list draws and
-// shows; otherwise it waits for the next paint.
-TEST_F(ListBoxOfTwenty, ASelectionIsDrawnAtOnceOnlyWhileTheListDrawsAndShows) {
-  constexpr int kRowY = kListTop + kRowHeight + 1;  // the top of the second row, above its text
-  struct Case {
-    const char* what;
-    bool redraw;
-    bool shown;
-    bool atOnce;
-  } cases[] = {
-      {"drawing and shown", true, true, true},
-      {"drawing suspended", false, true, false},
-      {"hidden", true, false, false},
-  };
-  for (const Case& c : cases) {
-    Send(LB_SETCURSEL, 0);
-    PumpMessages();
-    COLORREF unselected = ScreenPixel(41, kRowY);
-    Send(WM_SETREDRAW, c.redraw);
-    if (!c.shown) ShowWindow(list, SW_HIDE);
-    Send(LB_SETCURSEL, 1);
-    EXPECT_EQ(ScreenPixel(41, kRowY) != unselected, c.atOnce) << c.what;
-    Send(WM_SETREDRAW, TRUE);
-    ShowWindow(list, SW_SHOW);
-    PumpMessages();
-  }
 }
 
 }  // namespace
