@@ -32,10 +32,6 @@ class Playlist : public MusicTest {
     std::vector<float> out = HearFrames(static_cast<size_t>(ms) * kRate / 1000);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
-  static std::vector<int32_t> Sorted(std::vector<int32_t> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-  }
   // Where the list stands a few ticks after the start: the entry heard, or
   // -1 once the list has ended (back in the menu, nothing open).
   static int32_t StandingAfterTicks(const std::function<void()>& start) {
@@ -77,7 +73,8 @@ TEST_F(Playlist, FolderOrderFollowsTheFileRowsAndStartsAtTheChosenOne) {
       Browse(kBox);
       for (const std::string& f : c.gone) std::filesystem::remove(Path("Box/" + f + ".mp3"));
       ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, RowOf(c.chosen)));
-      entries = c.shuffle ? Sorted(Entries()) : Entries();
+      entries = Entries();
+      if (c.shuffle) std::sort(entries.begin(), entries.end());
       for (const std::u16string& name : c.entries)
         expected.push_back(OrdinalOf(kBox, kMusicPattern, name + u".mp3"));
     });
@@ -153,6 +150,21 @@ TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
       EXPECT_TRUE(heard);
     }
   }
+}
+
+TEST_F(Playlist, TheEndFromTheMenuFreesThePlaylistAndLeavesTheListing) {
+  Song("Box/Ant.mp3");
+  std::vector<std::u16string> before, after;
+  Run([&] {
+    Browse(kBox);
+    BuildPlaylist(List(), app.browsePath, 0);
+    before = Rows();
+    NextTrack();
+    after = Rows();
+  });
+  EXPECT_EQ(app.playlist, nullptr);
+  EXPECT_EQ(app.menuKind, MenuKind::Browse);
+  EXPECT_EQ(after, before);
 }
 
 // A list none of whose entries plays ends once, whatever the repeat.
