@@ -1,6 +1,5 @@
 // The whole player on the headless display with a music folder of the test's
-// own making: real folders on disk, real MP3 files (copies of the demo music)
-// or empty files named like them where only listing matters.
+// own making: real MP3 files, or empty files where only listing matters.
 #pragma once
 
 #include "menus/browser.h"
@@ -17,10 +16,9 @@ class MusicTest : public PlayerTest {
     if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
   }
 
-  // Runs each step at the running player's next idle moment, so that what
-  // a step leaves for the message loop (an end notice) runs before the next;
-  // then closes the player. Its quit leaves the stream to end with the
-  // process, so the stream is closed here: no later test hears it.
+  // Runs each step at the player's next idle moment, so that what a step
+  // leaves for the message loop (an end notice) runs before the next. The
+  // quit leaves the stream to the process's end: closed here for later tests.
   static void RunSteps(std::vector<std::function<void()>> steps) {
     size_t next = 0;
     SetHeadlessIdleHook([&] {
@@ -40,9 +38,8 @@ class MusicTest : public PlayerTest {
     std::filesystem::create_directories(Path(relative));
   }
   void EmptyFile(const std::string& relative) const { WriteText(Path(relative), ""); }
-  // A folder of count empty files named 00000.mp3 and on. Made in memory
-  // (tmpfs) when the machine has it, since a disk makes tens of thousands of
-  // files slowly, and linked into the music folder.
+  // A folder of count empty files named 00000.mp3 and on, made in memory
+  // (tmpfs) where there is one, as a disk makes many files slowly.
   void ManyFiles(const std::string& relative, int count) {
     std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_;
     bulk_ = base + "/vesk-bulk-XXXXXX";
