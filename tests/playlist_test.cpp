@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <random>
 
 #include "playback/playlist.h"
 #include "tests/music_fixture.h"
@@ -210,6 +211,35 @@ TEST_F(Playlist, EntriesThatCannotBePlayedCountAsPlayed) {
               c.standing)
         << static_cast<int>(c.repeat) << " " << c.chosen << " " << c.damage;
   }
+}
+
+// Whatever a folder holds, its playlist goes through to the end and stops.
+TEST_F(Playlist, AFolderOfHostileFilesPlaysThroughToItsEnd) {
+  const std::string data = VESK_SOURCE_DIR "/tests/data/";
+  std::ofstream(Path("Hostile/noise.mp3")) << Noise(30000);
+  std::ofstream(Path("Hostile/text.mp3")) << std::string(5000, 'a');
+  EmptyFile("Hostile/empty.mp3");
+  std::ofstream(Path("Hostile/claims.mp3"))
+      << WithClaimedFrames(ReadBytes(data + "stereo_44k_cbr.mp3"), 0xFFFFFFFF);
+  std::mt19937 random(13);
+  for (std::string piece : {"stereo_44k_cbr.mp3", "tone_44k_16.flac", "tone_48k_24.oga",
+                            "tone_22k.ogg", "tone_48k.opus", "tone_44k_16.wav"}) {
+    const std::string whole = ReadBytes(data + piece);
+    for (int i = 0; i < 3; ++i)
+      std::ofstream(Path("Hostile/" + std::to_string(i) + piece))
+          << whole.substr(0, random() % whole.size());
+  }
+  std::vector<std::function<void()>> steps(600, [] {
+    if (app.playlistCount) Hear(250);
+  });
+  steps.front() = [] {
+    Browse(u"\\Hostile\\");
+    OpenBrowseRow(List(), 0);
+  };
+  bool ended = false;
+  steps.push_back([&] { ended = app.playlistCount == 0 && app.viewMode == ViewMode::Menu; });
+  RunSteps(steps);
+  EXPECT_TRUE(ended);
 }
 
 }  // namespace
