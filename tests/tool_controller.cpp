@@ -1,7 +1,7 @@
 // Presses each button of SDL's virtual game controller and checks the key it
 // brings. Under an X server: `tool_controller handheld` (VESK_FULLSCREEN=1)
 // hides the pointer and maps every button; `desktop` keeps the pointer and
-// leaves controllers alone. Exits 0 when all holds, else 1 saying what not.
+// leaves controllers alone. Exits 0 when all holds, else 1, saying what failed.
 #include <SDL.h>
 
 #include <cstdio>
