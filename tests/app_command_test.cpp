@@ -1,13 +1,17 @@
 // The desktop's media controls as they reach the main window: WM_APPCOMMAND
 // in every view mode, with a real track open and with none.
-#include <tuple>
-
 #include "menus/browser.h"
 #include "platform/mpris.h"
 #include "playback/playlist.h"
 #include "tests/main_window_fixture.h"
 
 namespace {
+
+template <ViewMode mode>
+void ShowPlayView() {
+  ShowNowPlayingPanes();
+  app.viewMode = mode;
+}
 
 // Where each command is tried: the screen it shows and how to reach it.
 const struct Screen {
@@ -18,16 +22,8 @@ const struct Screen {
     {"Settings menu", [] { ShowSettingsMenu(GetDlgItem(app.mainWindow, kMenuListId), 2); }},
     {"About", ShowAbout},
     {"Now Playing", ShowNowPlayingPanes},
-    {"Volume",
-     [] {
-       ShowNowPlayingPanes();
-       app.viewMode = ViewMode::VolumeAdjust;
-     }},
-    {"Seek",
-     [] {
-       ShowNowPlayingPanes();
-       app.viewMode = ViewMode::Seek;
-     }},
+    {"Volume", ShowPlayView<ViewMode::VolumeAdjust>},
+    {"Seek", ShowPlayView<ViewMode::Seek>},
 };
 
 class AppCommand : public MainWindowTest {
@@ -97,15 +93,14 @@ TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
     int32_t ms;  // where the track stands afterwards; -1 its end
     int32_t volume, shuffle;
     RepeatMode repeat;
-    const char16_t* settingsRow;  // row 2 or 3 of the Settings menu, if it shows
+    const char16_t* settingsRow = nullptr;  // row 2 or 3 of the Settings menu, if it shows
   } cases[] = {
-      {"a place", APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off, nullptr},
-      {"past the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off, nullptr},
-      {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off, nullptr},
-      {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off, nullptr},
-      {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off,
-       nullptr},
-      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off, nullptr},
+      {"a place", APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off},
+      {"past the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off},
+      {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off},
+      {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off},
+      {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off},
+      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off},
       {"shuffle on", APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off,
        u"Shuffle  On"},
       {"repeat all", APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All,
@@ -172,21 +167,18 @@ TEST_F(AppCommand, NextAndPreviousMoveThroughThePlaylistInEveryViewMode) {
 }
 
 TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
-  const std::tuple<ViewMode, short, WPARAM> cases[] = {
-      {ViewMode::NowPlaying, APPCOMMAND_VESK_SET_POSITION, 99000},
-      {ViewMode::Seek, APPCOMMAND_VESK_SET_POSITION, 99000},
-      {ViewMode::VolumeAdjust, APPCOMMAND_VESK_SET_VOLUME, 100},
-  };
   RECT bar;
   GetWindowRect(Pane(kPlayViewId), &bar);
-  for (auto [mode, command, value] : cases) {
+  for (ViewMode mode : {ViewMode::NowPlaying, ViewMode::Seek, ViewMode::VolumeAdjust}) {
     OpenNowPlaying();  // a demo piece: long enough that the place shows in whole seconds
     app.volume = 0;
     app.viewMode = mode;
     PumpMessages();
     std::vector<COLORREF> before = ScreenPixels(bar);
     // Handled directly, without the loop's paint afterwards.
-    SendMessageW(app.mainWindow, WM_APPCOMMAND, value, MAKELPARAM(0, command));
+    bool volume = mode == ViewMode::VolumeAdjust;
+    SendMessageW(app.mainWindow, WM_APPCOMMAND, volume ? 100 : 99000,
+                 MAKELPARAM(0, volume ? APPCOMMAND_VESK_SET_VOLUME : APPCOMMAND_VESK_SET_POSITION));
     EXPECT_NE(ScreenPixels(bar), before) << static_cast<int>(mode);
     BackToMainMenu();
   }

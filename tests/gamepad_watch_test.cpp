@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -17,8 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr auto kPatience = std::chrono::seconds(10);  // only reached when something is broken
 
 class GamepadWatchTest : public ::testing::Test {
  protected:
@@ -37,18 +34,21 @@ class GamepadWatchTest : public ::testing::Test {
     fs::remove_all(folder_);
   }
 
-  // A controller's device file: a FIFO whose writer end the test holds.
-  int Plug(const std::string& name) {
+  // A controller's device file, pressed once: a FIFO whose writer end the test holds.
+  int PlugAndPress(const std::string& name) {
     std::string path = (folder_ / name).string();
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
     watch_->Add(path.c_str());
-    return open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    EXPECT_EQ(write(fd, "press", 5), 5);
+    return fd;
   }
 
-  // Waits until the watcher has woken at least `count` times; how often it did.
+  // How often the watcher has woken, once it has at least `count` times
+  // (the patience is only reached when something is broken).
   int WaitForWakes(int count) {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait_for(hold, kPatience, [&] { return wakes_ >= count; });
+    changed_.wait_for(hold, std::chrono::seconds(10), [&] { return wakes_ >= count; });
     return wakes_;
   }
 
@@ -63,22 +63,16 @@ TEST_F(GamepadWatchTest, WakesOnInputAndOnNewDevicesAndForgetsUnpluggedOnes) {
   watch_->Add(nullptr);
   watch_->Add((folder_ / "missing").c_str());
 
-  int first = Plug("event0");
-  ASSERT_GE(first, 0);
-  ASSERT_EQ(write(first, "press", 5), 5);
+  int first = PlugAndPress("event0");
   EXPECT_EQ(WaitForWakes(1), 1) << "a button press";
-
   close(first);
   EXPECT_EQ(WaitForWakes(2), 2) << "the controller unplugged";
 
   std::ofstream(folder_ / "devices/event1") << "";
   EXPECT_EQ(WaitForWakes(3), 3) << "a controller plugged in";
 
-  int second = Plug("event2");
-  ASSERT_GE(second, 0);
-  ASSERT_EQ(write(second, "press", 5), 5);
-  EXPECT_EQ(WaitForWakes(4), 4)
-      << "exactly one wake for each: the unplugged file is no longer looked at";
+  int second = PlugAndPress("event2");
+  EXPECT_EQ(WaitForWakes(4), 4) << "one wake for each: the unplugged file is no longer looked at";
   close(second);
 }
 

@@ -36,7 +36,7 @@ inline int PumpMessages() {
   return count;
 }
 
-// The screen's pixels in an area, row by row, to compare before and after.
+// The screen's pixels in an area, to compare before and after.
 inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   std::vector<COLORREF> pixels;
   for (int y = area.top; y < area.bottom; ++y)
@@ -44,7 +44,6 @@ inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   return pixels;
 }
 
-// A list box's rows as it reports them.
 inline std::u16string ListRow(HWND list, int row) {
   WCHAR text[kPathChars] = {};
   SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
@@ -56,7 +55,6 @@ inline std::vector<std::u16string> ListRows(HWND list) {
   return rows;
 }
 
-// A new, empty folder under the system's temporary folder.
 inline std::string MakeTempFolder(const char* prefix) {
   std::string path = std::filesystem::temp_directory_path() / (prefix + std::string("-XXXXXX"));
   EXPECT_NE(mkdtemp(path.data()), nullptr);

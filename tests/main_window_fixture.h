@@ -1,6 +1,5 @@
-// The player started on the headless display without its message loop: a
-// test hands it stylus, wheel, key and timer messages as the loop would, and
-// looks at the state, the list and the framebuffer.
+// The player started on the headless display without its message loop: a test
+// hands it stylus, wheel, key and timer messages as the loop would.
 #pragma once
 
 #include <cmath>
@@ -30,14 +29,13 @@ class MainWindowTest : public PlayerTest {
     ASSERT_TRUE(StartPlayer(GetModuleHandleW(nullptr), &exitCode));
     PumpMessages();
     app.clicker = 1;
-    Heard();  // nothing sounded yet
+    Heard();
   }
 
   static POINT Middle(const RECT& r) {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
-  // A point on the wheel's ring (40 pixels out, between the centre button and
-  // the rim), degrees clockwise from three o'clock.
+  // A point on the wheel's ring, degrees clockwise from three o'clock.
   static POINT Ring(double degrees) {
     POINT c = Middle(app.wheelRect);
     double a = degrees * M_PI / 180;
@@ -56,9 +54,8 @@ class MainWindowTest : public PlayerTest {
     Down(Middle(button));
     Up(Middle(button));
   }
-  // A circle on the ring from one angle by a number of degrees, moving 12
-  // degrees at a time (one menu step each), the pen lifted where it ends;
-  // the pen goes down on the ring unless put elsewhere.
+  // A circle on the ring, 12 degrees (a menu step) a move, the pen lifted
+  // where it ends; the pen goes down on the ring unless put elsewhere.
   static void Circle(double from, double degrees, std::optional<POINT> down = std::nullopt) {
     Down(down.value_or(Ring(from)));
     double step = degrees < 0 ? -12 : 12;
@@ -73,7 +70,6 @@ class MainWindowTest : public PlayerTest {
     InjectKey(key);
     PumpMessages();
   }
-  // One timer period passes: the tick and whatever it paints.
   static void Tick() {
     AdvanceManualClock(1000);
     PumpMessages();
@@ -88,7 +84,7 @@ class MainWindowTest : public PlayerTest {
     EndRefill(List());
     PumpMessages();
   }
-  // Whether the settings file holds a line, as a quit that saves leaves it.
+  // Whether the settings file holds a line.
   bool Saved(const char* line) const { return StoreText().find(line) != std::string::npos; }
 
   // Whether a sound was mixed since the last call.
@@ -98,8 +94,7 @@ class MainWindowTest : public PlayerTest {
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
 
-  // A folder of real MP3 files copied into the music folder, once, and made
-  // the one tracks open from, as the browser leaves it.
+  // A folder of real MP3 files copied into the music folder, tracks opening from it.
   void UseFolder(const char* source) {
     std::string name = std::filesystem::path(source).filename();
     if (!std::filesystem::exists(Path(name)))
@@ -109,7 +104,7 @@ class MainWindowTest : public PlayerTest {
   static constexpr const char* kTones = "tests/data";                          // a second each
   static constexpr const char* kEvening = "resources/demo/Vesk Demo/Evening";  // 19 s each
 
-  // The Now Playing panes as the Main menu's row opens them, a track paused.
+  // Now Playing as the Main menu's row opens it, a track paused.
   void OpenNowPlaying() {
     UseFolder(kEvening);
     ASSERT_TRUE(OpenTrack(0, 1));

@@ -1,5 +1,6 @@
 // The pane painters on the real framebuffer of a started player.
 #include "display/painters.h"
+#include "display/play_view.h"
 #include "display/slide.h"
 #include "platform/gdi.h"
 #include "platform/text.h"
@@ -122,6 +123,40 @@ TEST_F(Painters, TheAboutLinesAreSpacedDownThePane) {
   for (int top : {10, 32, 54, 76})
     EXPECT_GT(Count(kAboutViewId, RECT{0, top, 160, top + 15}, IsInk), 0) << top;
   EXPECT_EQ(Count(kAboutViewId, RECT{0, 0, 160, 8}, IsInk), 0);
+}
+
+TEST_F(Painters, EachPlayViewLayoutDrawsItsBarToScale) {
+  struct Case {
+    const char* what;
+    ViewMode mode;
+    int32_t position, length, volume;
+    int blackFrom, blackTo;  // the black columns inside the bar, inclusive; -1: none
+    int insideFrom, insideTo;
+  } cases[] = {
+      {"start of 200 s", ViewMode::NowPlaying, 0, 200, 50, -1, -1, 6, 154},
+      {"end of 200 s", ViewMode::NowPlaying, 200, 200, 50, 6, 154, 6, 154},
+      {"half of 200 s", ViewMode::NowPlaying, 100, 200, 50, 6, 79, 6, 154},
+      {"seek 1 of 1000 s", ViewMode::Seek, 1, 1000, 50, 7, 7, 6, 154},
+      {"seek at the start", ViewMode::Seek, 0, 1000, 50, -1, -1, 6, 154},
+      {"seek, no length", ViewMode::Seek, 5, 0, 50, 7, 7, 6, 154},
+      {"volume 100", ViewMode::VolumeAdjust, 0, 0, 100, 19, 134, 19, 134},
+      {"volume 0", ViewMode::VolumeAdjust, 0, 0, 0, -1, -1, 19, 134},
+      {"volume 120", ViewMode::VolumeAdjust, 0, 0, 120, 19, 134, 19, 134},
+  };
+  Show(kPlayViewId);
+  for (const Case& c : cases) {
+    app.viewMode = c.mode;
+    app.positionSec = c.position;
+    app.trackLengthSec = c.length;
+    app.volume = c.volume;
+    PaintPlayView(Pane(kPlayViewId), true);
+    for (int x = c.insideFrom; x <= c.insideTo; ++x) {
+      bool black = x >= c.blackFrom && x <= c.blackTo;
+      EXPECT_EQ(Count(kPlayViewId, RECT{x, 9, x + 1, 10}, IsBlack), black)
+          << c.what << ", column " << x;
+    }
+  }
+  EXPECT_EQ(app.volume, 100) << "a volume out of range is drawn and kept as 100";
 }
 
 // A pane that does not exist (a null window) draws nothing at all: its

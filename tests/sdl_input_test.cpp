@@ -1,6 +1,5 @@
-// Input on the desktop display (SDL, with its dummy video driver): what the
-// user did while the user-interface thread was busy is seen by PeekMessageW,
-// even behind the wake-up that a posted message leaves in SDL's queue.
+// Input on the desktop display (SDL's dummy video driver): what the user did
+// while the UI thread was busy is seen behind a posted message's wake-up.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,10 +9,6 @@
 
 namespace {
 
-LRESULT Plain(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 class SdlInput : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -21,7 +16,7 @@ class SdlInput : public ::testing::Test {
     SelectDisplay(DisplayKind::Window);
     ResetPlatformForTests();
     WNDCLASSW wc{};
-    wc.lpfnWndProc = Plain;
+    wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = u"Sdl Input";
     RegisterClassW(&wc);
     main_ = CreateWindowExW(0, u"Sdl Input", u"Input", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
@@ -34,13 +29,13 @@ class SdlInput : public ::testing::Test {
     unsetenv("SDL_VIDEODRIVER");
   }
 
-  static void PushButton(Uint32 type, int x, int y) {
+  static void PushButton(Uint32 type) {
     SDL_Event e{};
     e.type = type;
     e.button.button = SDL_BUTTON_LEFT;
     e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.button.x = x;
-    e.button.y = y;
+    e.button.x = 30;
+    e.button.y = 300;
     SDL_PushEvent(&e);
   }
 
@@ -49,8 +44,8 @@ class SdlInput : public ::testing::Test {
 
 TEST_F(SdlInput, APenUpBehindAPostedMessageIsSeenByPeekMessage) {
   PostMessageW(main_, WM_USER, 0, 0);  // as the end of a track or a second start would
-  PushButton(SDL_MOUSEBUTTONDOWN, 30, 300);
-  PushButton(SDL_MOUSEBUTTONUP, 30, 300);
+  PushButton(SDL_MOUSEBUTTONDOWN);
+  PushButton(SDL_MOUSEBUTTONUP);
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE));
   EXPECT_EQ(msg.hwnd, main_);

@@ -1,30 +1,19 @@
-// Presses each button of SDL's virtual game controller on a window of the
-// real display and checks the key it brings, as the handheld's buttons would.
-// Run under an X server:
-//   tool_controller handheld   (with VESK_FULLSCREEN=1) every button gives its key
-//                              and the pointer is hidden
-//   tool_controller desktop    a desktop window keeps the pointer and leaves
-//                              game controllers alone
-// Exits 0 when all holds, else 1 after saying what did not.
+// Presses each button of SDL's virtual game controller and checks the key it
+// brings. Under an X server: `tool_controller handheld` (VESK_FULLSCREEN=1)
+// hides the pointer and maps every button; `desktop` keeps the pointer and
+// leaves controllers alone. Exits 0 when all holds, else 1, saying what failed.
 #include <SDL.h>
 
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "platform/display.h"
 #include "platform/window.h"
 
 namespace {
 
-constexpr UINT_PTR kGiveUpTimer = 1;
-constexpr UINT kGiveUpMs = 10000;
-
-struct Press {
-  SDL_GameControllerButton button;
-  UINT key;
-};
-
-constexpr Press kPresses[] = {
+constexpr std::pair<SDL_GameControllerButton, UINT> kPresses[] = {
     {SDL_CONTROLLER_BUTTON_DPAD_UP, VK_UP},        {SDL_CONTROLLER_BUTTON_DPAD_DOWN, VK_DOWN},
     {SDL_CONTROLLER_BUTTON_DPAD_LEFT, VK_LEFT},    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, VK_RIGHT},
     {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, VK_LEFT}, {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, VK_RIGHT},
@@ -45,10 +34,10 @@ LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 template <typename Done>
 bool RunUntil(HWND window, Done done) {
   gaveUp = false;
-  SetTimer(window, kGiveUpTimer, kGiveUpMs, nullptr);
+  SetTimer(window, 1, 10000, nullptr);
   MSG msg;
   while (!done() && !gaveUp && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-  KillTimer(window, kGiveUpTimer);
+  KillTimer(window, 1);
   return done();
 }
 
@@ -84,16 +73,16 @@ int main(int argc, char** argv) {
   if (!RunUntil(window, [id] { return SDL_GameControllerFromInstanceID(id) != nullptr; }))
     return Fail("the player did not take up the controller");
   int failed = 0;
-  for (const Press& press : kPresses) {
+  for (auto [button, key] : kPresses) {
     keyGot = 0;
-    SDL_JoystickSetVirtualButton(pad, press.button, SDL_PRESSED);
+    SDL_JoystickSetVirtualButton(pad, button, SDL_PRESSED);
     // A real controller's device file wakes the player to read it; this one has none.
     SDL_GameControllerUpdate();
     RunUntil(window, [] { return keyGot != 0; });
-    SDL_JoystickSetVirtualButton(pad, press.button, SDL_RELEASED);
-    if (keyGot != press.key) {
+    SDL_JoystickSetVirtualButton(pad, button, SDL_RELEASED);
+    if (keyGot != key) {
       std::fprintf(stderr, "FAIL: button %s gave key 0x%02X, not 0x%02X\n",
-                   SDL_GameControllerGetStringForButton(press.button), keyGot, press.key);
+                   SDL_GameControllerGetStringForButton(button), keyGot, key);
       ++failed;
     }
   }
