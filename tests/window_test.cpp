@@ -71,7 +71,9 @@ TEST_F(Windows, PostedMessagesComeBeforeInputPaintAndTimers) {
 TEST_F(Windows, ATimerIsDueAFullPeriodAfterItWasSetAndNeverPilesUp) {
   SetManualClock(0xFFFFFF00);  // across the wrap of the tick counter
   SetTimer(main, 1, 1000, nullptr);
-  AdvanceManualClock(999);
+  AdvanceManualClock(100);  // due past the wrap, the clock not yet
+  EXPECT_EQ(PumpMessages(), 0);
+  AdvanceManualClock(899);
   EXPECT_EQ(PumpMessages(), 0);
   AdvanceManualClock(1);
   EXPECT_EQ(PumpMessages(), 1);
