@@ -2,10 +2,11 @@
 # sets $build, the private folders and the X server helpers of tools/xvfb.sh;
 # with "bus" the script runs again inside its own session bus first.
 #   start_player           the player in the background: $pid, $PLAYER (its window)
-#   ended [PID]            whether it has ended
-#   finish WHAT [PID]      waits for its end, which must be exit 0
-#   values                 how many values the settings file holds
-#   press KEY WHAT         presses the key, waits for the screen to change and rest
+#   ended [PID], finish WHAT [PID]   whether it has ended; waits for its exit 0
+#   values, saved LINE     how many values the settings file holds; that it holds the line
+#   expect WHAT COMMAND... waits for the command to succeed, or fails with WHAT
+#   look NAME, screen_is NAME, screen_differs NAME   keeps or compares $AREA (all unless set)
+#   press KEY WHAT         presses the key, waits for $AREA to change and the screen to rest
 #   stop_screen            ends the X server of start_xvfb (the player on it notices)
 #   window_is ID WxH, seen ID X Y, shows / shows_not ID X Y COLOUR
 #   p ARG...               playerctl on the player;  reports WHAT VALUE  waits for it
@@ -29,13 +30,20 @@ finish() {  # WHAT [PID]
   wait "$of" || fail "$1: the player did not end with 0"
 }
 values() { grep -c '^"' "$SETTINGS" || true; }
+saved() { grep -qxF "$1" "$SETTINGS" || fail "not saved: $1 in $(cat "$SETTINGS")"; }
+expect() {  # WHAT COMMAND...
+  wait_until "${@:2}" || fail "$1"
+}
 
-differs_from() { shot "$PLAYER" "$WORK/now.png" && pictures_differ "$WORK/now.png" "$1"; }
+AREA=
+look() { shot "$PLAYER" "$WORK/$1.png" ${AREA:+"$AREA"}; }
+screen_is() { look now && same_pictures "$WORK/now.png" "$WORK/$1.png"; }
+screen_differs() { look now && pictures_differ "$WORK/now.png" "$WORK/$1.png"; }
 press() {  # KEY WHAT
-  shot "$PLAYER" "$WORK/before.png"
+  look before
   xdotool key "$1"
-  wait_until differs_from "$WORK/before.png" || fail "$2"
-  wait_until settled || fail "$2 (coming to rest)"
+  expect "$2" screen_differs before
+  expect "$2 (coming to rest)" settled
 }
 
 stop_screen() {
