@@ -85,16 +85,6 @@ wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the picture is gone after the
 kill -TERM "$pid"
 finish "after the resizes"
 
-# Screen 240 x 300: the picture is 225 x 300, 7 pixels in from the left.
-stop_screen
-start_xvfb 240x300
-start_player
-wait_until window_is "$PLAYER" 240x300 || fail "the window does not fill the 240 x 300 screen"
-wait_until shows "$PLAYER" 101 122 "$UNLIT" || fail "the screen is not shown: $(seen "$PLAYER" 101 122)"
-[ "$(seen "$PLAYER" 2 150)" = "#000000" ] || fail "no letter box beside the picture"
-kill -TERM "$pid"
-finish "on the 240 x 300 screen"
-
 # The handheld's full screen: the whole display (with no window manager),
 # the player in its middle; SDL's virtual game controller gives each
 # button's key there, while a desktop window leaves it and the pointer alone.

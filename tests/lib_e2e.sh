@@ -1,7 +1,7 @@
 # What every end-to-end test starts with: `source lib_e2e.sh BUILD_FOLDER [bus]`
 # sets $build, the private folders and the X server helpers of tools/xvfb.sh;
 # with "bus" the script runs again inside its own session bus first.
-#   start_player           the player in the background: $pid, $PLAYER (its window)
+#   start_player [PROGRAM] the player in the background: $pid, $PLAYER (its window)
 #   ended [PID], finish WHAT [PID]   whether it has ended; waits for its exit 0
 #   values, saved LINE     how many values the settings file holds; that it holds the line
 #   expect WHAT COMMAND... waits for the command to succeed, or fails with WHAT
@@ -19,7 +19,7 @@ build=$(cd "$1" && pwd)
 source "$here/../tools/xvfb.sh"
 
 start_player() {
-  "$build/vesk" 2>>"$WORK/stderr" &
+  "${1:-$build/vesk}" 2>>"$WORK/stderr" &
   pid=$!
   PLAYER=$(wait_for_window "$pid") || fail "no player window"
 }
