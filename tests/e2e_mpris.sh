@@ -12,17 +12,12 @@ music=$VESK_MUSIC_DIR/Morning
 cp -r "$build/demo/Vesk Demo/Morning" "$music"
 first="$music/01 Sunrise.mp3" second="$music/02 Coffee Walk.mp3"
 
-tag() {  # FILE NAME: the ID3 tag as mpg123 prints it; never nothing
-  local value
-  value=$(mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$2:[[:space:]]*//p" |
-    sed 's/[[:space:]]*$//')
-  [ -n "$value" ] || fail "mpg123 printed no $2 for $1"
-  echo "$value"
-}
-shows_track() {  # FILE: its tags and address as the desktop sees them
+shows_track() {  # FILE: its tags as mpg123 prints them, and its address
   local name=${1##*/} what value
   for what in Title Artist Album; do
-    value=$(tag "$1" "$what")  # its failure ends the script
+    value=$(mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$what:[[:space:]]*//p" |
+      sed 's/[[:space:]]*$//')
+    [ -n "$value" ] || fail "mpg123 printed no $what for $1"
     reports "metadata xesam:${what,,}" "$value"
   done
   reports "metadata xesam:url" "file://${music// /%20}/${name// /%20}"
