@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# `cmake --install` into a temporary DESTDIR: every file in place and valid;
-# the tree, moved elsewhere, finds its font and demo music and shows the built
-# program's menu; `uninstall` leaves nothing behind.
-# Usage: e2e_install.sh BUILD_FOLDER
+# `cmake --install` into a temporary DESTDIR: in place, valid, movable, and
+# `uninstall` leaves nothing behind. Usage: e2e_install.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# A person's whole use of the player under Xvfb, the sound written to a file
-# by SDL's disk driver: browse, play and hear, skip, pause, volume, seek, back
-# to the same row, Last Played, Sleep keeping them; then the demo music as the
-# root of a user who has none. Keeps its screenshots in BUILD_FOLDER/screenshots.
-# Usage: e2e_listen.sh BUILD_FOLDER
+# A person's whole use of the player under Xvfb, heard through SDL's disk driver;
+# keeps screenshots in BUILD_FOLDER/screenshots. Usage: e2e_listen.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw

@@ -1,11 +1,6 @@
 #!/usr/bin/env bash
-# The menus of the real player under Xvfb, driven with xdotool as a person
-# would: a missing music folder; the wheel, the buttons and their keys; names
-# and titles in other scripts drawn, not boxed; Page Down, End, Home, typed
-# letters; holding play/pause quits and saves.
-# Leaves no-music.png, listing-cjk.png and now-playing-cjk.png in
-# BUILD_FOLDER/screenshots.
-# Usage: e2e_menus.sh BUILD_FOLDER
+# The menus of the real player under Xvfb, driven as a person would; leaves
+# screenshots in BUILD_FOLDER/screenshots. Usage: e2e_menus.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 shots=$build/screenshots

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The real player under Xvfb on a private session bus, controlled by playerctl
-# and dbus-send as a desktop would, the sound written to a file by SDL's disk
-# driver: Raise, tags, play-pause, next, previous, seeks, volume, loop and
-# shuffle, kept by Quit; started again, the sound goes on from the kept place.
-# Usage: e2e_mpris.sh BUILD_FOLDER
+# The real player on a private session bus, controlled as a desktop would, and
+# heard through SDL's disk driver. Usage: e2e_mpris.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1" bus
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw

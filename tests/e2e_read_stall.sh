@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# A read of the playing file that stalls (a USB disk spinning up, a network
-# folder; tests/stall_reads.cpp holds the reads): meanwhile pause, volume and
-# play answer on the screen at once, and the player quits.
-# Usage: e2e_read_stall.sh BUILD_FOLDER
+# A read of the playing file that stalls (tests/stall_reads.cpp): the window
+# still answers at once. Usage: e2e_read_stall.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw

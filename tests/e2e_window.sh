@@ -1,8 +1,5 @@
 #!/usr/bin/env bash
-# The real player's window, its starts and its ends under Xvfb: without a
-# display; the start screen, silent without a session bus; a second start; the
-# quits that save and the close request that does not; the display lost; small
-# screens letter-boxed; the handheld's full screen and its game controller.
+# The real player's window, its starts and its ends under Xvfb.
 # Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
