@@ -10,8 +10,8 @@ start_xvfb
 mkdir -p "$VESK_MUSIC_DIR/Slow"
 cp "$build/demo/Vesk Demo/Morning/01 Sunrise.mp3" "$VESK_MUSIC_DIR/Slow/"
 export VESK_STALL_PATH=/Slow/ VESK_STALL_FLAG=$WORK/stall
-LD_PRELOAD=$build/tests/libstall_reads.so ASAN_OPTIONS=${ASAN_OPTIONS:-}:verify_asan_link_order=0 \
-  start_player
+start_player env LD_PRELOAD="$build/tests/libstall_reads.so" \
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" "$build/vesk"
 xdotool key Return
 expect "the root listed" row_selected 0
 xdotool key Return

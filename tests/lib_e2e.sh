@@ -8,8 +8,8 @@ fi
 build=$(cd "$1" && pwd)
 source "$here/../tools/xvfb.sh"
 
-start_player() {  # [PROGRAM]: the player in the background; sets $pid and $PLAYER
-  "${1:-$build/vesk}" 2>>"$WORK/stderr" &
+start_player() {  # [COMMAND...]: the player in the background; sets $pid and $PLAYER
+  "${@:-$build/vesk}" 2>>"$WORK/stderr" &
   pid=$!
   PLAYER=$(wait_for_window "$pid") || fail "no player window"
 }
