@@ -1,40 +1,16 @@
 #!/usr/bin/env bash
-# A person's whole use of the player, in a real window under Xvfb with the
-# sound written to a file by SDL's disk driver: browse into a folder, start a
-# file and hear it, skip, pause, turn the volume with the wheel, seek, go
-# back to the same row, use Last Played and quit with Sleep, which keeps them.
-# Then the demo music as the music root of a user who has none. Keeps its
-# screenshots in BUILD_FOLDER/screenshots.
-# Usage: e2e_listen.sh BUILD_FOLDER
+# A person's whole use of the player under Xvfb, heard through SDL's disk driver;
+# keeps screenshots in BUILD_FOLDER/screenshots. Usage: e2e_listen.sh BUILD_FOLDER
 set -euo pipefail
-build=$(cd "$1" && pwd)
-export SDL_AUDIODRIVER=disk
-source "$(dirname "$0")/../tools/xvfb.sh"
-export SDL_DISKAUDIOFILE=$WORK/heard.raw
+source "$(dirname "$0")/lib_e2e.sh" "$1"
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
 shots=$build/screenshots
 mkdir -p "$shots"
 start_xvfb
-expect() {  # WHAT COMMAND...: waits for the condition
-  local what=$1
-  shift
-  wait_until "$@" || fail "$what"
-}
+AREA=160x108+40+28  # the simulated screen below the status bar
 
-BELOW_STATUS=160x108+40+28  # the simulated screen below the status bar (xdotool sets SCREEN)
-look() { shot "$PLAYER" "$WORK/$1.png" "$BELOW_STATUS"; }
-screen_is() { look now && same_pictures "$WORK/now.png" "$WORK/$1.png"; }
-screen_differs() { look now && pictures_differ "$WORK/now.png" "$WORK/$1.png"; }
-
-# Presses a key and waits until the screen has changed and come to rest.
-press() {  # KEY WHAT
-  look before
-  xdotool key "$1"
-  expect "$2" screen_differs before
-  expect "$2 (coming to rest)" settled
-}
-
-# Circles on the wheel's ring between two angles, a step at a time at a
-# person's pace (the player drops what comes in the pause after a step).
+# Circles on the ring between two angles at a person's pace (the player drops
+# what comes in the pause after a step).
 circle() {  # FROM_DEGREES TO_DEGREES
   local a
   ring_to "$1"
@@ -45,7 +21,6 @@ circle() {  # FROM_DEGREES TO_DEGREES
   done
   xdotool mouseup 1
 }
-
 # The last 64 KB the driver wrote are silence, and they came after the mark.
 silent_after() {  # MARK
   local size
@@ -53,18 +28,6 @@ silent_after() {  # MARK
   [ "$size" -gt $(($1 + 65536)) ] && [ "$(loud_bytes $((size - 65536)))" = 0 ]
 }
 
-start_player() {
-  "$build/vesk" 2>>"$WORK/stderr" &
-  pid=$!
-  PLAYER=$(wait_for_window "$pid")
-}
-wait_for_exit() {
-  timeout 60 tail --pid="$pid" -f /dev/null || fail "the player did not end"
-  wait "$pid" || fail "the player ended with an error"
-}
-settings() { cat "$XDG_CONFIG_HOME/vesk/settings.reg" 2>/dev/null || true; }  # follows XDG_CONFIG_HOME
-
-# --- A music folder of the user's own --------------------------------------
 demo=$build/demo/"Vesk Demo"
 mkdir -p "$VESK_MUSIC_DIR/Album" "$VESK_MUSIC_DIR/Other"
 cp "$demo/Morning/01 Sunrise.mp3" "$VESK_MUSIC_DIR/Album/01 Sunrise.mp3"
@@ -84,7 +47,6 @@ look chosen
 mark=$(size_of_heard)
 press Return "the file starts and the Now Playing panes show"
 expect "the file is heard" heard_since "$mark"
-
 press Right "forward skips to the next file"
 mark=$(size_of_heard)
 expect "the next file is heard" heard_since "$mark"
@@ -94,11 +56,9 @@ mark=$(size_of_heard)
 expect "pause silences the output" silent_after "$mark"
 expect "the paused panes come to rest" settled
 look paused
-
 circle 90 270
 expect "the wheel shows the volume" screen_differs paused
-# Paused, the Now Playing panes stand still: they look as before once the
-# volume bar has given way after two idle seconds.
+# Paused, the panes stand still: as before once the volume bar gives way.
 expect "the volume bar gives way to Now Playing" screen_is paused
 
 press Return "the centre button enters Seek"
@@ -123,17 +83,15 @@ for _ in 1 2 3 4 5 6; do press Down "moving down to Now Playing, the last row"; 
 shot "$PLAYER" "$shots/main-last-played-now-playing.png"
 press Up "back to Sleep"
 xdotool key Return
-wait_for_exit
+finish "Sleep"
+saved '"LastPld"="\\Album\\"'
+saved '"LastTrk"="03 Dusk.mp3"'
+volume=$(sed -n 's/^"Volume"=dword://p' "$SETTINGS")
+[ -n "$volume" ] && [ "$volume" != 00000032 ] || fail "the wheel did not change the volume: $volume"
 
-settings | grep -qF '"LastPld"="\\Album\\"' || fail "the last played folder was not saved: $(settings)"
-settings | grep -qF '"LastTrk"="03 Dusk.mp3"' || fail "the track was not kept: $(settings)"
-settings | grep -q '"Volume"=dword:' || fail "no volume saved"
-if settings | grep -q '"Volume"=dword:00000032'; then fail "the wheel did not change the volume"; fi
-
-# --- No music folder: the demo music is the root -----------------------------
+# No music folder: the demo music is the root.
 unset VESK_MUSIC_DIR
-export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config-demo
-mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+rm "$SETTINGS"
 start_player
 press Return "Browse lists the demo music"
 press Return "the demo folder opens"
@@ -143,8 +101,6 @@ press Return "a demo piece starts"
 expect "the demo piece is heard" heard_since "$mark"
 shot "$PLAYER" "$shots/now-playing-demo.png"
 kill -TERM "$pid"
-wait_for_exit
-settings | grep -qF '"LastPld"="\\Vesk Demo\\Evening\\"' ||
-  fail "the demo folder was not the music root: $(settings)"
-
+finish "SIGTERM"
+saved '"LastPld"="\\Vesk Demo\\Evening\\"'
 echo "PASS: $(ls "$shots" | tr '\n' ' ')"

@@ -1,16 +1,6 @@
 #!/usr/bin/env bash
-# The menus of the real player under Xvfb, driven with xdotool as a person
-# would. A missing music folder is said on stderr and where the rows would
-# be. Then: a slow circle on the wheel scrolls the Main menu row by row, the
-# centre button opens Settings, choosing Shuffle changes its row, the menu
-# button comes back with "Settings" selected, Return and Escape do what the
-# buttons do; Japanese, Greek and Cyrillic names and titles show their
-# letters in the listing and in Now Playing, not the boxes of characters no
-# font has; typed letters select rows of mixed names, case and accents
-# aside; Page Down, End and Home; ten scroll-wheel notches 20 ms apart move
-# ten rows; holding play/pause quits and saves. Leaves no-music.png,
-# listing-cjk.png and now-playing-cjk.png in BUILD_FOLDER/screenshots.
-# Usage: e2e_menus.sh BUILD_FOLDER
+# The menus of the real player under Xvfb, driven as a person would; leaves
+# screenshots in BUILD_FOLDER/screenshots. Usage: e2e_menus.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 shots=$build/screenshots
@@ -24,27 +14,19 @@ key() {  # KEY...: presses them, then lets the screen come to rest
   xdotool key "$@"
   wait_until settled || fail "the screen did not come to rest after $*"
 }
-# Whether the list shows anything but its background.
-list_inked() {
-  shot "$PLAYER" "$WORK/inked.png" "$LIST"
-  [ "$(convert "$WORK/inked.png" -fill black +opaque "$UNLIT" -fill white -opaque "$UNLIT" \
-    -format '%[fx:mean<1]' info:)" = 1 ]
-}
 
-# A missing music folder: stderr names it at start, the Browse listing stays
-# empty and its area says so.
+# A missing music folder is named on stderr at start.
 VESK_MUSIC_DIR=$WORK/no-such-music start_player
 grep -q "The music folder .*/no-such-music does not exist" "$WORK/stderr" ||
   fail "stderr did not name the missing music folder: $(cat "$WORK/stderr")"
 wait_selected 0 "the Main menu"
-key Return
-list_inked || fail "the empty listing says nothing"
+press Return "Browse did not open"
 shot "$PLAYER" "$shots/no-music.png"
 kill -TERM "$pid"
 finish "with no music folder"
 
 # Folders A, B and C each hold a short tone titled in another script (in an
-# ID3 version 2.3 tag, UTF-16); Mixed and Twenty hold names to type.
+# ID3 version 2.3 tag, UTF-16).
 tone=$here/data/stereo_44k_cbr.mp3
 byte() { printf "\\$(printf %03o "$1")"; }
 song() {  # FOLDER TITLE
@@ -57,8 +39,7 @@ song() {  # FOLDER TITLE
 song A "東京"
 song B "Ωя"
 song C $'\xcd\xb8\xcd\xb8'  # U+0378 twice: unassigned, so no font has it
-mkdir -p "$VESK_MUSIC_DIR/Mixed" "$VESK_MUSIC_DIR/Twenty"
-for name in a B Çà cz É 10 9; do : >"$VESK_MUSIC_DIR/Mixed/$name.mp3"; done
+mkdir -p "$VESK_MUSIC_DIR/Twenty"
 for letter in a b c d e f g h i j k l m n o p q r s t; do : >"$VESK_MUSIC_DIR/Twenty/$letter song.mp3"; done
 # Repeat One, so that Now Playing stays while the short tone plays on.
 printf '[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n"Repeat"=dword:00000001\n' >"$SETTINGS"
@@ -77,8 +58,7 @@ done
 xdotool mouseup 1
 shot "$PLAYER" "$WORK/main-settings.png" "$LIST"
 
-# The centre button opens Settings with "About" selected; two notches of the
-# scroll wheel towards the user go down to the Shuffle row.
+# The centre button opens Settings; two notches down to Shuffle, which it toggles.
 click_on $CENTRE
 wait_until list_differs "$WORK/main-settings.png" || fail "Settings did not open"
 wait_selected 0 "Settings"
@@ -90,8 +70,7 @@ click_on $CENTRE
 wait_until list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"
 wait_selected 2 "the toggled Shuffle row"
 
-# The menu button: back to the Main menu with "Settings" selected. Return
-# and Escape are the centre and the menu button.
+# The menu button comes back to "Settings"; Return and Escape do as the buttons.
 click_on $MENU
 wait_until list_is "$WORK/main-settings.png" || fail "the menu button did not come back"
 xdotool key Return
@@ -119,24 +98,9 @@ for folder in A B; do
   pictures_differ "$WORK/title-$folder.png" "$WORK/title-C.png" || fail "the title in folder $folder is drawn as boxes"
 done
 
-# Typed letters select the next row that begins with them, case and accents
-# aside, in the listing 10, 9, a, B, Çà, cz, É.
-type_letter() {  # LETTER ROW WHAT
-  xdotool type "$1"
-  wait_selected "$2" "typing $1: $3"
-}
-key Return
-wait_selected 0 "the Mixed folder"
-type_letter e 5 "É, the last of seven rows,"
-type_letter a 1 "a"
-type_letter 9 0 "9"
-type_letter c 3 "Çà, beside the other c"
-type_letter c 4 "cz"
-type_letter b 2 "B"
-
 # Page Down moves six rows, End and Home go to the ends: the same rows as the
 # letters of the twenty rows "a song" to "t song" select.
-key Escape Down Return
+key Return
 wait_selected 0 "the Twenty folder"
 shot "$PLAYER" "$WORK/home.png" "$LIST"
 key Next
@@ -152,22 +116,10 @@ key Home
 xdotool type t
 wait_until list_is "$WORK/end.png" || fail "End did not select the last row"
 
-# Ten notches 20 ms apart, most of them during the pauses after steps: ten
-# rows, the same picture as typing k, the eleventh letter.
-key Home
-xdotool type k
-wait_selected 5 "typing k"
-shot "$PLAYER" "$WORK/k.png" "$LIST"
-key Home
-move_to $WHEEL_X $((WHEEL_Y + RING))
-xdotool click --repeat 10 --delay 20 5
-wait_until list_is "$WORK/k.png" || fail "ten notches did not move ten rows"
-
-# Holding play/pause for two seconds quits and saves.
 move_to $PLAY_PAUSE
 xdotool mousedown 1
-wait_until ended || fail "holding play/pause did not quit"
+wait_until ended || fail "holding play/pause for two seconds did not quit"
 xdotool mouseup 1
 finish "holding play/pause"
-grep -q '"Shuffle"=dword:00000001' "$SETTINGS" || fail "the Shuffle setting was not saved"
+saved '"Shuffle"=dword:00000001'
 echo "PASS"

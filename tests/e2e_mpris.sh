@@ -1,33 +1,20 @@
 #!/usr/bin/env bash
-# The real player under Xvfb on a private session bus, controlled by
-# playerctl and dbus-send as a desktop would, the sound written to a file by
-# SDL's disk driver: Raise brings the window back after "Hide"; while the
-# demo music plays (started with the player's own keys), its tags as mpg123
-# reads them, play-pause, next, previous, seeks, position, volume, loop and
-# shuffle are seen in the player's report; Quit keeps them. Then, started
-# again, the player waits paused on the kept track and the sound goes on
-# from that place, by its own key and by playerctl, after Quit and SIGTERM.
-# Usage: e2e_mpris.sh BUILD_FOLDER
+# The real player on a private session bus, controlled as a desktop would, and
+# heard through SDL's disk driver. Usage: e2e_mpris.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1" bus
-# The disk driver plays at the pace of a sound card, so the time runs.
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
 start_xvfb
 music=$VESK_MUSIC_DIR/Morning
 cp -r "$build/demo/Vesk Demo/Morning" "$music"
 first="$music/01 Sunrise.mp3" second="$music/02 Coffee Walk.mp3"
 
-tag() {  # FILE NAME: the ID3 tag as mpg123 prints it; never nothing
-  local value
-  value=$(mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$2:[[:space:]]*//p" |
-    sed 's/[[:space:]]*$//')
-  [ -n "$value" ] || fail "mpg123 printed no $2 for $1"
-  echo "$value"
-}
-shows_track() {  # FILE: its tags and address as the desktop sees them
+shows_track() {  # FILE: its tags as mpg123 prints them, and its address
   local name=${1##*/} what value
   for what in Title Artist Album; do
-    value=$(tag "$1" "$what")  # its failure ends the script
+    value=$(mpg123 -t -n 1 "$1" 2>&1 | sed -n "s/^[[:space:]]*$what:[[:space:]]*//p" |
+      sed 's/[[:space:]]*$//')
+    [ -n "$value" ] || fail "mpg123 printed no $what for $1"
     reports "metadata xesam:${what,,}" "$value"
   done
   reports "metadata xesam:url" "file://${music// /%20}/${name// /%20}"
@@ -38,7 +25,7 @@ start_player
 reports status Stopped
 reports volume 0.500000
 
-# "Hide", chosen with the scroll wheel and the centre key; Raise shows it again.
+# "Hide", by the scroll wheel and the centre key; Raise shows it again.
 move_to $WHEEL_X $((WHEEL_Y + RING))
 for row in 1 2 3; do notch 5 $row || fail "the wheel did not reach row $row"; done
 xdotool key Return
@@ -48,7 +35,6 @@ PLAYER=$(wait_for_window "$pid")
 move_to $WHEEL_X $((WHEEL_Y + RING))
 for row in 2 1 0; do notch 4 $row || fail "the wheel did not come back to row $row"; done
 
-# Browse, the folder, its first file: it plays, and says so.
 p --follow status >"$WORK/status" &
 dbus-monitor --session "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked'" \
   >"$WORK/seeked" 2>/dev/null &
@@ -77,7 +63,6 @@ MediaPlayer2.Player|CanSeek|variant boolean true
 MediaPlayer2.Player|CanControl|variant boolean true
 EOF2
 
-# Pause, and play on from there: the time runs again.
 p play-pause
 reports status Paused
 at=$(p position)
@@ -104,8 +89,7 @@ shows_track "$second"
 p previous
 shows_track "$first"
 
-# The place, while paused exactly where it was put; one beyond the track is
-# not taken.
+# The place, paused exactly where it was put; one beyond the track is not taken.
 p position 3
 reports position 3.000000
 grep -q "int64 3000000" "$WORK/seeked" || fail "no Seeked after the position was set"
@@ -116,7 +100,6 @@ reported position 3.000000 || fail "a position beyond the track was taken: $(p p
 p play
 reports status Playing
 
-# Volume, repeat and shuffle: reported back, and kept by Quit.
 p volume 0.3
 reports volume 0.300000
 p loop Playlist
@@ -126,22 +109,17 @@ reports shuffle On
 shows_track "$first"  # still: only an opened track brings a new one
 call Quit
 finish "Quit"
-while IFS='|' read -r setting; do
-  grep -q "^$setting\$" "$SETTINGS" || fail "not saved: $setting"
-done <<EOF2
-"Volume"=dword:0000001e
-"Repeat"=dword:00000002
-"Shuffle"=dword:00000001
-"LastTrk"="01 Sunrise.mp3"
-EOF2
+for setting in '"Volume"=dword:0000001e' '"Repeat"=dword:00000002' '"Shuffle"=dword:00000001' \
+  '"LastTrk"="01 Sunrise.mp3"'; do
+  saved "$setting"
+done
 
-# The loudness of each 10 ms of float stereo at 48 kHz, the rate the player
-# asks of the disk driver; the song's own decoded by mpg123.
+# The loudness of each 10 ms of float stereo at 48 kHz, as the player asks of
+# the disk driver and as mpg123 decodes the song.
 loudness() { od -An -v -f -w3840 | awk '{s = 0; for (i = 1; i <= NF; i++) s += $i * $i; print sqrt(s / NF)}'; }
 mpg123 -q -e f32 -r 48000 --stereo -s "$first" | loudness >"$WORK/song.txt"
-# The sound heard since this player started (silence until it played) is the
-# song from the place, within a second: the loudness of its first two
-# seconds correlates best with the song's there.
+# The sound heard since the player started goes on from the place, within a
+# second: its first two seconds' loudness correlates best with the song's there.
 goes_on_from() {  # MS
   local at
   loudness <"$SDL_DISKAUDIOFILE" >"$WORK/heard.txt"

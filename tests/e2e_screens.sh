@@ -1,8 +1,5 @@
 #!/usr/bin/env bash
-# Takes the screenshots of tools/screenshots.sh and checks their colours:
-# the frame follows the skin, the screen follows the backlight; the menus
-# and About were reached with the wheel and the buttons; the play view's
-# layouts show while a demo piece plays.
+# The screenshots of tools/screenshots.sh, checked by their colours.
 # Usage: e2e_screens.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"

@@ -1,15 +1,6 @@
 # What every end-to-end test starts with: `source lib_e2e.sh BUILD_FOLDER [bus]`
 # sets $build, the private folders and the X server helpers of tools/xvfb.sh;
 # with "bus" the script runs again inside its own session bus first.
-#   start_player           the player in the background: $pid, $PLAYER (its window)
-#   ended [PID]            whether it has ended
-#   finish WHAT [PID]      waits for its end, which must be exit 0
-#   values                 how many values the settings file holds
-#   press KEY WHAT         presses the key, waits for the screen to change and rest
-#   stop_screen            ends the X server of start_xvfb (the player on it notices)
-#   window_is ID WxH, seen ID X Y, shows / shows_not ID X Y COLOUR
-#   p ARG...               playerctl on the player;  reports WHAT VALUE  waits for it
-#   call METHOD            a method of org.mpris.MediaPlayer2, by dbus-send
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ "${2:-}" = bus ] && [ -z "${VESK_ON_TEST_BUS:-}" ]; then
   VESK_ON_TEST_BUS=1 exec dbus-run-session -- "$0" "$1"
@@ -17,8 +8,8 @@ fi
 build=$(cd "$1" && pwd)
 source "$here/../tools/xvfb.sh"
 
-start_player() {
-  "$build/vesk" 2>>"$WORK/stderr" &
+start_player() {  # [COMMAND...]: the player in the background; sets $pid and $PLAYER
+  "${@:-$build/vesk}" 2>>"$WORK/stderr" &
   pid=$!
   PLAYER=$(wait_for_window "$pid") || fail "no player window"
 }
@@ -28,17 +19,26 @@ finish() {  # WHAT [PID]
   wait_until ended "$of" || fail "$1: the player did not end"
   wait "$of" || fail "$1: the player did not end with 0"
 }
-values() { grep -c '^"' "$SETTINGS" || true; }
-
-differs_from() { shot "$PLAYER" "$WORK/now.png" && pictures_differ "$WORK/now.png" "$1"; }
-press() {  # KEY WHAT
-  shot "$PLAYER" "$WORK/before.png"
-  xdotool key "$1"
-  wait_until differs_from "$WORK/before.png" || fail "$2"
-  wait_until settled || fail "$2 (coming to rest)"
+values() { grep -c '^"' "$SETTINGS" || true; }  # how many the settings file holds
+saved() {  # LINE
+  grep -qxF "$1" "$SETTINGS" || fail "not saved: $1 in $(cat "$SETTINGS")"
+}
+expect() {  # WHAT COMMAND...
+  wait_until "${@:2}" || fail "$1"
 }
 
-stop_screen() {
+AREA=  # what look, screen_is, screen_differs and press watch: WxH+X+Y, or all
+look() { shot "$PLAYER" "$WORK/$1.png" ${AREA:+"$AREA"}; }
+screen_is() { look now && same_pictures "$WORK/now.png" "$WORK/$1.png"; }
+screen_differs() { look now && pictures_differ "$WORK/now.png" "$WORK/$1.png"; }
+press() {  # KEY WHAT
+  look before
+  xdotool key "$1"
+  expect "$2" screen_differs before
+  expect "$2 (coming to rest)" settled
+}
+
+stop_screen() {  # ends the X server of start_xvfb; the player on it notices
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
 }
@@ -54,14 +54,14 @@ shows_not() {                                      # ID X Y COLOUR: another colo
   colour=$(seen "$1" "$2" "$3") && [ -n "$colour" ] && [ "$colour" != "$4" ]
 }
 
-p() { playerctl -p vesk "$@" 2>/dev/null; }
+p() { playerctl -p vesk "$@" 2>/dev/null; }  # playerctl on the player
 # shellcheck disable=SC2086
 reported() { [ "$(p $1)" = "$2" ]; }
-reports() {  # WHAT VALUE
+reports() {  # WHAT VALUE: waits until playerctl reports it
   # shellcheck disable=SC2086
   wait_until reported "$1" "$2" || fail "playerctl $1: \"$(p $1)\", not \"$2\""
 }
-call() {
+call() {  # METHOD ARG...: of org.mpris.MediaPlayer2, by dbus-send
   dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vesk /org/mpris/MediaPlayer2 \
     "org.mpris.MediaPlayer2.$1" "${@:2}" >/dev/null
 }

@@ -85,9 +85,7 @@ class Text : public Headless {
   HFONT large = nullptr;
 };
 
-using FontLookup = Text;
-
-TEST_F(FontLookup, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
+TEST_F(Text, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
   const std::u16string dir = BuildPath("");
   for (const std::u16string& notFont :
        {dir + u"\\no-such-font.ttf", dir, dir + u"\\CMakeCache.txt", std::u16string()})
@@ -107,9 +105,7 @@ TEST_F(FontLookup, AFileCountsItsAdditionsAndOnlyFontFilesAreAdded) {
   EXPECT_EQ(AddFontResourceW(kTolo.c_str()), 1) << "and can be added again";
 }
 
-using TextMeasure = Text;
-
-TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
+TEST_F(Text, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
   for (auto [height, cell] : {std::pair{15, 15}, {12, 12}, {0, 12}, {-13, 15}}) {
     SelectObject(dc, MakeFont(u"Tolo", height));
     EXPECT_EQ(Extent(u"Hello World").cy, cell) << height << ": a negative height is the em";
@@ -124,7 +120,7 @@ TEST_F(TextMeasure, TheCellIsTheRequestedHeightAndWidthsAreSumsOfCharacters) {
 }
 
 // What fits is counted in whole characters: a pair of UTF-16 units is never split.
-TEST_F(TextMeasure, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
+TEST_F(Text, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
   const char16_t text[] = {u'a', 0xD83D, 0xDE00, u'b'};
   const int a = Extent(u"a").cx, pair = Extent(std::u16string_view(text, 3)).cx;
   for (auto [max, fits] : {std::pair{a, 1}, {a - 1, 0}, {pair - 1, 1}, {pair, 3}}) {
@@ -134,11 +130,9 @@ TEST_F(TextMeasure, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
   }
 }
 
-using TextDrawing = Text;
-
 // Text redrawn in place (the play view's times) leaves nothing of the old
 // text behind only when no ink falls outside the opaque cell.
-TEST_F(TextDrawing, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
+TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
   const int menu = Extent(u"Menu").cx;
   const struct {
     const char16_t* text;
@@ -164,7 +158,7 @@ TEST_F(TextDrawing, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
       << "a length shorter than the text";
 }
 
-TEST_F(TextDrawing, TransparentModeDrawsOnlyInk) {
+TEST_F(Text, TransparentModeDrawsOnlyInk) {
   SetBkMode(dc, TRANSPARENT);
   RECT ink = DrawCell(u"a b", {0, 0, 100, 30}, 0);
   EXPECT_LT(ink.bottom - ink.top, 15) << "only ink, no cell";
@@ -173,12 +167,12 @@ TEST_F(TextDrawing, TransparentModeDrawsOnlyInk) {
   EXPECT_TRUE(IsRectEmpty(&space)) << "the space keeps the white that was there";
 }
 
-TEST_F(TextDrawing, NothingIsDrawnOutsideTheRectangle) {
+TEST_F(Text, NothingIsDrawnOutsideTheRectangle) {
   RECT box = DrawCell(u"A long title that does not fit", {20, 20, 60, 30}, DT_VCENTER);
   EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30);
 }
 
-TEST_F(TextDrawing, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
+TEST_F(Text, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = DefWindowProcW;
   wc.lpszClassName = u"TextTest";
@@ -208,7 +202,7 @@ TEST_F(TextDrawing, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
   EXPECT_FALSE(IsRectEmpty(&all));
 }
 
-TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
+TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   RECT rc{0, 0, 240, 20};
   EXPECT_EQ(DrawTextW(dc, u"", -1, &rc, DT_CENTER), 15);
   RECT drawn = BoxNotOf(kWhite);
@@ -237,13 +231,11 @@ TEST_F(TextDrawing, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   EXPECT_EQ(PresentCount(), before + 1);
 }
 
-using TextScripts = Text;
-
 // Two characters no font has (U+0378 is unassigned): two boxes, as every
 // character Tolo lacks was drawn before fallback faces.
 constexpr const char16_t* kBoxes = u"\u0378\u0378";
 
-TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
+TEST_F(Text, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
   SetBkMode(dc, TRANSPARENT);
   auto draw = [&](const char16_t* text) {
     DrawCell(text, {0, 0, 200, 15}, 0);
@@ -262,7 +254,7 @@ TEST_F(TextScripts, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) 
   }
 }
 
-TEST_F(TextScripts, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
+TEST_F(Text, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
   int searches = FontFallbackSearches();
   const struct {
     const char16_t* text;
