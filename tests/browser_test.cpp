@@ -58,8 +58,7 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
   EmptyFile("Box/aardvark.mp3");
   Run([&] {
     Browse(kBox);
-    for (const std::u16string& row :
-         {std::u16string(u"Ant\t>"), std::u16string(u"ant\t>"), std::u16string(u"Ant 2\t>")}) {
+    for (std::u16string row : {u"Ant\t>", u"ant\t>", u"Ant 2\t>"}) {
       OpenBrowseRow(List(), RowOf(row));
       EXPECT_EQ(std::u16string(app.headerTitle), row.substr(0, row.size() - 2));
       BrowseUp(List());
@@ -123,7 +122,6 @@ TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
 
 // The note names the folder, and shows only for the music folder itself.
 TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
-  auto wide = [](const std::string& s) { return std::u16string(s.begin(), s.end()); };
   const std::string home = getenv("HOME");
   EmptyFile("bare/notes.txt");
   Folder("full/Albums");
@@ -135,9 +133,9 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
     std::u16string note;
   } cases[] = {
       {"only other files", Path("bare"), home, u"\\",
-       u"The music folder " + wide(Path("bare")) + u" has no folders or music files."},
+       u"The music folder " + plat::FromUtf8(Path("bare")) + u" has no folders or music files."},
       {"missing", Path("gone"), home, u"\\",
-       u"The music folder " + wide(Path("gone")) + u" does not exist."},
+       u"The music folder " + plat::FromUtf8(Path("gone")) + u" does not exist."},
       {"below the home folder", Path("gone"), music_, u"\\",
        u"The music folder ~/gone does not exist."},
       {"an empty folder below it", Path("full"), home, u"\\Albums\\", u""},

@@ -61,11 +61,8 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
       {u"\\Names\\?.MP3", names},
       {u"\\Names\\a*", {u"a.mp3", u"ab.mp3x"}},
       {u"\\Few\\*.*", {u".hidden!", u"Albums/", u"README", u"song.mp3"}},
-      {u"\\Few\\Albums\\*.*", {}},
       {u"\\Albums\\Blue", {u"Blue/"}},
       {u"\\Albums\\blue.mp3", {u"blue.mp3"}},
-      {u"\\Albums\\BLUE", {}},  // folders are found as the listing spells them
-      {u"\\Albums\\Green", {}},
       // A pipe would hang whoever opens it: it is not listed.
       {u"\\Links\\*.*", {u"Favourites/", u"broken.mp3", u"loop.mp3"}},
       {u"\\Links\\Favourites\\*.mp3", {u"one.mp3"}},
@@ -73,23 +70,17 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
       {u"\\Odd\\*", {u"other/", u"\xf02a/", u"\xf03f/"}},
       {u"\\Odd\\\xf02a\\*.*", {u"in star.mp3"}},
       {u"\\Odd\\\xf03f\\*.*", {u"in question.mp3"}},
-      {u"", {}},
-      {u"\\", {}},
-      {u"\\Albums\\", {}},
-      {u"Albums\\*.*", {}},
-      {u"\\Missing\\*.*", {}},
-      {u"\\Albums\\blue.mp3\\*.*", {}},
-      {u"\\Albums\\\\*.*", {}},
-      {u"\\..\\*.mp3", {}},
-      {u"\\..\\outside.mp3", {}},
-      {u"\\Albums\\..\\..\\*.*", {}},
-      {u"\\.\\Albums\\*.*", {}},
-      {u"\\Albums/../..\\*.*", {}},
-      {u"\\..", {}},
       {deep + u"\\*.*", {}},
       {u"\\Albums\\" + std::u16string(5000, u's'), {}},
   };
   for (const auto& c : cases) EXPECT_EQ(Found(c.pattern), c.found) << plat::ToUtf8(c.pattern);
+  // Folders are found only as the listing spells them ("BLUE"); no path leaves the root.
+  for (const char16_t* pattern :
+       {u"\\Few\\Albums\\*.*", u"\\Albums\\BLUE", u"\\Albums\\Green", u"", u"\\", u"\\Albums\\",
+        u"Albums\\*.*", u"\\Missing\\*.*", u"\\Albums\\blue.mp3\\*.*", u"\\Albums\\\\*.*",
+        u"\\..\\*.mp3", u"\\..\\outside.mp3", u"\\Albums\\..\\..\\*.*", u"\\.\\Albums\\*.*",
+        u"\\Albums/../..\\*.*", u"\\.."})
+    EXPECT_EQ(Found(pattern), Names{}) << plat::ToUtf8(pattern);
   WIN32_FIND_DATAW data;
   EXPECT_EQ(FindFirstFileW(nullptr, &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(FindFirstFileW(u"\\Albums\\*.*", nullptr), INVALID_HANDLE_VALUE);

@@ -16,9 +16,8 @@ class MusicTest : public PlayerTest {
     if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
   }
 
-  // Runs each step at the player's next idle moment, so that what a step
-  // leaves for the message loop (an end notice) runs before the next. The
-  // quit leaves the stream to the process's end: closed here for later tests.
+  // Each step at an idle moment, after what the last left for the message loop
+  // (an end notice); the stream the quit leaves open is closed for later tests.
   static void RunSteps(std::vector<std::function<void()>> steps) {
     size_t next = 0;
     SetHeadlessIdleHook([&] {
