@@ -87,48 +87,8 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
   fs::remove(Path("Links/loop.mp3"));  // the fixture's clean-up would follow it
 }
 
-TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWith) {
+TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWithUntilClosed) {
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) EmptyFile(name);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  std::vector<std::u16string> names{data.cFileName};
-  fs::remove(Path("2.mp3"));
-  fs::remove(Path("3.mp3"));
-  EmptyFile("4.mp3");
-  while (FindNextFileW(find, &data)) names.push_back(data.cFileName);
-  FindClose(find);
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"2.mp3", u"3.mp3"}));
-  EXPECT_EQ(Found(u"\\*.mp3"), (std::vector<std::u16string>{u"1.mp3", u"4.mp3"}));
-}
-
-TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
-  const std::vector<std::string> names = {"\xff\xfe latin1 \xe9t\xe9.mp3",
-                                          "back\\slash.mp3",
-                                          std::string(251, 'L') + ".mp3",
-                                          "  spaces  around .mp3",
-                                          "emoji \xf0\x9f\x8e\xb5.mp3",
-                                          "Bl\xc3\xa5"
-                                          "b\xc3\xa6r.mp3",
-                                          "ends in dots....mp3"};
-  for (const std::string& name : names) EmptyFile("Odd \xff/" + name);
-  EmptyFile("Odd \xff/sub\\folder/inner.mp3");
-  const std::u16string folder = u"\\Odd \xdcff\\";
-  std::vector<std::u16string> found = Found(folder + u"*.*");
-  ASSERT_EQ(found.size(), names.size() + 1);
-  for (std::u16string name : found) {
-    EXPECT_EQ(Found(folder + (name.back() == u'/' ? name.substr(0, name.size() - 1) : name)),
-              std::vector<std::u16string>{name});
-    if (name.back() == u'/') name.pop_back();
-    EXPECT_TRUE(fs::exists(plat::DevicePathToReal(plat::RealPathToDevice(music_) + folder + name)));
-  }
-  EXPECT_EQ(Found(folder + u"sub\xf05c"
-                           u"folder\\*.mp3"),
-            std::vector<std::u16string>{u"inner.mp3"});
-}
-
-TEST_F(FolderEnumeration, BadOrClosedHandlesAreRefused) {
-  EmptyFile("only.mp3");
   WIN32_FIND_DATAW data;
   EXPECT_FALSE(FindNextFileW(nullptr, &data));
   EXPECT_FALSE(FindNextFileW(INVALID_HANDLE_VALUE, &data));
@@ -136,18 +96,41 @@ TEST_F(FolderEnumeration, BadOrClosedHandlesAreRefused) {
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
   HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(FindNextFileW(find, &data)) << "one entry only";
-  EXPECT_FALSE(FindNextFileW(find, &data));
+  std::vector<std::u16string> names{data.cFileName};
+  fs::remove(Path("2.mp3"));
+  fs::remove(Path("3.mp3"));
+  EmptyFile("4.mp3");
+  while (FindNextFileW(find, &data)) names.push_back(data.cFileName);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"1.mp3", u"2.mp3", u"3.mp3"}));
+  EXPECT_FALSE(FindNextFileW(find, &data)) << "still at its end";
   EXPECT_TRUE(FindClose(find));
   EXPECT_FALSE(FindClose(find));
   EXPECT_FALSE(FindNextFileW(find, &data));
+  EXPECT_EQ(Found(u"\\*.mp3"), (std::vector<std::u16string>{u"1.mp3", u"4.mp3"}));
+}
+
+TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
+  for (const char* name :
+       {"\xff\xfe latin1 \xe9t\xe9.mp3", "back\\slash.mp3", "  spaces  around .mp3",
+        "emoji \xf0\x9f\x8e\xb5.mp3", "Bl\u00e5b\u00e6r.mp3", "ends in dots....mp3"})
+    EmptyFile(std::string("Odd \xff/") + name);
+  EmptyFile("Odd \xff/" + std::string(251, 'L') + ".mp3");  // 255 bytes, the longest name
+  EmptyFile("Odd \xff/sub\\folder/inner.mp3");
+  const std::u16string folder = u"\\Odd \xdcff\\";
+  std::vector<std::u16string> found = Found(folder + u"*.*");
+  ASSERT_EQ(found.size(), 8u);
+  for (const std::u16string& listed : found) {
+    const std::u16string name = listed.substr(0, listed.find(u'/'));  // a folder's has one
+    EXPECT_EQ(Found(folder + name), std::vector<std::u16string>{listed});
+    EXPECT_TRUE(fs::exists(plat::DevicePathToReal(plat::RealPathToDevice(music_) + folder + name)));
+  }
+  EXPECT_EQ(Found(folder + u"sub\uf05cfolder\\*.mp3"), std::vector<std::u16string>{u"inner.mp3"});
 }
 
 using MusicRoot = MusicTest;
 
 // The configured folder, else the XDG music folder when it exists (~/Music
-// without the setting), else the demo folder the build places beside the
-// program.
+// without the setting), else the demo folder beside the program.
 TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   const std::string home = root_ + "/home", config = root_ + "/config", oldHome = getenv("HOME");
   const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();

@@ -66,9 +66,6 @@ class MusicTest : public PlayerTest {
     ListFolder(List(), app.browsePath);
     SendMessageW(List(), LB_SETCURSEL, 0, 0);
   }
-  static std::vector<int32_t> Entries() {
-    return std::vector<int32_t>(app.playlist, app.playlist + app.playlistCount);
-  }
 
   std::string bulk_;
 };
