@@ -18,8 +18,7 @@ class Playlist : public MusicTest {
     MusicTest::SetUp();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
-  // A new start of the player for the next case of a table.
-  static void Again() {
+  static void Again() {  // for the next case of a table
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
