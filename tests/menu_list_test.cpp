@@ -20,8 +20,7 @@ constexpr COLORREF kScreenColour = RGB(170, 190, 150);  // grey-green, like the 
 
 struct Told {
   std::vector<std::pair<WPARAM, LPARAM>> commands;
-  int listPaints = 0;  // colour requests: one a paint
-  int scrollBarPaints = 0;
+  int listPaints = 0, scrollBarPaints = 0;  // a list paint asks for its colour once
 } told;
 HBRUSH listBrush = nullptr;
 
@@ -82,6 +81,9 @@ class ListBox : public Headless {
   }
   void Append(std::initializer_list<const char16_t*> texts) {  // unfitted, in this order
     for (const char16_t* text : texts) SendText(LB_INSERTSTRING, static_cast<WPARAM>(-1), text);
+  }
+  void AppendTwenty() {  // "Row A" to "Row T"
+    for (char16_t c = u'A'; c < u'A' + 20; ++c) Append({(u"Row " + std::u16string(1, c)).c_str()});
   }
   LRESULT Selected() { return Send(LB_GETCURSEL); }
   LRESULT Top() { return Send(LB_GETTOPINDEX); }
@@ -156,15 +158,8 @@ TEST_F(ListBox, SelectStringFromRowZeroTriesRowZeroLast) {
   EXPECT_EQ(Selected(), 3);  // a failed search leaves the selection
 }
 
-class ListBoxOfTwenty : public ListBox {
- protected:
-  void SetUp() override {
-    ListBox::SetUp();
-    for (char16_t c = u'A'; c < u'A' + 20; ++c) Append({(u"Row " + std::u16string(1, c)).c_str()});
-  }
-};
-
-TEST_F(ListBoxOfTwenty, SelectingScrollsByTheSmallestChangeWithinTheRows) {
+TEST_F(ListBox, SelectingScrollsByTheSmallestChangeWithinTheRows) {
+  AppendTwenty();
   const struct {
     UINT message;
     int index, top;
@@ -183,7 +178,8 @@ TEST_F(ListBoxOfTwenty, SelectingScrollsByTheSmallestChangeWithinTheRows) {
   EXPECT_EQ(Top(), 0);
 }
 
-TEST_F(ListBoxOfTwenty, ATapOnARowSelectsItAndTellsTheParent) {
+TEST_F(ListBox, ATapOnARowSelectsItAndTellsTheParent) {
+  AppendTwenty();
   auto tap = [&](int shownRow) {
     told = {};
     InjectStylus(WM_LBUTTONDOWN, kListLeft + 10, kListTop + shownRow * kRowHeight + 5);
@@ -205,7 +201,8 @@ TEST_F(ListBoxOfTwenty, ATapOnARowSelectsItAndTellsTheParent) {
   EXPECT_EQ(told.commands.size(), 0u);
 }
 
-TEST_F(ListBoxOfTwenty, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
+TEST_F(ListBox, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
+  AppendTwenty();
   const struct {
     int from;
     UINT key;

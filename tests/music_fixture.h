@@ -40,8 +40,7 @@ class MusicTest : public PlayerTest {
   // A folder of count empty files named 00000.mp3 and on, made in memory
   // (tmpfs) where there is one, as a disk makes many files slowly.
   void ManyFiles(const std::string& relative, int count) {
-    std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_;
-    bulk_ = base + "/vesk-bulk-XXXXXX";
+    bulk_ = (std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_) + "/vesk-bulk-XXXXXX";
     ASSERT_NE(mkdtemp(bulk_.data()), nullptr);
     char name[16];
     for (int i = 0; i < count; ++i) {
