@@ -135,39 +135,34 @@ TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   const std::string home = root_ + "/home", config = root_ + "/config", oldHome = getenv("HOME");
   const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();
   const struct {
-    const char* configured;  // VESK_MUSIC_DIR; nullptr: unset
-    const char* setting;     // XDG_MUSIC_DIR in user-dirs.dirs; nullptr: no file
-    bool homeMusic;          // whether ~/Music exists
+    std::optional<std::string> configured;  // VESK_MUSIC_DIR; none: unset
+    std::optional<std::string> setting;     // XDG_MUSIC_DIR in user-dirs.dirs; none: no file
+    bool homeMusic;                         // whether ~/Music exists
     std::string root;
   } cases[] = {
-      {"music/", nullptr, true, music_},
-      {"", nullptr, true, home + "/Music"},  // an empty setting counts as none
-      {nullptr, "\"$HOME/My Tunes\"", true, home + "/My Tunes"},
-      {nullptr, "\"/BASE/music\"", true, music_},
-      {nullptr, nullptr, false, demo},
-      {nullptr, "\"$HOME/Missing\"", true, demo},
-      {nullptr, "\"$HOME/\"", true, demo},
-      {nullptr, "\"relative/path\"", true, demo},
+      {music_ + "/", {}, true, music_},
+      {"", {}, true, home + "/Music"},  // an empty setting counts as none
+      {{}, "\"$HOME/My Tunes\"", true, home + "/My Tunes"},
+      {{}, "\"" + music_ + "\"", true, music_},
+      {{}, {}, false, demo},
+      {{}, "\"$HOME/Missing\"", true, demo},
+      {{}, "\"$HOME/\"", true, demo},
+      {{}, "\"relative/path\"", true, demo},
   };
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.root + " from " + (c.setting ? c.setting : "no setting"));
+    SCOPED_TRACE(c.root + " from " + c.setting.value_or("no setting"));
     fs::remove_all(home);
     fs::create_directories(home + "/My Tunes");
     if (c.homeMusic) fs::create_directories(home + "/Music");
     fs::remove_all(config);
     fs::create_directories(config);
-    if (c.setting) {
-      std::string line = c.setting;
-      if (line.find("/BASE") != std::string::npos) line.replace(1, 5, root_);
+    if (c.setting)
       std::ofstream(config + "/user-dirs.dirs")
           << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-          << "XDG_MUSIC_DIR=" << line << "\n";
-    }
-    c.configured ? setenv("VESK_MUSIC_DIR", (root_ + "/" + c.configured).c_str(), 1)
-                 : unsetenv("VESK_MUSIC_DIR");
-    if (c.configured && !*c.configured) setenv("VESK_MUSIC_DIR", "", 1);
+          << "XDG_MUSIC_DIR=" << *c.setting << "\n";
+    c.configured ? setenv("VESK_MUSIC_DIR", c.configured->c_str(), 1) : unsetenv("VESK_MUSIC_DIR");
     plat::ResetMusicRootForTests();
     EXPECT_EQ(std::string(MusicRootPath()), c.root);
   }
