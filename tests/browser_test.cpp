@@ -27,11 +27,10 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
 // Names the platform maps (bytes that are not UTF-8, a backslash) and names
 // that differ only in letter case.
 TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
-  const std::string longName(120, 'w');
-  const std::vector<std::string> files = {"caf\xE9.mp3", "a\\b.mp3",    "song.mp3",
-                                          "SONG.mp3",    "Wait....mp3", longName + ".mp3"};
-  for (const std::string& file : files) EmptyFile("Box/" + file);
-  Folder("Box/" + longName);
+  for (const char* file : {"caf\xE9.mp3", "a\\b.mp3", "song.mp3", "SONG.mp3", "Wait....mp3"})
+    EmptyFile(std::string("Box/") + file);
+  EmptyFile("Box/" + std::string(120, 'w') + ".mp3");
+  Folder("Box/" + std::string(120, 'w'));
   Run([&] {
     Browse(kBox);
     for (int32_t row = 0; row < RowCount(); ++row) {
@@ -51,15 +50,13 @@ TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
 }
 
 TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUpToTheMainMenu) {
-  const std::string longName(120, 'f');
-  const std::u16string longWide(longName.begin(), longName.end());
+  const std::u16string longName(120, u'f');
   for (const char* f : {"Box/Ant", "Box/ant", "Box/Ant 2", "Box/Zoo"}) Folder(f);
-  Folder("Box/" + longName + "/inner");
+  Folder("Box/" + plat::ToUtf8(longName) + "/inner");
   EmptyFile("Box/aardvark.mp3");
   Run([&] {
     Browse(kBox);
-    for (const std::u16string& row :
-         {std::u16string(u"Ant\t>"), std::u16string(u"ant\t>"), std::u16string(u"Ant 2\t>")}) {
+    for (std::u16string row : {u"Ant\t>", u"ant\t>", u"Ant 2\t>"}) {
       OpenBrowseRow(List(), RowOf(row));
       EXPECT_EQ(std::u16string(app.headerTitle), row.substr(0, row.size() - 2));
       BrowseUp(List());
@@ -69,8 +66,8 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
     for (int32_t i = 0; i < RowCount(); ++i)
       if (Row(i).starts_with(u"fff")) cut = i;
     OpenBrowseRow(List(), cut);
-    EXPECT_EQ(std::u16string(app.headerTitle), longWide);
-    EXPECT_EQ(std::u16string(app.browsePath), std::u16string(kBox) + longWide + u"\\");
+    EXPECT_EQ(std::u16string(app.headerTitle), longName);
+    EXPECT_EQ(std::u16string(app.browsePath), kBox + longName + u"\\");
     EXPECT_EQ(Rows(), std::vector<std::u16string>{u"inner\t>"});
     EXPECT_EQ(Selected(), 0);
     BrowseUp(List());
@@ -123,7 +120,6 @@ TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
 
 // The note names the folder, and shows only for the music folder itself.
 TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
-  auto wide = [](const std::string& s) { return std::u16string(s.begin(), s.end()); };
   const std::string home = getenv("HOME");
   EmptyFile("bare/notes.txt");
   Folder("full/Albums");
@@ -135,9 +131,9 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
     std::u16string note;
   } cases[] = {
       {"only other files", Path("bare"), home, u"\\",
-       u"The music folder " + wide(Path("bare")) + u" has no folders or music files."},
+       u"The music folder " + plat::FromUtf8(Path("bare")) + u" has no folders or music files."},
       {"missing", Path("gone"), home, u"\\",
-       u"The music folder " + wide(Path("gone")) + u" does not exist."},
+       u"The music folder " + plat::FromUtf8(Path("gone")) + u" does not exist."},
       {"below the home folder", Path("gone"), music_, u"\\",
        u"The music folder ~/gone does not exist."},
       {"an empty folder below it", Path("full"), home, u"\\Albums\\", u""},

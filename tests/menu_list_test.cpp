@@ -1,7 +1,5 @@
-// MenuList and the platform's list box it is made of, on the headless
-// platform in the player's font: a main window records what its list tells
-// it and answers colour requests with its own brush; a ScrollBar pane stands
-// beside the list.
+// MenuList and the platform's list box it is made of, in the player's font,
+// under a main window that records what its list tells it and a scroll bar pane.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -20,31 +18,26 @@ namespace {
 
 constexpr COLORREF kScreenColour = RGB(170, 190, 150);  // grey-green, like the LCD
 
-struct Event {
-  HWND hwnd;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-};
-std::vector<Event> events;
+struct Told {
+  std::vector<std::pair<WPARAM, LPARAM>> commands;
+  int listPaints = 0, scrollBarPaints = 0;  // a list paint asks for its colour once
+} told;
 HBRUSH listBrush = nullptr;
 
 LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_COMMAND || msg == WM_CTLCOLORLISTBOX)
-    events.push_back(Event{hwnd, msg, wParam, lParam});
-  if (msg == WM_CTLCOLORLISTBOX) {
-    SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-    return reinterpret_cast<LRESULT>(listBrush);
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (msg == WM_COMMAND) told.commands.emplace_back(wParam, lParam);
+  if (msg != WM_CTLCOLORLISTBOX) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  ++told.listPaints;
+  SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+  return reinterpret_cast<LRESULT>(listBrush);
 }
 
 LRESULT PaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT) events.push_back(Event{hwnd, msg, wParam, lParam});
+  told.scrollBarPaints += msg == WM_PAINT;
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-class MenuListFixture : public Headless {
+class ListBox : public Headless {
  protected:
   void SetUp() override {
     Headless::SetUp();
@@ -66,11 +59,11 @@ class MenuListFixture : public Headless {
     CreateMenuList(app.mainWindow);
     list = GetDlgItem(app.mainWindow, kMenuListId);
     ASSERT_NE(list, nullptr);
-    scrollBar = CreateWindowExW(0, u"Scroll Window", kMainWindowTitle,
-                                WS_CHILD | WS_VISIBLE | WS_BORDER, 191, 27, 9, 109, app.mainWindow,
-                                reinterpret_cast<void*>(intptr_t{kScrollBarId}), nullptr, nullptr);
+    CreateWindowExW(0, u"Scroll Window", kMainWindowTitle, WS_CHILD | WS_VISIBLE | WS_BORDER, 191,
+                    27, 9, 109, app.mainWindow, reinterpret_cast<void*>(intptr_t{kScrollBarId}),
+                    nullptr, nullptr);
     PumpMessages();
-    events.clear();
+    told = {};
   }
 
   void TearDown() override {
@@ -89,16 +82,11 @@ class MenuListFixture : public Headless {
   void Append(std::initializer_list<const char16_t*> texts) {  // unfitted, in this order
     for (const char16_t* text : texts) SendText(LB_INSERTSTRING, static_cast<WPARAM>(-1), text);
   }
-  std::u16string RowText(int index) { return ListRow(list, index); }
-  std::vector<std::u16string> Rows() { return ListRows(list); }
+  void AppendTwenty() {  // "Row A" to "Row T"
+    for (char16_t c = u'A'; c < u'A' + 20; ++c) Append({(u"Row " + std::u16string(1, c)).c_str()});
+  }
   LRESULT Selected() { return Send(LB_GETCURSEL); }
   LRESULT Top() { return Send(LB_GETTOPINDEX); }
-
-  int Count(UINT message, HWND hwnd = nullptr) {
-    int n = 0;
-    for (const auto& e : events) n += e.message == message && (!hwnd || e.hwnd == hwnd);
-    return n;
-  }
 
   int32_t Width(const std::u16string& text) {
     SIZE size{};
@@ -108,7 +96,6 @@ class MenuListFixture : public Headless {
   }
 
   HWND list = nullptr;
-  HWND scrollBar = nullptr;
 };
 
 // The list box, driven through its messages as MenuList drives it.
@@ -117,8 +104,6 @@ constexpr int kListTop = 28;
 constexpr int kListWidth = 151;
 constexpr int kRowHeight = 18;
 constexpr COLORREF kHighlight = RGB(32, 32, 40);
-
-using ListBox = MenuListFixture;
 
 // Counts the pixels of a row, between two x positions of the list, within
 // tolerance of a colour in every channel.
@@ -145,7 +130,7 @@ int LeftmostInk(int row, int fromX) {
 TEST_F(ListBox, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
   std::u16string longText(300, u'x');
   Append({longText.c_str()});
-  EXPECT_EQ(RowText(0), longText.substr(0, 255));
+  EXPECT_EQ(ListRow(list, 0), longText.substr(0, 255));
   Send(LB_SETITEMDATA, 0, 0xFFFF0001u);
   EXPECT_EQ(static_cast<DWORD>(Send(LB_GETITEMDATA, 0)), 0xFFFF0001u);
   EXPECT_EQ(Send(LB_GETITEMDATA, 1), LB_ERR);
@@ -160,7 +145,7 @@ TEST_F(ListBox, SortedRowsStandInOrderWhateverOrderTheyCameIn) {
   EXPECT_EQ(SendText(LB_ADDSTRING, 0, u"150"), 150);
   std::vector<std::u16string> expected;
   for (int n = 0; n < 300; ++n) expected.push_back(number(n));
-  EXPECT_EQ(Rows(), expected);
+  EXPECT_EQ(ListRows(list), expected);
 }
 
 TEST_F(ListBox, SelectStringFromRowZeroTriesRowZeroLast) {
@@ -173,15 +158,8 @@ TEST_F(ListBox, SelectStringFromRowZeroTriesRowZeroLast) {
   EXPECT_EQ(Selected(), 3);  // a failed search leaves the selection
 }
 
-class ListBoxOfTwenty : public MenuListFixture {
- protected:
-  void SetUp() override {
-    MenuListFixture::SetUp();
-    for (char16_t c = u'A'; c < u'A' + 20; ++c) Append({(u"Row " + std::u16string(1, c)).c_str()});
-  }
-};
-
-TEST_F(ListBoxOfTwenty, SelectingScrollsByTheSmallestChangeWithinTheRows) {
+TEST_F(ListBox, SelectingScrollsByTheSmallestChangeWithinTheRows) {
+  AppendTwenty();
   const struct {
     UINT message;
     int index, top;
@@ -200,9 +178,10 @@ TEST_F(ListBoxOfTwenty, SelectingScrollsByTheSmallestChangeWithinTheRows) {
   EXPECT_EQ(Top(), 0);
 }
 
-TEST_F(ListBoxOfTwenty, ATapOnARowSelectsItAndTellsTheParent) {
+TEST_F(ListBox, ATapOnARowSelectsItAndTellsTheParent) {
+  AppendTwenty();
   auto tap = [&](int shownRow) {
-    events.clear();
+    told = {};
     InjectStylus(WM_LBUTTONDOWN, kListLeft + 10, kListTop + shownRow * kRowHeight + 5);
     InjectStylus(WM_LBUTTONUP, kListLeft + 10, kListTop + shownRow * kRowHeight + 5);
     PumpMessages();
@@ -210,21 +189,20 @@ TEST_F(ListBoxOfTwenty, ATapOnARowSelectsItAndTellsTheParent) {
   Send(LB_SETTOPINDEX, 4);
   tap(2);
   EXPECT_EQ(Selected(), 6);
-  ASSERT_EQ(Count(WM_COMMAND), 1);
-  auto told = std::find_if(events.begin(), events.end(),
-                           [](const auto& e) { return e.message == WM_COMMAND; });
-  EXPECT_EQ(told->wParam, MAKEWPARAM(kMenuListId, LBN_SELCHANGE));
-  EXPECT_EQ(told->lParam, reinterpret_cast<LPARAM>(list));
+  ASSERT_EQ(told.commands.size(), 1u);
+  EXPECT_EQ(told.commands[0].first, MAKEWPARAM(kMenuListId, LBN_SELCHANGE));
+  EXPECT_EQ(told.commands[0].second, reinterpret_cast<LPARAM>(list));
   tap(2);
-  EXPECT_EQ(Count(WM_COMMAND), 0) << "no change, nothing told";
+  EXPECT_EQ(told.commands.size(), 0u) << "no change, nothing told";
   Send(LB_RESETCONTENT);
   Append({u"One", u"Two"});
   tap(4);
   EXPECT_EQ(Selected(), -1) << "below the last row";
-  EXPECT_EQ(Count(WM_COMMAND), 0);
+  EXPECT_EQ(told.commands.size(), 0u);
 }
 
-TEST_F(ListBoxOfTwenty, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
+TEST_F(ListBox, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
+  AppendTwenty();
   const struct {
     int from;
     UINT key;
@@ -237,11 +215,11 @@ TEST_F(ListBoxOfTwenty, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
   SetFocus(list);
   for (const auto& c : cases) {
     Send(LB_SETCURSEL, c.from);
-    events.clear();
+    told = {};
     InjectKey(c.key);
     PumpMessages();
     EXPECT_EQ(Selected(), c.selected) << c.from << " key " << c.key;
-    EXPECT_EQ(Count(WM_COMMAND), c.selected != c.from) << "only a change is told";
+    EXPECT_EQ(told.commands.size(), c.selected != c.from ? 1u : 0u) << "only a change is told";
     EXPECT_LE(Top(), c.selected) << "the row is shown";
     EXPECT_GT(Top() + 6, c.selected);
   }
@@ -271,29 +249,30 @@ TEST_F(ListBox, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
 }
 
 // How texts become MenuList rows.
-using MenuRows = MenuListFixture;
-using Ellipsis = MenuListFixture;
 
-std::u16string Ellipsized(std::u16string text, int32_t width) {
-  WCHAR buffer[kTextChars];
+// Cut in a buffer of kTextChars, whose end the cut must not pass.
+std::u16string Ellipsized(const std::u16string& text, int32_t width) {
+  WCHAR buffer[kTextChars + 4];
+  std::fill(std::begin(buffer), std::end(buffer), u'#');
   StringCchCopyW(buffer, kTextChars, text.c_str());
   EllipsizeToWidth(buffer, width);
+  EXPECT_EQ(std::u16string(buffer + kTextChars, 4), u"####");
   return buffer;
 }
 
-TEST_F(MenuRows, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
+TEST_F(ListBox, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
   AddMenuRow(list, u"Blue d.mp3", RowKind::Plain, true);
   AddMenuRow(list, u"Blue", RowKind::Arrow, true);  // the tab sorts before the space
   EXPECT_EQ(AddMenuRow(list, u"apple.mp3", RowKind::Plain, true), 0);
   AddMenuRow(list, u"BLUE", RowKind::Plain, true);  // a prefix of "Blue\t>"
-  EXPECT_EQ(Rows(),
+  EXPECT_EQ(ListRows(list),
             (std::vector<std::u16string>{u"apple.mp3", u"BLUE", u"Blue\t>", u"Blue d.mp3"}));
 }
 
-TEST_F(MenuRows, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
+TEST_F(ListBox, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
   const std::u16string name = u"The Quite Remarkably Long Name Of A Folder";
   AddMenuRow(list, name.c_str(), RowKind::Arrow, false);
-  std::u16string row = RowText(0);
+  std::u16string row = ListRow(list, 0);
   ASSERT_TRUE(row.ends_with(u"...\t>")) << std::string(row.begin(), row.end());
   std::u16string shown = row.substr(0, row.size() - 2);
   std::u16string kept = shown.substr(0, shown.size() - 3);
@@ -305,25 +284,22 @@ TEST_F(MenuRows, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
 
 // The arrow still fits in a row of 255 characters: the text gives way,
 // marked as cut, a character of two UTF-16 units going whole.
-TEST_F(MenuRows, AnArrowRowOfMoreThan255CharactersIsCutToKeepItsArrow) {
+TEST_F(ListBox, AnArrowRowOfMoreThan255CharactersIsCutToKeepItsArrow) {
   // A list wide enough for every character, so that only the length cuts.
   HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD, 0, 0, 4000, 108, app.mainWindow,
                               nullptr, nullptr, nullptr);
   auto row = [&](const std::u16string& text) {
-    WCHAR shown[kTextChars];
-    int index = AddMenuRow(wide, text.c_str(), RowKind::Arrow, false);
-    SendMessageW(wide, LB_GETTEXT, index, reinterpret_cast<LPARAM>(shown));
-    return std::u16string(shown);
+    return ListRow(wide, AddMenuRow(wide, text.c_str(), RowKind::Arrow, false));
   };
   EXPECT_EQ(row(std::u16string(300, u'i')), std::u16string(250, u'i') + u"...\t>");
   EXPECT_EQ(row(std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E"),
             std::u16string(249, u'i') + u"...\t>");
 }
 
-TEST_F(MenuRows, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
+TEST_F(ListBox, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar) {
   AddMenuRow(list, u"Old", RowKind::Plain, false);
   PumpMessages();
-  events.clear();
+  told = {};
   BeginRefill(list);
   EXPECT_EQ(Send(LB_GETCOUNT), 0);
   for (const char16_t* text : {u"Now Playing", u"Browse", u"Settings"}) {
@@ -333,15 +309,15 @@ TEST_F(MenuRows, AListRefilledUnderSuspendedDrawingRepaintsOnceWithItsScrollBar)
   SendText(LB_SELECTSTRING, 0, u"Browse");
   InvalidateRect(list, nullptr, TRUE);  // a paint asked for meanwhile draws nothing
   PumpMessages();
-  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 0);
+  EXPECT_EQ(told.listPaints, 0);
   EndRefill(list);
   PumpMessages();
-  EXPECT_EQ(Count(WM_CTLCOLORLISTBOX), 1);
-  EXPECT_EQ(Count(WM_PAINT, scrollBar), 1);
+  EXPECT_EQ(told.listPaints, 1);
+  EXPECT_EQ(told.scrollBarPaints, 1);
   EXPECT_EQ(Selected(), 1);
 }
 
-TEST_F(Ellipsis, ATextTooWideIsCutToTheDots) {
+TEST_F(ListBox, ATextTooWideIsCutToTheDots) {
   const std::u16string text = u"Settings and more";
   int32_t width = Width(text);
   EXPECT_EQ(Ellipsized(text, width), text) << "exactly as wide: whole";
@@ -350,21 +326,11 @@ TEST_F(Ellipsis, ATextTooWideIsCutToTheDots) {
   EXPECT_LE(Width(cut), width - 1);
   EXPECT_EQ(Ellipsized(u"Anything", Width(u"...") - 1), u"...");
   EXPECT_EQ(Ellipsized(u"", 0), u"");
-}
-
-TEST_F(Ellipsis, AFullBufferCutByOneCharacterStillEndsInTheDots) {
-  // 254 narrow characters and one wide one, just too wide: taking the wide
-  // one off leaves room in pixels for "..." but not in the 256 buffer.
-  std::u16string text = std::u16string(254, u'i') + u"W";
+  // 254 narrow characters and a wide one, just too wide: without the wide
+  // one there is room in pixels for "..." but not in the buffer.
+  const std::u16string full = std::u16string(254, u'i') + u"W";
   ASSERT_GE(Width(u"W"), Width(u"...") + 1);
-  WCHAR buffer[kTextChars + 4];
-  std::fill(std::begin(buffer), std::end(buffer), u'#');
-  StringCchCopyW(buffer, kTextChars, text.c_str());
-  EllipsizeToWidth(buffer, Width(text) - 1);
-  std::u16string cut = buffer;
-  EXPECT_LE(cut.size(), 255u);
-  EXPECT_TRUE(cut.ends_with(u"i..."));
-  EXPECT_EQ(std::u16string(buffer + kTextChars, 4), u"####");
+  EXPECT_EQ(Ellipsized(full, Width(full) - 1), std::u16string(252, u'i') + u"...");
 }
 
 }  // namespace

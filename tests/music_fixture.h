@@ -16,9 +16,8 @@ class MusicTest : public PlayerTest {
     if (!bulk_.empty()) std::filesystem::remove_all(bulk_);
   }
 
-  // Runs each step at the player's next idle moment, so that what a step
-  // leaves for the message loop (an end notice) runs before the next. The
-  // quit leaves the stream to the process's end: closed here for later tests.
+  // Each step at an idle moment, after what the last left for the message loop
+  // (an end notice); the stream the quit leaves open is closed for later tests.
   static void RunSteps(std::vector<std::function<void()>> steps) {
     size_t next = 0;
     SetHeadlessIdleHook([&] {
@@ -41,8 +40,7 @@ class MusicTest : public PlayerTest {
   // A folder of count empty files named 00000.mp3 and on, made in memory
   // (tmpfs) where there is one, as a disk makes many files slowly.
   void ManyFiles(const std::string& relative, int count) {
-    std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_;
-    bulk_ = base + "/vesk-bulk-XXXXXX";
+    bulk_ = (std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : root_) + "/vesk-bulk-XXXXXX";
     ASSERT_NE(mkdtemp(bulk_.data()), nullptr);
     char name[16];
     for (int i = 0; i < count; ++i) {
@@ -66,9 +64,6 @@ class MusicTest : public PlayerTest {
     StringCchCopyW(app.browsePath, kPathChars, folder);
     ListFolder(List(), app.browsePath);
     SendMessageW(List(), LB_SETCURSEL, 0, 0);
-  }
-  static std::vector<int32_t> Entries() {
-    return std::vector<int32_t>(app.playlist, app.playlist + app.playlistCount);
   }
 
   std::string bulk_;

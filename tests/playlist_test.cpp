@@ -18,8 +18,7 @@ class Playlist : public MusicTest {
     MusicTest::SetUp();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
-  // A new start of the player for the next case of a table.
-  static void Again() {
+  static void Again() {  // for the next case of a table
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
@@ -67,21 +66,21 @@ TEST_F(Playlist, FolderOrderFollowsTheFileRowsAndStartsAtTheChosenOne) {
     std::filesystem::remove_all(Path("Box"));
     for (const std::string& f : c.files) EmptyFile("Box/" + f + ".mp3");
     for (const std::string& f : c.folders) Folder("Box/" + f);
-    std::vector<int32_t> entries, expected;
+    SCOPED_TRACE(plat::ToUtf8(c.chosen) + (c.shuffle ? " shuffled" : ""));
     Again();
     Run([&] {
       app.shuffle = c.shuffle;
       Browse(kBox);
       for (const std::string& f : c.gone) std::filesystem::remove(Path("Box/" + f + ".mp3"));
       ASSERT_TRUE(BuildPlaylist(List(), app.browsePath, RowOf(c.chosen)));
-      entries = Entries();
+      std::vector<int32_t> entries(app.playlist, app.playlist + app.playlistCount), expected;
       if (c.shuffle) std::sort(entries.begin(), entries.end());
       for (const std::u16string& name : c.entries)
         expected.push_back(OrdinalOf(kBox, kMusicPattern, name + u".mp3"));
+      EXPECT_EQ(entries, expected);
+      EXPECT_EQ(app.playlistPos, c.pos);
+      EXPECT_EQ(std::u16string(app.playlistFolder), kBox);
     });
-    EXPECT_EQ(entries, expected) << plat::ToUtf8(c.chosen);
-    EXPECT_EQ(app.playlistPos, c.pos) << plat::ToUtf8(c.chosen);
-    EXPECT_EQ(std::u16string(app.playlistFolder), kBox);
   }
 }
 
@@ -96,7 +95,7 @@ TEST_F(Playlist, ShuffledPlaysTheChosenFileFirstThenEveryOtherOnceInUniformOrder
     const int32_t chosen = OrdinalOf(kBox, kMusicPattern, u"Cat.mp3");
     for (int i = 0; i < kBuilds; ++i) {
       BuildPlaylist(List(), app.browsePath, RowOf(u"Cat"));
-      ASSERT_EQ(Entries().front(), chosen);
+      ASSERT_EQ(app.playlist[0], chosen);
       ++orders[std::vector<int32_t>(app.playlist + 1, app.playlist + app.playlistCount)];
     }
   });
@@ -124,48 +123,38 @@ TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
       {1, "Bee", false, 900, 1},  {7, "Ant", false, 0, 0},
   };
   for (const Case& c : cases) {
-    int32_t pos = -3, msAfter = -1;
-    bool heard = false;
-    std::u16string selected, header;
+    SCOPED_TRACE(testing::Message()
+                 << "repeat " << c.repeat << (c.next ? ", next from " : ", previous from ")
+                 << c.chosen << " after " << c.heardMs);
     Again();
     Run([&] {
       app.repeatMode = static_cast<RepeatMode>(c.repeat);
       Start(plat::FromUtf8(c.chosen));
       if (c.heardMs) Hear(c.heardMs);
       c.next ? NextTrack() : PreviousTrack();
-      pos = app.playlist ? app.playlistPos : -1;
-      msAfter = GetStreamMs();
-      heard = Hear(300);
-      selected = SelectedRow();
-      header = app.headerTitle;
+      EXPECT_EQ(app.playlist ? app.playlistPos : -1, c.pos);
+      if (!app.playlist) {
+        EXPECT_EQ(SelectedRow(), u"Browse\t>");
+        EXPECT_EQ(std::u16string(app.headerTitle), u"Vesk");
+      } else {
+        EXPECT_LT(GetStreamMs(), 100) << "the entry opens from its start";
+        EXPECT_TRUE(Hear(300));
+      }
     });
-    SCOPED_TRACE(testing::Message()
-                 << "repeat " << c.repeat << (c.next ? ", next from " : ", previous from ")
-                 << c.chosen << " after " << c.heardMs);
-    EXPECT_EQ(pos, c.pos);
-    if (pos < 0) {
-      EXPECT_EQ(selected, u"Browse\t>");
-      EXPECT_EQ(header, u"Vesk");
-    } else {
-      EXPECT_LT(msAfter, 100) << "the entry opens from its start";
-      EXPECT_TRUE(heard);
-    }
   }
 }
 
 TEST_F(Playlist, TheEndFromTheMenuFreesThePlaylistAndLeavesTheListing) {
   Song("Box/Ant.mp3");
-  std::vector<std::u16string> before, after;
-  Run([&] {
+  Run([] {
     Browse(kBox);
     BuildPlaylist(List(), app.browsePath, 0);
-    before = Rows();
+    const std::vector<std::u16string> before = Rows();
     NextTrack();
-    after = Rows();
+    EXPECT_EQ(Rows(), before);
   });
   EXPECT_EQ(app.playlist, nullptr);
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
-  EXPECT_EQ(after, before);
 }
 
 // A list none of whose entries plays ends once, whatever the repeat.
