@@ -172,7 +172,6 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
     int32_t firstChannel = app.channel;
     if (!c.openPaused) {
       HearFrames(MsFrames(700));
-      firstChannel = app.channel;
       if (c.pause == kOutputLost) {
         plat::LoseAudioSinkForTests();
         KeepPlaying();  // the timer's tick
@@ -253,8 +252,8 @@ TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
     DWORD start = GetTickCount();
     EXPECT_EQ(InitSoundEngine(nullptr), c.started) << c.failures;
     EXPECT_EQ(GetTickCount() - start, c.waitedMs);
-    std::string box = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(box, c.started ? "" : "Sound System Error: Error initializing output device.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              c.started ? "" : "Sound System Error: Error initializing output device.\n");
   }
 }
 
