@@ -28,7 +28,6 @@ inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
   return at;
 }
 
-// The FileOrdinal of a fixture among "\Tones\"'s music files.
 inline int32_t ToneOrdinal(const std::string& name) {
   return OrdinalOf(u"\\Tones\\", kMusicPattern, plat::FromUtf8(name) + u".mp3");
 }

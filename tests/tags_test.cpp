@@ -15,7 +15,6 @@ std::string Be32(uint32_t n, int bits = 8) {  // 7 bits a byte: synchsafe
 std::string Le32(size_t n) {
   return {char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
 }
-// A frame of version 3 or 4.
 std::string Frame(const std::string& id, const std::string& content, int major = 3) {
   return id + Be32(content.size(), major == 4 ? 7 : 8) + "\0\0"s + content;
 }
