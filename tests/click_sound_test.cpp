@@ -1,13 +1,5 @@
 // Effects over the sound output: mixed with the music, and the click, the
 // program's WAVE resource converted to the output's rate and channels.
-#include <gtest/gtest.h>
-
-#include <vector>
-
-#include "platform/audio_output.h"
-#include "platform/sound.h"
-#include "platform/test_hooks.h"
-#include "platform/window.h"
 #include "tests/sound_fixture.h"
 
 namespace {

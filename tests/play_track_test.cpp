@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr double kToneLevel = 0.5;
 constexpr double kDefaultGain = 127 / 255.0;  // volume 50
 constexpr int kDeviceRate = 48000;            // the disk driver's: float stereo at 48 kHz
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "platform/audio_output.h"
@@ -27,7 +28,6 @@ inline int32_t OrdinalOf(const std::u16string& folder, const WCHAR* wildcards,
   return at;
 }
 
-// The FileOrdinal of a fixture among "\Tones\"'s music files.
 inline int32_t ToneOrdinal(const std::string& name) {
   return OrdinalOf(u"\\Tones\\", kMusicPattern, plat::FromUtf8(name) + u".mp3");
 }
@@ -44,6 +44,34 @@ inline std::string WithClaimedFrames(std::string mp3, uint32_t frames) {
   const size_t count = mp3.find("Info") + 8;  // big-endian, after the tag and its flags
   for (int i = 0; i < 4; ++i) mp3[count + i] = static_cast<char>(frames >> (24 - 8 * i));
   return mp3;
+}
+
+constexpr double kToneLevel = 0.5;  // the fixtures' sine, half of full scale
+
+// The mean squared distance of one channel, from `skip` on, to the fixtures'
+// tone from the file's frame `at` moved by `lag` frames.
+inline double Mismatch(const std::vector<float>& frames, int channel, double hz, int rate,
+                       int64_t at, int lag, size_t skip) {
+  double sum = 0;
+  size_t n = 0;
+  for (size_t i = skip; i < frames.size() / 2; ++i, ++n) {
+    double t = static_cast<double>(at + static_cast<int64_t>(i) + lag) / rate;
+    sum += std::pow(frames[i * 2 + channel] - kToneLevel * std::sin(2 * M_PI * hz * t), 2);
+  }
+  return sum / std::max<size_t>(n, 1);
+}
+
+// The frames are the tone from `at` on, within the codec's noise, and far closer
+// to it than `near` frames earlier or later.
+inline void ExpectTone(const std::vector<float>& frames, bool stereo, int rate, int64_t at,
+                       size_t skip, int near = 1, double noise = 1e-4) {
+  for (int channel : {0, 1}) {
+    const double hz = stereo && channel == 1 ? 660 : 440;
+    const double here = Mismatch(frames, channel, hz, rate, at, 0, skip);
+    EXPECT_LT(here, noise) << "channel " << channel;
+    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, -near, skip)) << channel;
+    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, near, skip)) << channel;
+  }
 }
 
 // Waits, for real, until the condition holds (generous for a loaded machine).

@@ -32,25 +32,12 @@ void WaitWhileFlagged(int fd) {
   while (access(flag, F_OK) == 0) nanosleep(&pause, nullptr);
 }
 
-template <typename Function>
-Function Next(const char* name) {
-  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
 }  // namespace
 
-extern "C" {
-
-ssize_t pread(int fd, void* into, size_t bytes, off_t at) {
-  static auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+// The player reads its files with pread alone.
+extern "C" ssize_t pread(int fd, void* into, size_t bytes, off_t at) {
+  using Pread = ssize_t (*)(int, void*, size_t, off_t);
+  static auto next = reinterpret_cast<Pread>(dlsym(RTLD_NEXT, "pread"));
   WaitWhileFlagged(fd);
   return next(fd, into, bytes, at);
 }
-
-ssize_t pread64(int fd, void* into, size_t bytes, off64_t at) {
-  static auto next = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
-  WaitWhileFlagged(fd);
-  return next(fd, into, bytes, at);
-}
-
-}  // extern "C"

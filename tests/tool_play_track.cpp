@@ -7,11 +7,11 @@
 #include "menus/menu_screens.h"
 #include "platform/display.h"
 #include "platform/files.h"
+#include "platform/internal.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 #include "playback/sound_engine.h"
 
-#include <cstring>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -27,12 +27,9 @@ int main(int argc, char** argv) {
   InitSoundEngine(app.mainWindow);
 
   StringCchCopyW(app.playlistFolder, kPathChars, u"\\");
-  WCHAR pattern[kPathChars];
-  StringCchCopyW(pattern, kPathChars, u"\\");
-  StringCchCatW(pattern, kPathChars, kMusicPattern);
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(pattern, &data);
-  std::u16string wanted(argv[1], argv[1] + std::strlen(argv[1]));
+  HANDLE find = FindFirstFileW((u"\\" + std::u16string(kMusicPattern)).c_str(), &data);
+  const std::u16string wanted = plat::FromUtf8(argv[1]);
   int32_t entry = 0;
   for (bool more = find != INVALID_HANDLE_VALUE; more && wanted != data.cFileName; ++entry)
     more = FindNextFileW(find, &data);
