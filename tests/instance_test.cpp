@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/instance.h"
@@ -58,35 +57,23 @@ class Probe {
   // Whether the line (any line when empty) comes in time; all are kept in seen().
   bool Says(const std::string& want, std::chrono::milliseconds wait = kWait) {
     auto deadline = Clock::now() + wait;
-    for (size_t end;;) {
-      while ((end = buffer_.find('\n')) != std::string::npos) {
-        last_ = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        seen_ += last_ + "\n";
-        if (want.empty() || last_ == want) return true;
+    for (char c; WaitFor(POLLIN, deadline) && read(out_, &c, 1) == 1;) {
+      seen_ += c;
+      if (c != '\n') {
+        line_ += c;
+      } else if (last_ = std::exchange(line_, ""); want.empty() || last_ == want) {
+        return true;
       }
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd p{out_, POLLIN, 0};
-      char chunk[256];
-      ssize_t n;
-      if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
-          (n = read(out_, chunk, sizeof chunk)) <= 0)
-        return false;
-      buffer_.append(chunk, static_cast<size_t>(n));
     }
+    return false;
   }
-
-  // -1 when it does not end in time.
+  // -1 when it does not end in time (its output closes as it ends).
   int ExitCode() {
-    for (auto deadline = Clock::now() + kWait; pid_ > 0 && Clock::now() < deadline;) {
-      int status;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return -1;
+    int status;
+    if (pid_ <= 0 || !WaitFor(0, Clock::now() + kWait) || waitpid(pid_, &status, 0) != pid_)
+      return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   bool Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
   void Kill() {
@@ -99,9 +86,16 @@ class Probe {
   const std::string& seen() const { return seen_; }
 
  private:
+  // Whether the output has the events (a hang-up is always one) before the deadline.
+  bool WaitFor(short events, Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd p{out_, events, 0};
+    return left.count() > 0 && poll(&p, 1, static_cast<int>(left.count())) > 0;
+  }
+
   pid_t pid_ = -1;
   int out_ = -1;
-  std::string buffer_, last_, seen_;
+  std::string line_, last_, seen_;
 };
 
 std::string Record(const char* magic, uint16_t version, uint16_t operation, uint32_t argument) {

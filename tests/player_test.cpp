@@ -26,7 +26,7 @@ TEST_F(Player, EveryQuitButTheCloseRequestSavesTheSettings) {
   };
   for (const auto& c : cases) {
     Restart();
-    WriteStore(std::string(kSignatureLine) + kVeskSection + "\"Volume\"=dword:00000007\n");
+    WriteValues("\"Volume\"=dword:00000007\n");
     EXPECT_EQ(RunWith([&] {
                 app.volume = 73;
                 app.shell = Shell::Night;

@@ -59,10 +59,6 @@ void Save(const Loaded& l) {
   SaveSettings();
 }
 
-std::string StoreWith(const std::string& values) {
-  return std::string(kSignatureLine) + kVeskSection + values + "\n";
-}
-
 std::string Chars(int count, const char* end = "") {  // "A"s as hex(1) bytes
   std::string bytes;
   for (int i = 0; i < count; ++i) bytes += i ? ",41,00" : "41,00";
@@ -107,7 +103,7 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
       {"\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=dword:00000010", {}},
   };
   for (const auto& c : cases) {
-    WriteStore(StoreWith(c.values));
+    WriteValues(c.values);
     EXPECT_EQ(LoadOverRubbish(), c.loaded) << c.values;
   }
 }
