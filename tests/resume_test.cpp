@@ -23,7 +23,6 @@ class Resume : public MusicTest {
     EmptyFile("Box/Bad.mp3");  // no MP3: it cannot be played
   }
 
-  // Starts afresh with these values in the settings file.
   void StartWith(const std::string& values) {
     Restart();  // what the last run left is written before the file is replaced
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});

@@ -94,8 +94,6 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
       {kBox + "\"LastTrk\"=\"b.mp3\"", {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
       {kBox + "\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=dword:ffffffff",
        {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
-      {kBox + "\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=\"60000\"",
-       {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
       {kBox + "\"LastTrk\"=dword:00000062", {.folder = u"\\A\\"}},
       {kBox + "\"LastTrk\"=hex(1):" + Chars(261, ",00,00"), {.folder = u"\\A\\"}},
       {kBox + "\"LastTrk\"=\"Sub\\\\b.mp3\"", {.folder = u"\\A\\"}},
@@ -114,15 +112,6 @@ TEST_F(Settings, TextsAreWrittenWithTheirZeroAndATrackOnlyWithinItsFolder) {
   EXPECT_NE(StoreText().find("\n\"LastPld\"=\"\\\\Albums\\\\B\\\\\"\n\"LastTrk\"=\"\"\n"
                              "\"LastPos\"=dword:00000000\n"),
             std::string::npos);
-}
-
-TEST_F(Settings, AFolderThatCannotBeCreatedGivesDefaultsAndLosesNothing) {
-  WriteText(root_ + "/plain", "not a folder");
-  setenv("XDG_CONFIG_HOME", (root_ + "/plain/config").c_str(), 1);
-  EXPECT_EQ(LoadOverRubbish(), Loaded{});
-  app.volume = 5;
-  SaveSettings();
-  EXPECT_EQ(ReadBytes(root_ + "/plain"), "not a folder");
 }
 
 // A child saves in a loop, each save with new values, and is killed at

@@ -1,7 +1,5 @@
-// A stand-in player: as a second start it brings the running one forward,
-// shows it, prints "found" and exits 0; else it runs hidden, prints "running",
-// then a line a request: "shown", "foreground", "close" (then exits 0). An
-// argument gives milliseconds of start-up work before the window.
+// A stand-in player that says what happens to it: "found" (a second start), else
+// "running", then "shown", "foreground", "close". argv[1]: start-up work in ms.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
