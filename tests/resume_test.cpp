@@ -37,7 +37,7 @@ class Resume : public MusicTest {
                   shuffle, folder.c_str(), file.c_str(), ms);
     StartWith(values);
   }
-  // Hears the sine from `seconds` into the file, or silence.
+  // Hears the sine from `seconds` into the file.
   static void ExpectToneFrom(double seconds) {
     std::vector<float> heard = HearFrames(256);
     for (size_t n = 0; n < 256; n += 16) {

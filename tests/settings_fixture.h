@@ -21,9 +21,6 @@ class TempConfig : public ::testing::Test {
   void TearDown() override {
     RegFlushKey(HKEY_CURRENT_USER);
     oldConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
-      if (entry.is_directory())
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all);
     std::filesystem::remove_all(root_);
     ResetAppState();
   }

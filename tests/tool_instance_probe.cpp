@@ -39,9 +39,8 @@ int main(int argc, char** argv) {
   SelectDisplay(DisplayKind::Headless);
   if (HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle)) {
     HWND forward = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1);
-    if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW)) {
+    if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW))
       std::fprintf(stderr, "probe: the running player did not take the requests\n");
-    }
     Say("found");
     return 0;
   }
