@@ -87,7 +87,7 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
            EXPECT_EQ(GetStreamMs(), c.pausedAt) << "back and Seek read the place from the stream";
            EXPECT_EQ(app.positionSec, c.pausedAt / 1000) << "Now Playing shows the place";
            EXPECT_EQ(app.playlistPos, c.shuffle ? 0 : 2)
-               << "Ant, Bad, Bee, Cat; Bee first shuffled";
+               << "Ant, Bad, Bee, Cat in order; Bee first shuffled";
            EXPECT_EQ(app.playlist[app.playlistPos], OrdinalOf(kBox, kMusicPattern, u"Bee.mp3"));
            TogglePause();
            ExpectToneFrom(c.pausedAt / 1000.0);
