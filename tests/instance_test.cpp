@@ -130,11 +130,6 @@ bool SendIsDropped(const std::string& path, const std::string& bytes, int timeou
   return dropped;
 }
 
-std::string SocketPath() {
-  const char* path = InstanceSocketPath();
-  return path ? path : "(none)";
-}
-
 class SingleInstance : public Headless {
  protected:
   void SetUp() override {
@@ -199,7 +194,7 @@ TEST_F(SingleInstance, ASecondStartShowsTheRunningPlayerAndACloseRequestEndsIt) 
   ASSERT_TRUE(fs::exists(socket_)) << "the killed player left no socket";
   EXPECT_EQ(ConnectTo(socket_), -1);
   auto player = StartPlayer();
-  EXPECT_EQ(SocketPath(), socket_);
+  EXPECT_STREQ(InstanceSocketPath(), socket_.c_str());
   struct stat st;
   ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
   EXPECT_TRUE(S_ISSOCK(st.st_mode));
@@ -274,7 +269,7 @@ TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
     ASSERT_EQ(chmod(f.c_str(), 0777), 0);
   }
   setenv("XDG_RUNTIME_DIR", open.c_str(), 1);
-  EXPECT_EQ(SocketPath(), "(none)");
+  EXPECT_STREQ(InstanceSocketPath(), nullptr);
   auto first = StartPlayer();
   EXPECT_NE(first->seen().find("not a private folder"), std::string::npos) << first->seen();
   auto second = StartPlayer();
@@ -285,7 +280,7 @@ TEST_F(SingleInstance, UnsafeRuntimeFolderIsNotUsed) {
   ASSERT_EQ(chmod(fallback_.c_str(), 0700), 0);
   fs::rename(fallback_, folder_ + "/elsewhere");
   fs::create_directory_symlink(folder_ + "/elsewhere", fallback_);
-  EXPECT_EQ(SocketPath(), "(none)");
+  EXPECT_STREQ(InstanceSocketPath(), nullptr);
 }
 
 // Requests are queued once, however often asked, so that memory stays
@@ -341,7 +336,7 @@ TEST_F(SingleInstance, ARuntimeFolderThatCannotServeFallsBackToThePrivateFolder)
     ASSERT_EQ(mkdir(c.runtime.c_str(), 0700), 0) << c.name;
     c.prepare();
     setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
-    EXPECT_EQ(SocketPath(), fallback_ + "/Main_Window-Vesk.sock") << c.name;
+    EXPECT_STREQ(InstanceSocketPath(), (fallback_ + "/Main_Window-Vesk.sock").c_str()) << c.name;
     auto first = StartPlayer();
     StartSecond(c.name);
     EXPECT_TRUE(first->Alive()) << c.name;
