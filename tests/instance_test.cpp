@@ -195,10 +195,9 @@ TEST_F(SingleInstance, ASecondStartShowsTheRunningPlayerAndACloseRequestEndsIt) 
   EXPECT_EQ(ConnectTo(socket_), -1);
   auto player = StartPlayer();
   EXPECT_STREQ(InstanceSocketPath(), socket_.c_str());
-  struct stat st;
-  ASSERT_EQ(lstat(socket_.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISSOCK(st.st_mode));
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  fs::file_status status = fs::symlink_status(socket_);
+  EXPECT_EQ(status.type(), fs::file_type::socket);
+  EXPECT_EQ(static_cast<int>(status.permissions()), 0600);
   StartSecond();
   EXPECT_TRUE(player->Says("foreground")) << player->seen();
   EXPECT_TRUE(player->Says("shown")) << player->seen();
