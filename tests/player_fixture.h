@@ -30,9 +30,8 @@ class PlayerTest : public TempConfig {
     SetHeadlessIdleHook(nullptr);
     ResetPlatformForTests();
     plat::ResetMusicRootForTests();
-    unsetenv("XDG_RUNTIME_DIR");
-    unsetenv("VESK_MUSIC_DIR");
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    for (const char* name : {"XDG_RUNTIME_DIR", "VESK_MUSIC_DIR", "DBUS_SESSION_BUS_ADDRESS"})
+      unsetenv(name);
     TempConfig::TearDown();
   }
 

@@ -11,22 +11,20 @@ namespace {
 
 using Player = PlayerTest;
 
-// The quit command (Sleep, holding play/pause, the media controls' Quit) and
-// the desktop's close button save and release everything; the close request
-// of another program ends the player without saving.
+// The quit command (Sleep, holding play/pause, the media controls' Quit) and the close
+// button save and release everything; another program's close request does not save.
 TEST_F(Player, EveryQuitButTheCloseRequestSavesTheSettings) {
   const struct {
     const char* what;
     std::function<void()> end;
     bool saves;
   } cases[] = {
-      {"the quit command", [] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); }, true},
       {"the close button", [] { InjectDesktopClose(); }, true},
       {"the close request", [] { PostMessageW(app.mainWindow, kCloseRequest, 0, 0); }, false},
   };
   for (const auto& c : cases) {
     Restart();
-    WriteStore(std::string(kSignatureLine) + kVeskSection + "\"Volume\"=dword:00000007\n");
+    WriteValues("\"Volume\"=dword:00000007\n");
     EXPECT_EQ(RunWith([&] {
                 app.volume = 73;
                 app.shell = Shell::Night;
@@ -60,6 +58,7 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
   EXPECT_TRUE(said.ends_with("Vesk: the settings could not be written to " + blocked +
                              "/sub/vesk/settings.reg: it cannot be read\n"))
       << said;
+  EXPECT_EQ(ReadBytes(blocked), "a file where the settings folder should be");
 }
 
 TEST_F(Player, ProgramPathsLieBesideTheProgramOrAreNotMade) {

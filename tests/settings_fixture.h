@@ -7,6 +7,9 @@
 #include "platform/registry.h"
 #include "tests/headless.h"
 
+inline constexpr char kSignatureLine[] = "Windows Registry Editor Version 5.00\n\n";
+inline constexpr char kVeskSection[] = "[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n";
+
 class TempConfig : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -18,9 +21,6 @@ class TempConfig : public ::testing::Test {
   void TearDown() override {
     RegFlushKey(HKEY_CURRENT_USER);
     oldConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
-      if (entry.is_directory())
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all);
     std::filesystem::remove_all(root_);
     ResetAppState();
   }
@@ -31,10 +31,11 @@ class TempConfig : public ::testing::Test {
     return ReadBytes(SettingsFilePath());
   }
   void WriteStore(const std::string& text) const { WriteText(SettingsFilePath(), text); }
+  // A file holding these values under the player's own key.
+  void WriteValues(const std::string& values) const {
+    WriteStore(std::string(kSignatureLine) + kVeskSection + values);
+  }
 
   std::string root_;
   std::optional<std::string> oldConfig_;
 };
-
-inline constexpr char kSignatureLine[] = "Windows Registry Editor Version 5.00\n\n";
-inline constexpr char kVeskSection[] = "[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n";

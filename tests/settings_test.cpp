@@ -59,10 +59,6 @@ void Save(const Loaded& l) {
   SaveSettings();
 }
 
-std::string StoreWith(const std::string& values) {
-  return std::string(kSignatureLine) + kVeskSection + values + "\n";
-}
-
 std::string Chars(int count, const char* end = "") {  // "A"s as hex(1) bytes
   std::string bytes;
   for (int i = 0; i < count; ++i) bytes += i ? ",41,00" : "41,00";
@@ -98,8 +94,6 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
       {kBox + "\"LastTrk\"=\"b.mp3\"", {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
       {kBox + "\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=dword:ffffffff",
        {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
-      {kBox + "\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=\"60000\"",
-       {.folder = u"\\A\\", .file = u"\\A\\b.mp3"}},
       {kBox + "\"LastTrk\"=dword:00000062", {.folder = u"\\A\\"}},
       {kBox + "\"LastTrk\"=hex(1):" + Chars(261, ",00,00"), {.folder = u"\\A\\"}},
       {kBox + "\"LastTrk\"=\"Sub\\\\b.mp3\"", {.folder = u"\\A\\"}},
@@ -107,7 +101,7 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
       {"\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=dword:00000010", {}},
   };
   for (const auto& c : cases) {
-    WriteStore(StoreWith(c.values));
+    WriteValues(c.values);
     EXPECT_EQ(LoadOverRubbish(), c.loaded) << c.values;
   }
 }
@@ -118,15 +112,6 @@ TEST_F(Settings, TextsAreWrittenWithTheirZeroAndATrackOnlyWithinItsFolder) {
   EXPECT_NE(StoreText().find("\n\"LastPld\"=\"\\\\Albums\\\\B\\\\\"\n\"LastTrk\"=\"\"\n"
                              "\"LastPos\"=dword:00000000\n"),
             std::string::npos);
-}
-
-TEST_F(Settings, AFolderThatCannotBeCreatedGivesDefaultsAndLosesNothing) {
-  WriteText(root_ + "/plain", "not a folder");
-  setenv("XDG_CONFIG_HOME", (root_ + "/plain/config").c_str(), 1);
-  EXPECT_EQ(LoadOverRubbish(), Loaded{});
-  app.volume = 5;
-  SaveSettings();
-  EXPECT_EQ(ReadBytes(root_ + "/plain"), "not a folder");
 }
 
 // A child saves in a loop, each save with new values, and is killed at

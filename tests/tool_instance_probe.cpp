@@ -1,7 +1,5 @@
-// A stand-in player: as a second start it brings the running one forward,
-// shows it, prints "found" and exits 0; else it runs hidden, prints "running",
-// then a line a request: "shown", "foreground", "close" (then exits 0). An
-// argument gives milliseconds of start-up work before the window.
+// A stand-in player that says what happens to it: "found" (a second start), else
+// "running", then "shown", "foreground", "close". argv[1]: start-up work in ms.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,9 +39,8 @@ int main(int argc, char** argv) {
   SelectDisplay(DisplayKind::Headless);
   if (HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle)) {
     HWND forward = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1);
-    if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW)) {
+    if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW))
       std::fprintf(stderr, "probe: the running player did not take the requests\n");
-    }
     Say("found");
     return 0;
   }
