@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 
 #include "display/slide.h"
 #include "platform/device.h"
@@ -64,21 +65,17 @@ TEST_F(Slide, TheContentMovesFourPixelsAFrameAndLeavesOnlyTheFill) {
 }
 
 TEST(PaceFrame, SleepsOnlyForWhatIsLeftOfTheFrameRightAcrossAWrap) {
-  const struct {
-    DWORD start, duration, taken, end;
-  } cases[] = {
-      {1000, 1, 0, 1001},
-      {1000, 5, 7, 1007},     // a frame that took long enough does not sleep
-      {0xFFFFFFFE, 3, 2, 1},  // slept 1 ms, not four billion
-  };
   SelectDisplay(DisplayKind::Headless);
   ResetPlatformForTests();
-  for (const auto& c : cases) {
-    SetManualClock(c.start);
-    PaceFrame(c.duration, FramePhase::Begin);
-    AdvanceManualClock(c.taken);
+  // A frame that took long enough does not sleep; across the wrap it sleeps 1 ms, not
+  // four billion.
+  for (auto [start, duration, taken, end] :
+       {std::array<DWORD, 4>{1000, 1, 0, 1001}, {1000, 5, 7, 1007}, {0xFFFFFFFE, 3, 2, 1}}) {
+    SetManualClock(start);
+    PaceFrame(duration, FramePhase::Begin);
+    AdvanceManualClock(taken);
     PaceFrame(0, FramePhase::End);
-    EXPECT_EQ(GetTickCount(), c.end) << c.start << " + " << c.taken;
+    EXPECT_EQ(GetTickCount(), end) << start << " + " << taken;
   }
 }
 

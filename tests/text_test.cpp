@@ -156,20 +156,9 @@ TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
   }
   EXPECT_EQ(DrawCell(u"abcdef", {0, 0, 200, 15}, 0, 3).right, Extent(u"abc").cx)
       << "a length shorter than the text";
-}
-
-TEST_F(Text, TransparentModeDrawsOnlyInk) {
-  SetBkMode(dc, TRANSPARENT);
-  RECT ink = DrawCell(u"a b", {0, 0, 100, 30}, 0);
-  EXPECT_LT(ink.bottom - ink.top, 15) << "only ink, no cell";
-  int aWidth = Extent(u"a").cx, spaceWidth = Extent(u" ").cx;
-  RECT space = BoxNotOf(kWhite, {aWidth + 1, 0, aWidth + spaceWidth - 1, 15});
-  EXPECT_TRUE(IsRectEmpty(&space)) << "the space keeps the white that was there";
-}
-
-TEST_F(Text, NothingIsDrawnOutsideTheRectangle) {
   RECT box = DrawCell(u"A long title that does not fit", {20, 20, 60, 30}, DT_VCENTER);
-  EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30);
+  EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30)
+      << "nothing outside the rectangle";
 }
 
 TEST_F(Text, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
@@ -209,16 +198,11 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   EXPECT_TRUE(IsRectEmpty(&drawn)) << "an empty text fills no cell";
   const char16_t lone[] = {0xDFFF, u'x', 0xD800, 0}, cut[] = {u'a', 0xD83D, 0xDE00, 0};
   const std::u16string longText(255, u'W');
-  const struct {
-    const char16_t* text;
-    int length;
-    UINT flags;
-  } cases[] = {{lone, -1, 0},
-               {u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, DT_CENTER},
-               {longText.c_str(), -1, DT_RIGHT},
-               {cut, 2, 0},  // a count that ends inside a pair
-               {nullptr, -1, 0}};
-  for (const auto& c : cases) EXPECT_EQ(DrawTextW(dc, c.text, c.length, &rc, c.flags), 15);
+  EXPECT_EQ(DrawTextW(dc, lone, -1, &rc, 0), 15);
+  EXPECT_EQ(DrawTextW(dc, u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, &rc, DT_CENTER), 15);
+  EXPECT_EQ(DrawTextW(dc, longText.c_str(), -1, &rc, DT_RIGHT), 15);
+  EXPECT_EQ(DrawTextW(dc, cut, 2, &rc, 0), 15) << "a count that ends inside a pair";
+  EXPECT_EQ(DrawTextW(dc, nullptr, -1, &rc, 0), 15);
   RECT huge{-2000000000, -2000000000, 2000000000, 2000000000};
   EXPECT_EQ(DrawTextW(dc, u"far", -1, &huge, DT_CENTER | DT_VCENTER), 15);
   EXPECT_EQ(DrawTextW(dc, u"x", -1, nullptr, 0), 0);
@@ -235,7 +219,7 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
 // character Tolo lacks was drawn before fallback faces.
 constexpr const char16_t* kBoxes = u"\u0378\u0378";
 
-TEST_F(Text, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
+TEST_F(Text, TransparentTextOfEveryScriptIsInkOnlyInsideItsCellAndAsWideAsMeasured) {
   SetBkMode(dc, TRANSPARENT);
   auto draw = [&](const char16_t* text) {
     DrawCell(text, {0, 0, 200, 15}, 0);
@@ -252,24 +236,26 @@ TEST_F(Text, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
     EXPECT_LE(ink.right, width + 1);
     EXPECT_GE(ink.right, width - 3) << "the next character goes where the measure says";
   }
+  draw(u"a b");
+  const int a = Extent(u"a").cx, space = Extent(u" ").cx;
+  RECT inSpace = BoxNotOf(kWhite, {a + 1, 0, a + space - 1, 15});
+  EXPECT_TRUE(IsRectEmpty(&inSpace)) << "transparent: the space keeps the white that was there";
 }
 
 TEST_F(Text, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
-  int searches = FontFallbackSearches();
-  const struct {
-    const char16_t* text;
-    int searches;
-  } cases[] = {
-      // Tolo has them all: fontconfig is not started.
-      {u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430", 0},
-      {u"\u6771\u4EAC\u30BF\u30EF\u30FC", 1},  // one face has them all
-      {kBoxes, 2},                             // no face has it, and that is kept
-      {kBoxes, 2},
-  };
-  for (const auto& c : cases) {
+  const int before = FontFallbackSearches();
+  // Tolo has the first: fontconfig is not started. One face has the second; none has
+  // the boxes, and that is kept.
+  for (auto [text, searches] :
+       {std::pair{
+            u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430",
+            0},
+        {u"\u6771\u4EAC\u30BF\u30EF\u30FC", 1},
+        {kBoxes, 2},
+        {kBoxes, 2}}) {
     RECT rc{0, 0, 240, 15};
-    DrawTextW(dc, c.text, -1, &rc, 0);
-    EXPECT_EQ(FontFallbackSearches(), searches + c.searches) << plat::ToUtf8(c.text);
+    DrawTextW(dc, text, -1, &rc, 0);
+    EXPECT_EQ(FontFallbackSearches(), before + searches) << plat::ToUtf8(text);
   }
 }
 
