@@ -77,8 +77,7 @@ TEST_F(Drawing, ObjectsInUseAndDeletedHandlesAreRefused) {
 }
 
 TEST_F(Drawing, DamagedBitmapsAreRefusedAtEveryLength) {
-  // A valid 2 x 2 8-bit bitmap: palette entry 1 is blue; the bottom row, stored
-  // first, is blue and black.
+  // A valid 2 x 2 8-bit bitmap; palette entry 1 is blue; the bottom row (first) blue, black.
   std::vector<unsigned char> bmp = {
       'B', 'M', 70, 0, 0,   0, 0, 0, 0, 0, 62, 0, 0, 0,                    // file header
       40,  0,   0,  0, 2,   0, 0, 0, 2, 0, 0,  0, 1, 0, 8, 0, 0, 0, 0, 0,  // size, planes, bits

@@ -72,8 +72,7 @@ class Text : public Headless {
                                       nullptr, &size));
     return size;
   }
-  // Draws on a clean screen with an opaque cell of kCellColour and returns
-  // what was drawn as a box.
+  // Draws on a clean screen (an opaque cell of kCellColour); returns the box drawn.
   RECT DrawCell(const char16_t* text, RECT rc, UINT flags, int length = -1) {
     Clear();
     SetBkColor(dc, kCellColour);
@@ -130,8 +129,7 @@ TEST_F(Text, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
   }
 }
 
-// Text redrawn in place (the play view's times) leaves nothing of the old
-// text behind only when no ink falls outside the opaque cell.
+// Text redrawn in place (the play view's times) leaves no trace only if all ink is in the cell.
 TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
   const int menu = Extent(u"Menu").cx;
   const struct {
@@ -215,8 +213,7 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   EXPECT_EQ(PresentCount(), before + 1);
 }
 
-// Two characters no font has (U+0378 is unassigned): two boxes, as every
-// character Tolo lacks was drawn before fallback faces.
+// U+0378 is unassigned: no face has it, so it is drawn as a box, as all Tolo lacked once was.
 constexpr const char16_t* kBoxes = u"\u0378\u0378";
 
 TEST_F(Text, TransparentTextOfEveryScriptIsInkOnlyInsideItsCellAndAsWideAsMeasured) {
@@ -244,8 +241,7 @@ TEST_F(Text, TransparentTextOfEveryScriptIsInkOnlyInsideItsCellAndAsWideAsMeasur
 
 TEST_F(Text, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
   const int before = FontFallbackSearches();
-  // Tolo has the first: fontconfig is not started. One face has the second; none has
-  // the boxes, and that is kept.
+  // Tolo has the first (fontconfig is not started), one face the second, none the boxes.
   for (auto [text, searches] :
        {std::pair{
             u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430",
