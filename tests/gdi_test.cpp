@@ -15,10 +15,6 @@ class Drawing : public Headless {
     RECT all{0, 0, 240, 320};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
-  void TearDown() override {
-    ReleaseDC(nullptr, dc);
-    Headless::TearDown();
-  }
 
   // The row of pixels as '#' for black and '.' for anything else.
   static std::string Row(int y, int from, int to) {

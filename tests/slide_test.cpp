@@ -44,21 +44,18 @@ class Slide : public Headless {
 // Four pixels a frame, each frame shown and lasting at least 1 ms; a pane of
 // four pixels or less gets only the strip. Every pixel ends in the fill colour.
 TEST_F(Slide, TheContentMovesFourPixelsAFrameAndLeavesOnlyTheFill) {
-  const struct {
-    int width, frames;
-  } cases[] = {{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}};
-  for (const auto& c : cases) {
+  for (auto [width, frames] : {std::pair{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}}) {
     for (SlideDirection direction : {SlideDirection::Left, SlideDirection::Right}) {
-      SCOPED_TRACE(testing::Message() << "width " << c.width << " " << int(direction));
-      HWND pane = StripedPane(c.width);
+      SCOPED_TRACE(testing::Message() << "width " << width << " " << int(direction));
+      HWND pane = StripedPane(width);
       int presented = PresentCount();
       DWORD start = GetTickCount();
       SlideOut(pane, direction, kFill);
-      EXPECT_EQ(PresentCount() - presented, c.frames);
-      EXPECT_EQ(GetTickCount() - start, DWORD(c.frames));
-      const std::vector<COLORREF> pixels = ScreenPixels({40, 28, 40 + c.width, 58});
-      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kFill), 30 * c.width) << "all filled";
-      EXPECT_EQ(ScreenPixel(40 + c.width, 40), RGB(0, 0, 0)) << "nothing drawn beside the pane";
+      EXPECT_EQ(PresentCount() - presented, frames);
+      EXPECT_EQ(GetTickCount() - start, DWORD(frames));
+      const std::vector<COLORREF> pixels = ScreenPixels({40, 28, 40 + width, 58});
+      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kFill), 30 * width) << "all filled";
+      EXPECT_EQ(ScreenPixel(40 + width, 40), RGB(0, 0, 0)) << "nothing drawn beside the pane";
       DestroyWindow(pane);
     }
   }

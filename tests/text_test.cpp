@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gdi.h"
@@ -50,11 +51,6 @@ class Text : public Headless {
     large = MakeFont(u"Tolo", 15);
     SelectObject(dc, large);
     Clear();
-  }
-  void TearDown() override {
-    ReleaseDC(nullptr, dc);
-    RemoveFontResourceW(kTolo.c_str());
-    Headless::TearDown();
   }
 
   void Clear() {
@@ -132,11 +128,7 @@ TEST_F(Text, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
 // Text redrawn in place (the play view's times) leaves no trace only if all ink is in the cell.
 TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
   const int menu = Extent(u"Menu").cx;
-  const struct {
-    const char16_t* text;
-    UINT flags;
-    RECT cell;
-  } cases[] = {
+  const std::tuple<const char16_t*, UINT, RECT> cases[] = {
       {u"Menu", DT_LEFT | DT_TOP, {10, 20, 10 + menu, 35}},
       {u"Menu", DT_RIGHT | DT_BOTTOM, {200 - menu, 45, 200, 60}},
       {u"Menu", DT_CENTER | DT_VCENTER, {105 - menu / 2, 32, 105 - menu / 2 + menu, 47}},
@@ -144,13 +136,13 @@ TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
       {u"fj", 0, {10, 20, 10 + Extent(u"fj").cx, 35}},
       {u"\u6771\u4eac", 0, {10, 20, 10 + Extent(u"\u6771\u4eac").cx, 35}},
   };
-  for (const auto& c : cases) {
-    RECT cell = DrawCell(c.text, {10, 20, 200, 60}, c.flags);
-    SCOPED_TRACE(plat::ToUtf8(c.text) + " flags " + std::to_string(c.flags));
-    EXPECT_LE(std::abs(cell.left - c.cell.left), c.flags & DT_CENTER ? 1 : 0);
-    EXPECT_LE(std::abs(cell.right - c.cell.right), c.flags & DT_CENTER ? 1 : 0);
-    EXPECT_EQ(cell.top, c.cell.top);
-    EXPECT_EQ(cell.bottom, c.cell.bottom);
+  for (const auto& [text, flags, expected] : cases) {
+    RECT cell = DrawCell(text, {10, 20, 200, 60}, flags);
+    SCOPED_TRACE(plat::ToUtf8(text) + " flags " + std::to_string(flags));
+    EXPECT_LE(std::abs(cell.left - expected.left), flags & DT_CENTER ? 1 : 0);
+    EXPECT_LE(std::abs(cell.right - expected.right), flags & DT_CENTER ? 1 : 0);
+    EXPECT_EQ(cell.top, expected.top);
+    EXPECT_EQ(cell.bottom, expected.bottom);
   }
   EXPECT_EQ(DrawCell(u"abcdef", {0, 0, 200, 15}, 0, 3).right, Extent(u"abc").cx)
       << "a length shorter than the text";
