@@ -24,8 +24,6 @@ const std::u16string kTolo = BuildPath("/Tolo.ttf");
 HFONT MakeFont(const char16_t* face, LONG height) {
   LOGFONTW lf{};
   lf.lfHeight = height;
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
   for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
   return CreateFontIndirectW(&lf);
 }
@@ -187,10 +185,9 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   RECT drawn = BoxNotOf(kWhite);
   EXPECT_TRUE(IsRectEmpty(&drawn)) << "an empty text fills no cell";
   const char16_t lone[] = {0xDFFF, u'x', 0xD800, 0}, cut[] = {u'a', 0xD83D, 0xDE00, 0};
-  const std::u16string longText(255, u'W');
   EXPECT_EQ(DrawTextW(dc, lone, -1, &rc, 0), 15);
   EXPECT_EQ(DrawTextW(dc, u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, &rc, DT_CENTER), 15);
-  EXPECT_EQ(DrawTextW(dc, longText.c_str(), -1, &rc, DT_RIGHT), 15);
+  EXPECT_EQ(DrawTextW(dc, std::u16string(255, u'W').c_str(), -1, &rc, DT_RIGHT), 15);
   EXPECT_EQ(DrawTextW(dc, cut, 2, &rc, 0), 15) << "a count that ends inside a pair";
   EXPECT_EQ(DrawTextW(dc, nullptr, -1, &rc, 0), 15);
   RECT huge{-2000000000, -2000000000, 2000000000, 2000000000};
