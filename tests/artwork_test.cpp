@@ -13,22 +13,18 @@ constexpr uint32_t kWhite = 0xFFFFFF;  // transparent where DrawBitmap draws
 
 using Artwork = Headless;
 
-const plat::BitmapData& Loaded(const std::u16string& name) {
-  static const plat::BitmapData kNone;
-  const plat::BitmapData* bitmap = plat::BitmapOf(LoadBitmapW(nullptr, name.c_str()));
-  return bitmap ? *bitmap : kNone;
-}
-
 TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndCornersInTheFrameColour) {
   for (auto [suffix, frame] : {std::pair{u"", 0xF7F7F7u}, {u"NGT", 0x16171Du}}) {
     for (std::u16string name :
          {u"IDB_ROTARY", u"IDB_BACK", u"IDB_MENU", u"IDB_PLAYPAUSE", u"IDB_FORWARD"}) {
-      const plat::BitmapData& bitmap = Loaded(name + suffix);
       SCOPED_TRACE(testing::PrintToString(name + suffix));
-      ASSERT_FALSE(bitmap.pixels.empty());
-      EXPECT_EQ(std::count(bitmap.pixels.begin(), bitmap.pixels.end(), kWhite), 0);
-      for (size_t corner : {size_t{0}, size_t(bitmap.width - 1), bitmap.pixels.size() - 1})
-        EXPECT_EQ(bitmap.pixels[corner], frame);
+      const plat::BitmapData* bitmap =
+          plat::BitmapOf(LoadBitmapW(nullptr, (name + suffix).c_str()));
+      ASSERT_TRUE(bitmap && !bitmap->pixels.empty());
+      const std::vector<uint32_t>& pixels = bitmap->pixels;
+      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kWhite), 0);
+      for (size_t corner : {size_t{0}, size_t(bitmap->width - 1), pixels.size() - 1})
+        EXPECT_EQ(pixels[corner], frame);
     }
   }
 }

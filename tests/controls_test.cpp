@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "input/controls.h"
 
 namespace {
@@ -7,12 +9,7 @@ namespace {
 TEST(WheelStep, ADragStepsOnlyPastTheThresholdInTheDirectionItTurns) {
   ResetAppState();
   LayoutControls({120, 120}, {40, 40}, {40, 40}, {40, 40}, {40, 40});  // centre (120, 210)
-  const struct {
-    const char* what;
-    POINT from, to;
-    int32_t threshold;
-    WheelStep step;
-  } cases[] = {
+  const std::tuple<const char*, POINT, POINT, int32_t, WheelStep> cases[] = {
       {"0 to 11.3 degrees", {170, 210}, {170, 220}, 10, 1},
       {"below a larger threshold", {170, 210}, {170, 220}, 12, 0},
       {"2.3 degrees: the reference stays", {170, 210}, {170, 212}, 3, 0},
@@ -26,8 +23,8 @@ TEST(WheelStep, ADragStepsOnlyPastTheThresholdInTheDirectionItTurns) {
       {"the threshold looks at whole degrees", {1120, 194}, {220, 227}, 10, 0},
       {"the centre itself is at 0 degrees", {120, 210}, {120, 260}, 10, 1},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(DecodeWheelStep(c.from, c.to, c.threshold), c.step) << c.what;
+  for (const auto& [what, from, to, threshold, step] : cases)
+    EXPECT_EQ(DecodeWheelStep(from, to, threshold), step) << what;
 }
 
 }  // namespace

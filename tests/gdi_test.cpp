@@ -12,13 +12,8 @@ class Drawing : public Headless {
     Headless::SetUp();
     dc = GetDC(nullptr);
     black = CreateSolidBrush(RGB(0, 0, 0));
-    white = CreateSolidBrush(RGB(255, 255, 255));
     RECT all{0, 0, 240, 320};
-    FillRect(dc, &all, white);
-  }
-  void TearDown() override {
-    ReleaseDC(nullptr, dc);
-    Headless::TearDown();
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
 
   // The row of pixels as '#' for black and '.' for anything else.
@@ -29,7 +24,7 @@ class Drawing : public Headless {
   }
 
   HDC dc = nullptr;
-  HBRUSH black = nullptr, white = nullptr;
+  HBRUSH black = nullptr;
 };
 
 // FillRect's edges are pinned by every painter's test; PatBlt's only here.
@@ -52,10 +47,8 @@ TEST_F(Drawing, APolylineLeavesItsLastPointButAClosedOneIsWhole) {
 }
 
 TEST_F(Drawing, CopiesWithinOneContextAreOverlapSafeBothWays) {
-  for (int x = 0; x < 12; x += 2) {
-    RECT rc{x, 0, x + 1, 1};
-    FillRect(dc, &rc, black);
-  }
+  SelectObject(dc, black);
+  for (int x = 0; x < 12; x += 2) PatBlt(dc, x, 0, 1, 1, PATCOPY);
   std::string before = Row(0, 0, 12);
   BitBlt(dc, 4, 0, 8, 1, dc, 0, 0, SRCCOPY);  // to the right
   EXPECT_EQ(Row(0, 4, 12), before.substr(0, 8));
@@ -78,28 +71,17 @@ TEST_F(Drawing, ObjectsInUseAndDeletedHandlesAreRefused) {
 }
 
 TEST_F(Drawing, DamagedBitmapsAreRefusedAtEveryLength) {
-  // A valid 2 x 2 8-bit bitmap with a two-colour palette.
-  std::vector<unsigned char> bmp(14 + 40 + 8 + 8, 0);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<unsigned char>(v >> (8 * i));
-  };
-  bmp[0] = 'B', bmp[1] = 'M';
-  put32(2, bmp.size());
-  put32(10, 14 + 40 + 8);
-  put32(14, 40);
-  put32(18, 2);
-  put32(22, 2);
-  bmp[26] = 1, bmp[28] = 8;
-  put32(46, 2);
-  bmp[54 + 4 + 0] = 255;  // palette entry 1 is blue
-  bmp[62] = 1;            // bottom row: blue, black
+  // A valid 2 x 2 8-bit bitmap; palette entry 1 is blue; the bottom row (first) blue, black.
+  std::vector<unsigned char> bmp = {
+      'B', 'M', 70, 0, 0,   0, 0, 0, 0, 0, 62, 0, 0, 0,                    // file header
+      40,  0,   0,  0, 2,   0, 0, 0, 2, 0, 0,  0, 1, 0, 8, 0, 0, 0, 0, 0,  // size, planes, bits
+      0,   0,   0,  0, 0,   0, 0, 0, 0, 0, 0,  0, 2, 0, 0, 0, 0, 0, 0, 0,  // two colours
+      0,   0,   0,  0, 255, 0, 0, 0, 1, 0, 0,  0, 0, 0, 0, 0};             // palette, rows
   plat::BitmapData out;
   ASSERT_TRUE(plat::DecodeBmp(bmp.data(), bmp.size(), &out));
   EXPECT_EQ(out.pixels[2], 0x0000FFu) << "rows are stored bottom-up";
-  for (size_t n = 0; n < bmp.size(); ++n) {
-    EXPECT_FALSE(plat::DecodeBmp(bmp.data(), n, &out)) << n;
-  }
-  put32(46, 100000);  // a palette larger than the file
+  for (size_t n = 0; n < bmp.size(); ++n) EXPECT_FALSE(plat::DecodeBmp(bmp.data(), n, &out)) << n;
+  bmp[48] = 1;  // a palette of 65538 colours, larger than the file
   EXPECT_FALSE(plat::DecodeBmp(bmp.data(), bmp.size(), &out));
   EXPECT_EQ(LoadBitmapW(nullptr, u"NO_SUCH_BITMAP"), nullptr);
 }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 
 #include "display/slide.h"
 #include "platform/device.h"
@@ -43,42 +44,32 @@ class Slide : public Headless {
 // Four pixels a frame, each frame shown and lasting at least 1 ms; a pane of
 // four pixels or less gets only the strip. Every pixel ends in the fill colour.
 TEST_F(Slide, TheContentMovesFourPixelsAFrameAndLeavesOnlyTheFill) {
-  const struct {
-    int width, frames;
-  } cases[] = {{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}};
-  for (const auto& c : cases) {
+  for (auto [width, frames] : {std::pair{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}}) {
     for (SlideDirection direction : {SlideDirection::Left, SlideDirection::Right}) {
-      SCOPED_TRACE(testing::Message() << "width " << c.width << " " << int(direction));
-      HWND pane = StripedPane(c.width);
+      SCOPED_TRACE(testing::Message() << "width " << width << " " << int(direction));
+      HWND pane = StripedPane(width);
       int presented = PresentCount();
       DWORD start = GetTickCount();
       SlideOut(pane, direction, kFill);
-      EXPECT_EQ(PresentCount() - presented, c.frames);
-      EXPECT_EQ(GetTickCount() - start, DWORD(c.frames));
-      const std::vector<COLORREF> pixels = ScreenPixels({40, 28, 40 + c.width, 58});
-      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kFill), 30 * c.width) << "all filled";
-      EXPECT_EQ(ScreenPixel(40 + c.width, 40), RGB(0, 0, 0)) << "nothing drawn beside the pane";
+      EXPECT_EQ(PresentCount() - presented, frames);
+      EXPECT_EQ(GetTickCount() - start, DWORD(frames));
+      const std::vector<COLORREF> pixels = ScreenPixels({40, 28, 40 + width, 58});
+      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kFill), 30 * width) << "all filled";
+      EXPECT_EQ(ScreenPixel(40 + width, 40), RGB(0, 0, 0)) << "nothing drawn beside the pane";
       DestroyWindow(pane);
     }
   }
 }
 
-TEST(PaceFrame, SleepsOnlyForWhatIsLeftOfTheFrameRightAcrossAWrap) {
-  const struct {
-    DWORD start, duration, taken, end;
-  } cases[] = {
-      {1000, 1, 0, 1001},
-      {1000, 5, 7, 1007},     // a frame that took long enough does not sleep
-      {0xFFFFFFFE, 3, 2, 1},  // slept 1 ms, not four billion
-  };
-  SelectDisplay(DisplayKind::Headless);
-  ResetPlatformForTests();
-  for (const auto& c : cases) {
-    SetManualClock(c.start);
-    PaceFrame(c.duration, FramePhase::Begin);
-    AdvanceManualClock(c.taken);
+TEST_F(Slide, AFrameSleepsOnlyForWhatIsLeftOfItRightAcrossAWrap) {
+  // A frame that took long enough does not sleep; across the wrap it sleeps 1 ms.
+  for (auto [start, duration, taken, end] :
+       {std::array<DWORD, 4>{1000, 1, 0, 1001}, {1000, 5, 7, 1007}, {0xFFFFFFFE, 3, 2, 1}}) {
+    SetManualClock(start);
+    PaceFrame(duration, FramePhase::Begin);
+    AdvanceManualClock(taken);
     PaceFrame(0, FramePhase::End);
-    EXPECT_EQ(GetTickCount(), c.end) << c.start << " + " << c.taken;
+    EXPECT_EQ(GetTickCount(), end) << start << " + " << taken;
   }
 }
 

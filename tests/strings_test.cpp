@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/device.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
 
 // Every byte sequence comes back unchanged, and no real name is a path or a
 // pattern: undecodable bytes become low surrogates, path characters private ones.
-TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
+TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"plain.mp3", u"plain.mp3"},
       {"Blåbær – “Ψ”.mp3", u"Blåbær – “Ψ”.mp3"},
@@ -22,9 +24,6 @@ TEST(NameMapping, EveryByteSequenceComesBackUnchanged) {
     EXPECT_EQ(plat::NameFromBytes(bytes), name) << bytes;
     EXPECT_EQ(plat::NameToBytes(name), bytes) << bytes;
   }
-}
-
-TEST(NameMapping, DevicePathsBecomeRealPathsAndBack) {
   EXPECT_EQ(plat::DevicePathToReal(u"\\Albums\\Blue\\"), "/Albums/Blue/");
   std::string real = "/music/odd\\name/\xff.mp3";
   EXPECT_EQ(plat::DevicePathToReal(plat::RealPathToDevice(real)), real);
@@ -35,20 +34,22 @@ TEST(Utf8Text, LoneSurrogatesAndBadBytesBecomeReplacementCharacters) {
   EXPECT_EQ(plat::FromUtf8("a\xffz"), std::u16string(u"a\xfffdz"));
 }
 
-TEST(BoundedStrings, CopyAndAppendCutAndTerminateAtTheBufferSize) {
+TEST(BoundedStrings, CopyAppendAndFormatCutAndTerminateAtTheBufferSize) {
   WCHAR buffer[6];
   EXPECT_TRUE(StringCchCopyW(buffer, 6, u"Vesk"));
   EXPECT_FALSE(StringCchCatW(buffer, 6, u"Player"));
   EXPECT_EQ(std::u16string(buffer), u"VeskP");
   EXPECT_FALSE(StringCchCopyW(buffer, 6, u"Much too long"));
   EXPECT_EQ(lstrlenW(buffer), 5);
+  WCHAR formatted[32];
+  StringCchPrintfW(formatted, 32, u"%d:%02d %s 100%%", -1, 7, u"left");
+  EXPECT_EQ(std::u16string(formatted), u"-1:07 left 100%");
+  EXPECT_FALSE(StringCchPrintfW(buffer, 4, u"%d", 123456));
+  EXPECT_EQ(std::u16string(buffer), u"123");
 }
 
 TEST(SortOrder, BaseLettersFirstThenAccentsAndNeverCase) {
-  const struct {
-    const char16_t *a, *b;
-    int sign;
-  } cases[] = {
+  const std::tuple<const char16_t*, const char16_t*, int> cases[] = {
       {u"ÉTÉ", u"été", 0},
       {u"ΑΘΗΝΑ", u"αθηνα", 0},
       {u"МОСКВА Ёж", u"москва ёж", 0},
@@ -63,20 +64,11 @@ TEST(SortOrder, BaseLettersFirstThenAccentsAndNeverCase) {
       {u"9", u"a", -1},
       {u"東京", u"Zürich", 1},
   };
-  for (const auto& c : cases) {
-    int got = lstrcmpiW(c.a, c.b);
-    EXPECT_EQ((got > 0) - (got < 0), c.sign) << plat::ToUtf8(c.a) << " : " << plat::ToUtf8(c.b);
-    EXPECT_EQ(lstrcmpiW(c.b, c.a) > 0, c.sign < 0) << "the reverse order";
+  for (const auto& [a, b, sign] : cases) {
+    int got = lstrcmpiW(a, b);
+    EXPECT_EQ((got > 0) - (got < 0), sign) << plat::ToUtf8(a) << " : " << plat::ToUtf8(b);
+    EXPECT_EQ(lstrcmpiW(b, a) > 0, sign < 0) << "the reverse order";
   }
-}
-
-TEST(BoundedStrings, FormatsNumbersAndTextWithinTheBuffer) {
-  WCHAR buffer[32];
-  StringCchPrintfW(buffer, 32, u"%d:%02d %s 100%%", -1, 7, u"left");
-  EXPECT_EQ(std::u16string(buffer), u"-1:07 left 100%");
-  WCHAR small[4];
-  EXPECT_FALSE(StringCchPrintfW(small, 4, u"%d", 123456));
-  EXPECT_EQ(std::u16string(small), u"123");
 }
 
 TEST(TimeFormat, MinutesAndTwoDigitSecondsWithQuotedLiterals) {

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gdi.h"
@@ -23,8 +24,6 @@ const std::u16string kTolo = BuildPath("/Tolo.ttf");
 HFONT MakeFont(const char16_t* face, LONG height) {
   LOGFONTW lf{};
   lf.lfHeight = height;
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
   for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
   return CreateFontIndirectW(&lf);
 }
@@ -51,11 +50,6 @@ class Text : public Headless {
     SelectObject(dc, large);
     Clear();
   }
-  void TearDown() override {
-    ReleaseDC(nullptr, dc);
-    RemoveFontResourceW(kTolo.c_str());
-    Headless::TearDown();
-  }
 
   void Clear() {
     RECT all{0, 0, 240, 320};
@@ -72,8 +66,7 @@ class Text : public Headless {
                                       nullptr, &size));
     return size;
   }
-  // Draws on a clean screen with an opaque cell of kCellColour and returns
-  // what was drawn as a box.
+  // Draws on a clean screen (an opaque cell of kCellColour); returns the box drawn.
   RECT DrawCell(const char16_t* text, RECT rc, UINT flags, int length = -1) {
     Clear();
     SetBkColor(dc, kCellColour);
@@ -130,15 +123,10 @@ TEST_F(Text, TheFitCountsTheCharactersNoWiderThanTheMaximum) {
   }
 }
 
-// Text redrawn in place (the play view's times) leaves nothing of the old
-// text behind only when no ink falls outside the opaque cell.
+// Text redrawn in place (the play view's times) leaves no trace only if all ink is in the cell.
 TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
   const int menu = Extent(u"Menu").cx;
-  const struct {
-    const char16_t* text;
-    UINT flags;
-    RECT cell;
-  } cases[] = {
+  const std::tuple<const char16_t*, UINT, RECT> cases[] = {
       {u"Menu", DT_LEFT | DT_TOP, {10, 20, 10 + menu, 35}},
       {u"Menu", DT_RIGHT | DT_BOTTOM, {200 - menu, 45, 200, 60}},
       {u"Menu", DT_CENTER | DT_VCENTER, {105 - menu / 2, 32, 105 - menu / 2 + menu, 47}},
@@ -146,30 +134,19 @@ TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
       {u"fj", 0, {10, 20, 10 + Extent(u"fj").cx, 35}},
       {u"\u6771\u4eac", 0, {10, 20, 10 + Extent(u"\u6771\u4eac").cx, 35}},
   };
-  for (const auto& c : cases) {
-    RECT cell = DrawCell(c.text, {10, 20, 200, 60}, c.flags);
-    SCOPED_TRACE(plat::ToUtf8(c.text) + " flags " + std::to_string(c.flags));
-    EXPECT_LE(std::abs(cell.left - c.cell.left), c.flags & DT_CENTER ? 1 : 0);
-    EXPECT_LE(std::abs(cell.right - c.cell.right), c.flags & DT_CENTER ? 1 : 0);
-    EXPECT_EQ(cell.top, c.cell.top);
-    EXPECT_EQ(cell.bottom, c.cell.bottom);
+  for (const auto& [text, flags, expected] : cases) {
+    RECT cell = DrawCell(text, {10, 20, 200, 60}, flags);
+    SCOPED_TRACE(plat::ToUtf8(text) + " flags " + std::to_string(flags));
+    EXPECT_LE(std::abs(cell.left - expected.left), flags & DT_CENTER ? 1 : 0);
+    EXPECT_LE(std::abs(cell.right - expected.right), flags & DT_CENTER ? 1 : 0);
+    EXPECT_EQ(cell.top, expected.top);
+    EXPECT_EQ(cell.bottom, expected.bottom);
   }
   EXPECT_EQ(DrawCell(u"abcdef", {0, 0, 200, 15}, 0, 3).right, Extent(u"abc").cx)
       << "a length shorter than the text";
-}
-
-TEST_F(Text, TransparentModeDrawsOnlyInk) {
-  SetBkMode(dc, TRANSPARENT);
-  RECT ink = DrawCell(u"a b", {0, 0, 100, 30}, 0);
-  EXPECT_LT(ink.bottom - ink.top, 15) << "only ink, no cell";
-  int aWidth = Extent(u"a").cx, spaceWidth = Extent(u" ").cx;
-  RECT space = BoxNotOf(kWhite, {aWidth + 1, 0, aWidth + spaceWidth - 1, 15});
-  EXPECT_TRUE(IsRectEmpty(&space)) << "the space keeps the white that was there";
-}
-
-TEST_F(Text, NothingIsDrawnOutsideTheRectangle) {
   RECT box = DrawCell(u"A long title that does not fit", {20, 20, 60, 30}, DT_VCENTER);
-  EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30);
+  EXPECT_TRUE(box.left >= 20 && box.top >= 20 && box.right <= 60 && box.bottom <= 30)
+      << "nothing outside the rectangle";
 }
 
 TEST_F(Text, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
@@ -208,17 +185,11 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   RECT drawn = BoxNotOf(kWhite);
   EXPECT_TRUE(IsRectEmpty(&drawn)) << "an empty text fills no cell";
   const char16_t lone[] = {0xDFFF, u'x', 0xD800, 0}, cut[] = {u'a', 0xD83D, 0xDE00, 0};
-  const std::u16string longText(255, u'W');
-  const struct {
-    const char16_t* text;
-    int length;
-    UINT flags;
-  } cases[] = {{lone, -1, 0},
-               {u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, DT_CENTER},
-               {longText.c_str(), -1, DT_RIGHT},
-               {cut, 2, 0},  // a count that ends inside a pair
-               {nullptr, -1, 0}};
-  for (const auto& c : cases) EXPECT_EQ(DrawTextW(dc, c.text, c.length, &rc, c.flags), 15);
+  EXPECT_EQ(DrawTextW(dc, lone, -1, &rc, 0), 15);
+  EXPECT_EQ(DrawTextW(dc, u"\U0001F3B5 \U0001F600 \u4E2D\u6587", -1, &rc, DT_CENTER), 15);
+  EXPECT_EQ(DrawTextW(dc, std::u16string(255, u'W').c_str(), -1, &rc, DT_RIGHT), 15);
+  EXPECT_EQ(DrawTextW(dc, cut, 2, &rc, 0), 15) << "a count that ends inside a pair";
+  EXPECT_EQ(DrawTextW(dc, nullptr, -1, &rc, 0), 15);
   RECT huge{-2000000000, -2000000000, 2000000000, 2000000000};
   EXPECT_EQ(DrawTextW(dc, u"far", -1, &huge, DT_CENTER | DT_VCENTER), 15);
   EXPECT_EQ(DrawTextW(dc, u"x", -1, nullptr, 0), 0);
@@ -231,11 +202,10 @@ TEST_F(Text, OddTextIsDrawnSafelyAndMarksTheScreenForPresenting) {
   EXPECT_EQ(PresentCount(), before + 1);
 }
 
-// Two characters no font has (U+0378 is unassigned): two boxes, as every
-// character Tolo lacks was drawn before fallback faces.
+// U+0378 is unassigned: no face has it, so it is drawn as a box, as all Tolo lacked once was.
 constexpr const char16_t* kBoxes = u"\u0378\u0378";
 
-TEST_F(Text, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
+TEST_F(Text, TransparentTextOfEveryScriptIsInkOnlyInsideItsCellAndAsWideAsMeasured) {
   SetBkMode(dc, TRANSPARENT);
   auto draw = [&](const char16_t* text) {
     DrawCell(text, {0, 0, 200, 15}, 0);
@@ -252,24 +222,23 @@ TEST_F(Text, EveryScriptIsDrawnNotBoxedInsideItsCellAndAsWideAsMeasured) {
     EXPECT_LE(ink.right, width + 1);
     EXPECT_GE(ink.right, width - 3) << "the next character goes where the measure says";
   }
+  draw(u"a b");
+  const int a = Extent(u"a").cx, space = Extent(u" ").cx;
+  RECT inSpace = BoxNotOf(kWhite, {a + 1, 0, a + space - 1, 15});
+  EXPECT_TRUE(IsRectEmpty(&inSpace)) << "transparent: the space keeps the white that was there";
 }
 
 TEST_F(Text, OnlyCharactersTheFontLacksAreSearchedForEachOnce) {
-  int searches = FontFallbackSearches();
-  const struct {
-    const char16_t* text;
-    int searches;
-  } cases[] = {
-      // Tolo has them all: fontconfig is not started.
-      {u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430", 0},
-      {u"\u6771\u4EAC\u30BF\u30EF\u30FC", 1},  // one face has them all
-      {kBoxes, 2},                             // no face has it, and that is kept
-      {kBoxes, 2},
-  };
-  for (const auto& c : cases) {
+  const int before = FontFallbackSearches();
+  // Tolo has all of the first (fontconfig is not started), one face all of the second;
+  // no face has the boxes, and that is remembered.
+  const char16_t* inTolo =
+      u"Sigur R\u00F3s \u03A9\u03BC\u03AD\u03B3\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430";
+  for (auto [text, searches] :
+       {std::pair{inTolo, 0}, {u"\u6771\u4EAC\u30BF\u30EF\u30FC", 1}, {kBoxes, 2}, {kBoxes, 2}}) {
     RECT rc{0, 0, 240, 15};
-    DrawTextW(dc, c.text, -1, &rc, 0);
-    EXPECT_EQ(FontFallbackSearches(), searches + c.searches) << plat::ToUtf8(c.text);
+    DrawTextW(dc, text, -1, &rc, 0);
+    EXPECT_EQ(FontFallbackSearches(), before + searches) << plat::ToUtf8(text);
   }
 }
 
