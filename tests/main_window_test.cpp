@@ -1,5 +1,4 @@
-// The main window driven by stylus, scroll-wheel, key and timer messages: the
-// wheel in each view mode, the buttons, the press-and-hold actions, the tick.
+// The main window driven by stylus, scroll-wheel, key and timer messages.
 #include "input/main_window.h"
 #include "platform/device.h"
 #include "platform/internal.h"
@@ -193,8 +192,7 @@ TEST_F(MainWindow, ASeekDragIsAppliedByTheTickAndNotAgainByThePenUp) {
   EXPECT_EQ(app.viewMode, ViewMode::NowPlaying) << "the centre button after the seek";
 }
 
-// Holding forward or back scans a step per 200 ms from the first tick; the
-// pen-up ends the scan and is taken by it.
+// A step per 200 ms from the first tick; the pen-up ends the scan and is taken by it.
 TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted) {
   // A track of 2:20: a demo piece seven times over, its header counting them all.
   std::string piece = ReadBytes(VESK_SOURCE_DIR "/resources/demo/Vesk Demo/Morning/01 Sunrise.mp3");
@@ -239,7 +237,6 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
   EXPECT_EQ(msg.wParam, 3u);
 }
 
-// A press on a button lifted over the screen ends its hold as a tap does.
 TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
   const POINT overScreen{100, 80};  // over MenuList
   struct Case {

@@ -1,4 +1,5 @@
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/device.h"
@@ -148,21 +149,13 @@ TEST_F(Windows, TheStylusStrokeGoesToTheWindowUnderThePenDownInItsClientPixels) 
   InjectStylus(WM_LBUTTONUP, 5, 300);   // lifted over the main window
   InjectStylus(WM_LBUTTONDOWN, 5, 300);
   PumpMessages();
-  const struct {
-    HWND hwnd;
-    UINT message;
-    int x, y;
-  } expected[] = {{right, WM_LBUTTONDOWN, 10, 10},
-                  {right, WM_MOUSEMOVE, 15, 15},
-                  {right, WM_LBUTTONUP, 5 - 120, 300 - 20},
-                  {main, WM_LBUTTONDOWN, 5, 300}};  // the next stroke starts afresh
-  ASSERT_EQ(seen.size(), 4u);
-  for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(seen[i].hwnd, expected[i].hwnd) << i;
-    EXPECT_EQ(seen[i].message, expected[i].message) << i;
-    EXPECT_EQ(static_cast<int16_t>(LOWORD(seen[i].lParam)), expected[i].x) << i;
-    EXPECT_EQ(static_cast<int16_t>(HIWORD(seen[i].lParam)), expected[i].y) << i;
-  }
+  std::vector<std::tuple<HWND, UINT, int, int>> got;
+  for (const Seen& s : seen)
+    got.emplace_back(s.hwnd, s.message, int16_t(LOWORD(s.lParam)), int16_t(HIWORD(s.lParam)));
+  EXPECT_EQ(got, (decltype(got){{right, WM_LBUTTONDOWN, 10, 10},
+                                {right, WM_MOUSEMOVE, 15, 15},
+                                {right, WM_LBUTTONUP, 5 - 120, 300 - 20},
+                                {main, WM_LBUTTONDOWN, 5, 300}}));  // the next stroke starts afresh
 }
 
 TEST_F(Windows, DestroyingTellsEveryChildAndDropsTheirMessages) {
