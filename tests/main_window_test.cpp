@@ -146,19 +146,15 @@ TEST_F(MainWindow, TheVolumeFollowsWheelDragAndKeysClickingOnTensAndStoppingAtIt
 
 TEST_F(MainWindow, VolumeAndSeekReturnToNowPlayingAfterTheirIdleTicks) {
   OpenNowPlaying();
-  struct Case {
-    UINT enter;  // the key that leaves NowPlaying
-    ViewMode mode;
-    int idleTicks;
-  } cases[] = {{VK_DOWN, ViewMode::VolumeAdjust, 2}, {VK_RETURN, ViewMode::Seek, 3}};
-  for (const Case& c : cases) {
-    Key(c.enter);
-    ASSERT_EQ(app.viewMode, c.mode);
-    for (int i = 1; i < c.idleTicks; ++i) Tick();
+  for (auto [key, mode, idleTicks] :
+       {std::tuple{VK_DOWN, ViewMode::VolumeAdjust, 2}, {VK_RETURN, ViewMode::Seek, 3}}) {
+    Key(key);
+    ASSERT_EQ(app.viewMode, mode);
+    for (int i = 1; i < idleTicks; ++i) Tick();
     Down(POINT{5, 5});  // any movement restarts the count
     Move(POINT{6, 6});
-    for (int i = 1; i < c.idleTicks; ++i) Tick();
-    EXPECT_EQ(app.viewMode, c.mode);
+    for (int i = 1; i < idleTicks; ++i) Tick();
+    EXPECT_EQ(app.viewMode, mode);
     Tick();
     EXPECT_EQ(app.viewMode, ViewMode::NowPlaying);
     Up(POINT{6, 6});
