@@ -51,9 +51,7 @@ TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
     EXPECT_EQ(app.menuKind, c.kind);
     EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr);
     EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr);
-    if (c.selected) {
-      EXPECT_EQ(SelectedRow(), c.selected);
-    }
+    if (c.selected) EXPECT_EQ(SelectedRow(), c.selected);
   }
 }
 
