@@ -1,5 +1,4 @@
-// The desktop's media controls as they reach the main window: WM_APPCOMMAND
-// in every view mode, with a real track open and with none.
+// The desktop's media controls as WM_APPCOMMAND, in every view mode, a track open or none.
 #include "menus/browser.h"
 #include "platform/mpris.h"
 #include "playback/playlist.h"

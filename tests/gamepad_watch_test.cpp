@@ -44,8 +44,7 @@ class GamepadWatchTest : public ::testing::Test {
     return fd;
   }
 
-  // How often the watcher has woken, once it has at least `count` times
-  // (the patience is only reached when something is broken).
+  // How often the watcher has woken, once it has at least `count` times (or given up).
   int WaitForWakes(int count) {
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait_for(hold, std::chrono::seconds(10), [&] { return wakes_ >= count; });

@@ -21,7 +21,6 @@ class MainWindowTest : public PlayerTest {
     PlayerTest::TearDown();
   }
 
-  // Starts the player afresh with the settings file as it is.
   static void Start() {
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{48000, 2});
@@ -84,7 +83,6 @@ class MainWindowTest : public PlayerTest {
     EndRefill(List());
     PumpMessages();
   }
-  // Whether the settings file holds a line.
   bool Saved(const char* line) const { return StoreText().find(line) != std::string::npos; }
 
   // Whether a sound was mixed since the last call.

@@ -1,5 +1,4 @@
-// The main window driven by stylus, scroll-wheel, key and timer messages: the
-// wheel in each view mode, the buttons, the press-and-hold actions, the tick.
+// The main window driven by stylus, scroll-wheel, key and timer messages.
 #include "input/main_window.h"
 #include "platform/device.h"
 #include "platform/internal.h"
@@ -147,19 +146,15 @@ TEST_F(MainWindow, TheVolumeFollowsWheelDragAndKeysClickingOnTensAndStoppingAtIt
 
 TEST_F(MainWindow, VolumeAndSeekReturnToNowPlayingAfterTheirIdleTicks) {
   OpenNowPlaying();
-  struct Case {
-    UINT enter;  // the key that leaves NowPlaying
-    ViewMode mode;
-    int idleTicks;
-  } cases[] = {{VK_DOWN, ViewMode::VolumeAdjust, 2}, {VK_RETURN, ViewMode::Seek, 3}};
-  for (const Case& c : cases) {
-    Key(c.enter);
-    ASSERT_EQ(app.viewMode, c.mode);
-    for (int i = 1; i < c.idleTicks; ++i) Tick();
+  for (auto [key, mode, idleTicks] :
+       {std::tuple{VK_DOWN, ViewMode::VolumeAdjust, 2}, {VK_RETURN, ViewMode::Seek, 3}}) {
+    Key(key);
+    ASSERT_EQ(app.viewMode, mode);
+    for (int i = 1; i < idleTicks; ++i) Tick();
     Down(POINT{5, 5});  // any movement restarts the count
     Move(POINT{6, 6});
-    for (int i = 1; i < c.idleTicks; ++i) Tick();
-    EXPECT_EQ(app.viewMode, c.mode);
+    for (int i = 1; i < idleTicks; ++i) Tick();
+    EXPECT_EQ(app.viewMode, mode);
     Tick();
     EXPECT_EQ(app.viewMode, ViewMode::NowPlaying);
     Up(POINT{6, 6});
@@ -193,8 +188,7 @@ TEST_F(MainWindow, ASeekDragIsAppliedByTheTickAndNotAgainByThePenUp) {
   EXPECT_EQ(app.viewMode, ViewMode::NowPlaying) << "the centre button after the seek";
 }
 
-// Holding forward or back scans a step per 200 ms from the first tick; the
-// pen-up ends the scan and is taken by it.
+// A step per 200 ms from the first tick; the pen-up ends the scan and is taken by it.
 TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted) {
   // A track of 2:20: a demo piece seven times over, its header counting them all.
   std::string piece = ReadBytes(VESK_SOURCE_DIR "/resources/demo/Vesk Demo/Morning/01 Sunrise.mp3");
@@ -239,7 +233,6 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
   EXPECT_EQ(msg.wParam, 3u);
 }
 
-// A press on a button lifted over the screen ends its hold as a tap does.
 TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
   const POINT overScreen{100, 80};  // over MenuList
   struct Case {

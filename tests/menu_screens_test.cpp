@@ -1,5 +1,4 @@
-// The fixed menus walked with the wheel, the buttons and the keys: what each
-// shows, which row is selected afterwards, and the settings it toggles.
+// The fixed menus walked with the wheel, the buttons and the keys.
 #include "display/skin.h"
 #include "platform/gdi.h"
 #include "tests/main_window_fixture.h"
@@ -52,9 +51,7 @@ TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
     EXPECT_EQ(app.menuKind, c.kind);
     EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr);
     EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr);
-    if (c.selected) {
-      EXPECT_EQ(SelectedRow(), c.selected);
-    }
+    if (c.selected) EXPECT_EQ(SelectedRow(), c.selected);
   }
 }
 
@@ -158,13 +155,6 @@ TEST_F(MenuScreens, HideLeavesTheScreenAndASecondStartShowsIt) {
   EXPECT_EQ(RunPlayer(GetModuleHandleW(nullptr)), 0) << "the second start ends at once";
   EXPECT_TRUE(IsWindowVisible(app.mainWindow));
   EXPECT_EQ(SelectedRow(), u"Hide");
-}
-
-TEST_F(MenuScreens, SleepQuitsAndSaves) {
-  app.volume = 42;
-  Walk("ddddc");
-  EXPECT_FALSE(IsWindow(app.mainWindow));
-  EXPECT_TRUE(Saved("\"Volume\"=dword:0000002a"));
 }
 
 }  // namespace

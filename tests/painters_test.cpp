@@ -8,13 +8,9 @@
 
 namespace {
 
-bool IsBlack(COLORREF c) {
-  return c == RGB(0, 0, 0);
-}
+constexpr auto IsBlack = [](COLORREF c) { return c == RGB(0, 0, 0); };
 // Text is anti-aliased: its ink is dark rather than exactly black.
-bool IsInk(COLORREF c) {
-  return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
-}
+constexpr auto IsInk = [](COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300; };
 
 class Painters : public MainWindowTest {
  protected:
@@ -159,8 +155,7 @@ TEST_F(Painters, EachPlayViewLayoutDrawsItsBarToScale) {
   EXPECT_EQ(app.volume, 100) << "a volume out of range is drawn and kept as 100";
 }
 
-// A pane that does not exist (a null window) draws nothing at all: its
-// context would otherwise be the whole screen.
+// A null pane's context would otherwise be the whole screen.
 TEST_F(Painters, AMissingPaneDrawsNothing) {
   std::vector<COLORREF> before = ScreenPixels();
   PaintStatusBar(nullptr, true);

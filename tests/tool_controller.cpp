@@ -1,7 +1,5 @@
-// Presses each button of SDL's virtual game controller and checks the key it
-// brings. Under an X server: `tool_controller handheld` (VESK_FULLSCREEN=1)
-// hides the pointer and maps every button; `desktop` keeps the pointer and
-// leaves controllers alone. Exits 0 when all holds, else 1, saying what failed.
+// Under an X server: `tool_controller handheld` (VESK_FULLSCREEN=1) hides the pointer and maps
+// each button of SDL's virtual controller to its key; `desktop` keeps the pointer, no controllers.
 #include <SDL.h>
 
 #include <cstdio>
