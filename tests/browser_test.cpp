@@ -1,11 +1,11 @@
-// The folder browser on real folders: listings, cut names, going in and up,
-// starting a file and coming back, and folders that misbehave.
+// The folder browser on real folders, from listing to going in, up and back.
 #include "playback/playlist.h"
 #include "tests/music_fixture.h"
 
 namespace {
 
-class Browser : public MusicTest {};
+namespace fs = std::filesystem;
+using Browser = MusicTest;
 
 // As people read names: case and accents aside.
 TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
@@ -13,7 +13,7 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
   for (const char* file : {"ant.mp3", "Bee.MP3", "notes.txt", "\u00C7\u00E0.mp3", "cz.flac",
                            "\u00C9.mp3", "10.mp3", "9.mp3"})
     EmptyFile(std::string("Box/") + file);
-  std::filesystem::create_directory_symlink(Path("Box/Bats"), Path("Box/link"));
+  fs::create_directory_symlink(Path("Box/Bats"), Path("Box/link"));
   Run([&] {
     Browse(kBox);
     EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"10", u"9", u"ant", u"Bats\t>", u"Bee",
@@ -24,8 +24,7 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
 }
 
-// Names the platform maps (bytes that are not UTF-8, a backslash) and names
-// that differ only in letter case.
+// Names the platform maps (not UTF-8, a backslash) and names apart only in letter case.
 TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
   for (const char* file : {"caf\xE9.mp3", "a\\b.mp3", "song.mp3", "SONG.mp3", "Wait....mp3"})
     EmptyFile(std::string("Box/") + file);
@@ -62,9 +61,7 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
       BrowseUp(List());
       EXPECT_EQ(SelectedRow(), row) << "letter case tells the folders apart";
     }
-    int32_t cut = -1;
-    for (int32_t i = 0; i < RowCount(); ++i)
-      if (Row(i).starts_with(u"fff")) cut = i;
+    const int32_t cut = 4;  // after aardvark and the three Ant folders
     OpenBrowseRow(List(), cut);
     EXPECT_EQ(std::u16string(app.headerTitle), longName);
     EXPECT_EQ(std::u16string(app.browsePath), kBox + longName + u"\\");
@@ -106,7 +103,12 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
 }
 
 TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
-  ManyFiles("Big", 70000);
+  // Made in memory where it can be: a disk makes many files slowly.
+  std::string bulk = (fs::is_directory("/dev/shm") ? "/dev/shm" : root_) + "/vesk-bulk-XXXXXX";
+  ASSERT_NE(mkdtemp(bulk.data()), nullptr);
+  for (int i = 0; i < 70000; ++i)
+    WriteText(bulk + "/" + std::to_string(100000 + i).substr(1) + ".mp3", "");
+  fs::create_directory_symlink(bulk, Path("Big"));
   Run([&] {
     Browse(u"\\Big\\");
     EXPECT_EQ(RowCount(), 70000);
@@ -116,6 +118,7 @@ TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
     EXPECT_EQ(app.playlist[app.playlistPos], expected)
         << "choosing a file plays that file, not one 65,536 before it";
   });
+  fs::remove_all(bulk);
 }
 
 // The note names the folder, and shows only for the music folder itself.
@@ -123,7 +126,7 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
   const std::string home = getenv("HOME");
   EmptyFile("bare/notes.txt");
   Folder("full/Albums");
-  std::filesystem::create_directory_symlink(Path("full"), root_ + "/linked");
+  fs::create_directory_symlink(Path("full"), root_ + "/linked");
   const struct {
     const char* what;
     std::string folder, home;
@@ -166,7 +169,7 @@ TEST_F(Browser, AFolderDeletedWhileShownGivesEmptyListingsAndNoPlaylist) {
   Run([&] {
     Browse(kBox);
     BuildPlaylist(List(), app.browsePath, RowOf(u"Ant"));  // a list that the next build drops
-    std::filesystem::remove_all(Path("Box"));
+    fs::remove_all(Path("Box"));
     OpenBrowseRow(List(), RowOf(u"Ant"));
     EXPECT_EQ(app.playlistCount, 0);
     EXPECT_EQ(app.playlist, nullptr);

@@ -1,5 +1,4 @@
-// Folder listings and the music root on real folders: "music" inside a
-// temporary folder is the root, the folder itself outside it for escapes.
+// Folder listings and the music root on real folders; the root's parent is outside it.
 #include <sys/stat.h>  // mkfifo: a pipe is the one kind of entry std::filesystem cannot make
 
 #include "tests/music_fixture.h"
@@ -8,8 +7,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The entries a search finds, sorted; a folder's name ends in "/", a hidden
-// entry's in "!", one with any other attributes in "?".
+// The entries a search finds, sorted, marked "/" for a folder, "!" hidden, "?" other attributes.
 std::vector<std::u16string> Found(const std::u16string& pattern) {
   std::vector<std::u16string> found;
   WIN32_FIND_DATAW data;
@@ -129,8 +127,6 @@ TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
 
 using MusicRoot = MusicTest;
 
-// The configured folder, else the XDG music folder when it exists (~/Music
-// without the setting), else the demo folder beside the program.
 TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   const std::string home = root_ + "/home", config = root_ + "/config", oldHome = getenv("HOME");
   const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();

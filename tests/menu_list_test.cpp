@@ -1,16 +1,10 @@
-// MenuList and the platform's list box it is made of, in the player's font,
-// under a main window that records what its list tells it and a scroll bar pane.
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-
-#include "display/skin.h"
+// MenuList and its list box in the player's font, under a window that records what it is told.
 #include "menus/menu_list.h"
+#include "display/skin.h"
 #include "platform/gdi.h"
 #include "platform/instance.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
-#include "platform/test_hooks.h"
 #include "platform/text.h"
 #include "tests/headless.h"
 
@@ -98,15 +92,13 @@ class ListBox : public Headless {
   HWND list = nullptr;
 };
 
-// The list box, driven through its messages as MenuList drives it.
 constexpr int kListLeft = 40;
 constexpr int kListTop = 28;
 constexpr int kListWidth = 151;
 constexpr int kRowHeight = 18;
 constexpr COLORREF kHighlight = RGB(32, 32, 40);
 
-// Counts the pixels of a row, between two x positions of the list, within
-// tolerance of a colour in every channel.
+// The pixels of a row, between two x positions of the list, within tolerance of a colour.
 int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = kListWidth) {
   int n = 0;
   for (int y = kListTop + row * kRowHeight; y < kListTop + (row + 1) * kRowHeight; ++y) {
@@ -229,11 +221,10 @@ TEST_F(ListBox, EachPaintFillsWithTheParentsBrushAndInvertsTheSelectedRow) {
   Append({u"Music", u"Settings"});
   Send(LB_SETCURSEL, 1);
   PumpMessages();
-  // Row 0: black text, on the brush thanks to the parent's transparent mode.
+  // Row 0 black on the brush (the parent's transparent mode); row 1 the inverse.
   EXPECT_GT(PixelsNear(RGB(0, 0, 0), 0, 40), 20);
   EXPECT_EQ(PixelsNear(kScreenColour, 0, 0, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_EQ(PixelsNear(kScreenColour, 5), kListWidth * kRowHeight);
-  // Row 1: the highlight behind text in the list's background colour.
   EXPECT_EQ(PixelsNear(kHighlight, 1, 0, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_GT(PixelsNear(kScreenColour, 1, 40, 0, 80), 20);
 }
@@ -247,8 +238,6 @@ TEST_F(ListBox, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
   }
   EXPECT_EQ(LeftmostInk(2, 20), LeftmostInk(2, 100));  // nothing between "A" and its arrow
 }
-
-// How texts become MenuList rows.
 
 // Cut in a buffer of kTextChars, whose end the cut must not pass.
 std::u16string Ellipsized(const std::u16string& text, int32_t width) {
@@ -276,16 +265,14 @@ TEST_F(ListBox, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
   ASSERT_TRUE(row.ends_with(u"...\t>")) << std::string(row.begin(), row.end());
   std::u16string shown = row.substr(0, row.size() - 2);
   std::u16string kept = shown.substr(0, shown.size() - 3);
-  int32_t room = 151 - Width(u"  >");  // the list's width
+  int32_t room = kListWidth - Width(u"  >");
   EXPECT_LE(Width(shown), room);
   EXPECT_EQ(name.substr(0, kept.size()), kept);
   EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
 }
 
-// The arrow still fits in a row of 255 characters: the text gives way,
-// marked as cut, a character of two UTF-16 units going whole.
+// In a list wide enough for all, the text gives way; a two-unit character goes whole.
 TEST_F(ListBox, AnArrowRowOfMoreThan255CharactersIsCutToKeepItsArrow) {
-  // A list wide enough for every character, so that only the length cuts.
   HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD, 0, 0, 4000, 108, app.mainWindow,
                               nullptr, nullptr, nullptr);
   auto row = [&](const std::u16string& text) {
@@ -326,8 +313,7 @@ TEST_F(ListBox, ATextTooWideIsCutToTheDots) {
   EXPECT_LE(Width(cut), width - 1);
   EXPECT_EQ(Ellipsized(u"Anything", Width(u"...") - 1), u"...");
   EXPECT_EQ(Ellipsized(u"", 0), u"");
-  // 254 narrow characters and a wide one, just too wide: without the wide
-  // one there is room in pixels for "..." but not in the buffer.
+  // Without the wide last one there is room in pixels for "..." but not in the buffer.
   const std::u16string full = std::u16string(254, u'i') + u"W";
   ASSERT_GE(Width(u"W"), Width(u"...") + 1);
   EXPECT_EQ(Ellipsized(full, Width(full) - 1), std::u16string(252, u'i') + u"...");

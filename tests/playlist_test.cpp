@@ -1,5 +1,4 @@
-// The playlist built from real folder listings and moved through under each
-// repeat mode, its real files heard through a sink that the test pulls from.
+// The playlist from real folder listings, its real files heard through a sink the test pulls.
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -16,24 +15,22 @@ class Playlist : public MusicTest {
  protected:
   void SetUp() override {
     MusicTest::SetUp();
-    plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
+    Again();
   }
-  static void Again() {  // for the next case of a table
+  static void Again() {  // from scratch, for the next case of a table
     Restart();
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
   }
-  // Lists the folder and starts the file of the row, as choosing it does.
   static void Start(const std::u16string& row) {
     Browse(kBox);
     OpenBrowseRow(List(), RowOf(row));
   }
-  // Hears the next milliseconds of the output; true when any of it sounded.
+  // True when any of the next milliseconds of the output sounded.
   static bool Hear(int ms) {
     std::vector<float> out = HearFrames(static_cast<size_t>(ms) * kRate / 1000);
     return std::any_of(out.begin(), out.end(), [](float s) { return s != 0; });
   }
-  // Where the list stands a few ticks after the start: the entry heard, or
-  // -1 once the list has ended (back in the menu, nothing open).
+  // The entry heard a few ticks after the start, or -1 once the list has ended.
   static int32_t StandingAfterTicks(const std::function<void()>& start) {
     std::vector<std::function<void()>> steps(8, [] { Hear(300); });
     steps.front() = start;
@@ -47,8 +44,7 @@ class Playlist : public MusicTest {
   }
 };
 
-// A folder that lost files after it was listed has rows whose ordinals lie
-// beyond it: only entries it has are built.
+// A folder that lost files since it was listed has rows beyond it: only its entries are built.
 TEST_F(Playlist, FolderOrderFollowsTheFileRowsAndStartsAtTheChosenOne) {
   struct Case {
     std::vector<std::string> files, folders, gone;
@@ -106,8 +102,7 @@ TEST_F(Playlist, ShuffledPlaysTheChosenFileFirstThenEveryOtherOnceInUniformOrder
   }
 }
 
-// Repeat mode 7 is one only an edited settings file holds; previous goes
-// back within the first second only.
+// Repeat mode 7 only an edited settings file holds; previous goes back in the first second only.
 TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
   for (const char* f : {"Ant.mp3", "Bee.mp3", "Cat.mp3"}) Song(std::string("Box/") + f);
   struct Case {
@@ -123,9 +118,7 @@ TEST_F(Playlist, NextAndPreviousMoveByRepeatModeAndOpenTheEntryFromItsStart) {
       {1, "Bee", false, 900, 1},  {7, "Ant", false, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << "repeat " << c.repeat << (c.next ? ", next from " : ", previous from ")
-                 << c.chosen << " after " << c.heardMs);
+    SCOPED_TRACE(&c - cases);
     Again();
     Run([&] {
       app.repeatMode = static_cast<RepeatMode>(c.repeat);
