@@ -6,6 +6,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Browser = MusicTest;
+using Names = std::vector<std::u16string>;
 
 // As people read names: case and accents aside.
 TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
@@ -16,9 +17,8 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
   fs::create_directory_symlink(Path("Box/Bats"), Path("Box/link"));
   Run([&] {
     Browse(kBox);
-    EXPECT_EQ(Rows(), (std::vector<std::u16string>{u"10", u"9", u"ant", u"Bats\t>", u"Bee",
-                                                   u"\u00C7\u00E0", u"cows\t>", u"cz",
-                                                   u"dir.mp3\t>", u"\u00C9", u"link\t>"}))
+    EXPECT_EQ(Rows(), (Names{u"10", u"9", u"ant", u"Bats\t>", u"Bee", u"\u00C7\u00E0", u"cows\t>",
+                             u"cz", u"dir.mp3\t>", u"\u00C9", u"link\t>"}))
         << "the folder named like a song is a folder row only; the text file has none";
   });
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
@@ -63,14 +63,10 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
     }
     const int32_t cut = 4;  // after aardvark and the three Ant folders
     OpenBrowseRow(List(), cut);
-    EXPECT_EQ(std::u16string(app.headerTitle), longName);
-    EXPECT_EQ(std::u16string(app.browsePath), kBox + longName + u"\\");
-    EXPECT_EQ(Rows(), std::vector<std::u16string>{u"inner\t>"});
-    EXPECT_EQ(Selected(), 0);
+    EXPECT_EQ(Place(), (Names{longName, kBox + longName + u"\\", u"inner\t>"}));
+    EXPECT_EQ(RowCount(), 1);
     BrowseUp(List());
-    EXPECT_EQ(Selected(), cut);
-    EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
-    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+    EXPECT_EQ(Place(), (Names{u"Box", kBox, Row(cut)}));
     BrowseUp(List());
     BrowseUp(List());  // up from the music folder: the Main menu, Browse selected
     EXPECT_EQ(SelectedRow(), u"Browse\t>");
@@ -94,9 +90,7 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     EmptyFile("Box/Another.mp3");
     BrowseUp(List());
     EXPECT_EQ(RowCount(), rows) << "the listing was kept, not read again";
-    EXPECT_EQ(SelectedRow(), u"Ant");
-    EXPECT_EQ(std::u16string(app.headerTitle), u"Box");
-    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+    EXPECT_EQ(Place(), (Names{u"Box", kBox, u"Ant"}));
     EXPECT_TRUE(IsWindowVisible(List()));
   });
   EXPECT_EQ(app.viewMode, ViewMode::Menu);
@@ -192,7 +186,7 @@ TEST_F(Browser, AFolderTooDeepForThePathBuffersIsNotEntered) {
     Browse(u"\\");
     OpenBrowseRow(List(), 0);
     OpenBrowseRow(List(), 0);
-    std::vector<std::u16string> rows = Rows();
+    const Names rows = Rows();
     std::u16string path = app.browsePath;
     OpenBrowseRow(List(), 0);
     EXPECT_EQ(path.size(), 1u + 2 * 101);

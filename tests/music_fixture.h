@@ -34,6 +34,10 @@ class MusicTest : public PlayerTest {
     WriteText(Path(relative), ReadBytes(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3"));
   }
 
+  // Where the menu stands: its title, the folder browsed and the selected row.
+  static std::vector<std::u16string> Place() {
+    return {app.headerTitle, app.browsePath, SelectedRow()};
+  }
   static int32_t RowOf(const std::u16string& text) {
     for (int32_t i = 0; i < RowCount(); ++i)
       if (Row(i) == text) return i;
