@@ -75,8 +75,7 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
   EXPECT_EQ(app.menuKind, MenuKind::Main);
 }
 
-// The listing is not read again on the way back, and the started file's row
-// is selected even when another row begins with the same name.
+// The listing is kept for the way back, its row selected though another begins with its name.
 TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
   for (const char* f : {"Box/Ant.mp3", "Box/Ant 2.mp3", "Box/ant.mp3"}) Song(f);
   Run([&] {

@@ -173,13 +173,11 @@ TEST_F(Playlist, EntriesThatCannotBePlayedCountAsPlayed) {
     Again();
     for (const std::string& f : all) Song("Box/" + f + ".mp3");
     auto damage = [&] {
-      for (const std::string& f : c.damaged) {
-        if (c.damage == kDeletedWhilePlaying) {
+      for (const std::string& f : c.damaged)
+        if (c.damage == kDeletedWhilePlaying)
           std::filesystem::remove(Path("Box/" + f + ".mp3"));
-        } else {  // bytes that are no music over it, as a broken copy leaves it
+        else  // bytes that are no music over it, as a broken copy leaves it
           std::ofstream(Path("Box/" + f + ".mp3"), std::ios::trunc) << Noise(20000);
-        }
-      }
     };
     if (c.damage == kBroken) damage();
     EXPECT_EQ(StandingAfterTicks([&] {
