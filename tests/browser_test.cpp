@@ -76,8 +76,9 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
 }
 
 // The listing is kept for the way back, its row selected though another begins with its name.
-TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
+TEST_F(Browser, StartingAFileAndGoingBackKeepsTheListingUntilTheFolderIsDeleted) {
   for (const char* f : {"Box/Ant.mp3", "Box/Ant 2.mp3", "Box/ant.mp3"}) Song(f);
+  Folder("Box/Sub");
   Run([&] {
     Browse(kBox);
     int32_t rows = RowCount();
@@ -91,8 +92,21 @@ TEST_F(Browser, StartingAFileAndGoingBackSelectsThatFilesRowInTheSameListing) {
     EXPECT_EQ(RowCount(), rows) << "the listing was kept, not read again";
     EXPECT_EQ(Place(), (Names{u"Box", kBox, u"Ant"}));
     EXPECT_TRUE(IsWindowVisible(List()));
+    EXPECT_EQ(app.viewMode, ViewMode::Menu);
+    fs::remove_all(Path("Box"));
+    OpenBrowseRow(List(), RowOf(u"Ant"));
+    EXPECT_EQ(app.playlistCount, 0);
+    EXPECT_EQ(app.playlist, nullptr) << "the last list is dropped";
+    app.viewMode = ViewMode::NowPlaying;
+    BrowseUp(List());
+    OpenBrowseRow(List(), RowOf(u"Sub\t>"));
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(Selected(), -1);
+    BrowseUp(List());
+    EXPECT_EQ(std::u16string(app.browsePath), kBox);
+    OpenBrowseRow(List(), 0);  // no rows: nothing happens
+    EXPECT_EQ(std::u16string(app.browsePath), kBox);
   });
-  EXPECT_EQ(app.viewMode, ViewMode::Menu);
 }
 
 TEST_F(Browser, AFolderOf70000FilesKeepsWholeOrdinalsInItsRows) {
@@ -154,28 +168,6 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
     EXPECT_EQ(inked > 0, !c.note.empty() || c.browse[1] == 0) << "drawn on the list";
   }
   setenv("HOME", home.c_str(), 1);
-}
-
-TEST_F(Browser, AFolderDeletedWhileShownGivesEmptyListingsAndNoPlaylist) {
-  Folder("Box/Sub");
-  Song("Box/Ant.mp3");
-  Run([&] {
-    Browse(kBox);
-    BuildPlaylist(List(), app.browsePath, RowOf(u"Ant"));  // a list that the next build drops
-    fs::remove_all(Path("Box"));
-    OpenBrowseRow(List(), RowOf(u"Ant"));
-    EXPECT_EQ(app.playlistCount, 0);
-    EXPECT_EQ(app.playlist, nullptr);
-    app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
-    BrowseUp(List());
-    OpenBrowseRow(List(), RowOf(u"Sub\t>"));
-    EXPECT_EQ(RowCount(), 0);
-    EXPECT_EQ(Selected(), -1);
-    BrowseUp(List());
-    EXPECT_EQ(std::u16string(app.browsePath), kBox);
-    OpenBrowseRow(List(), 0);  // no rows: nothing happens
-    EXPECT_EQ(std::u16string(app.browsePath), kBox);
-  });
 }
 
 TEST_F(Browser, AFolderTooDeepForThePathBuffersIsNotEntered) {

@@ -86,9 +86,8 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
 TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWithUntilClosed) {
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) EmptyFile(name);
   WIN32_FIND_DATAW data;
-  EXPECT_FALSE(FindNextFileW(nullptr, &data));
-  EXPECT_FALSE(FindNextFileW(INVALID_HANDLE_VALUE, &data));
-  EXPECT_FALSE(FindNextFileW(&data, &data));
+  for (HANDLE bad : {HANDLE{nullptr}, INVALID_HANDLE_VALUE, HANDLE{&data}})
+    EXPECT_FALSE(FindNextFileW(bad, &data));
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
   HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);

@@ -253,28 +253,24 @@ TEST_F(ListBox, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
             (std::vector<std::u16string>{u"apple.mp3", u"BLUE", u"Blue\t>", u"Blue d.mp3"}));
 }
 
-TEST_F(ListBox, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
+// The text gives way to the arrow: in pixels, else at 255 characters (a two-unit one whole).
+TEST_F(ListBox, AnArrowRowTooWideOrTooLongIsCutToKeepItsArrow) {
   const std::u16string name = u"The Quite Remarkably Long Name Of A Folder";
   AddMenuRow(list, name.c_str(), RowKind::Arrow, false);
-  std::u16string row = ListRow(list, 0);
-  ASSERT_TRUE(row.ends_with(u"...\t>")) << std::string(row.begin(), row.end());
-  std::u16string shown = row.substr(0, row.size() - 2);
-  std::u16string kept = shown.substr(0, shown.size() - 3);
-  int32_t room = kListWidth - Width(u"  >");
-  EXPECT_LE(Width(shown), room);
+  const std::u16string row = ListRow(list, 0);
+  ASSERT_TRUE(row.ends_with(u"...\t>")) << plat::ToUtf8(row);
+  const std::u16string kept = row.substr(0, row.size() - 5);
+  const int32_t room = kListWidth - Width(u"  >");
+  EXPECT_LE(Width(kept + u"..."), room);
   EXPECT_EQ(name.substr(0, kept.size()), kept);
   EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
-}
-
-// In a list wide enough for all, the text gives way; a two-unit character goes whole.
-TEST_F(ListBox, AnArrowRowOfMoreThan255CharactersIsCutToKeepItsArrow) {
   HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD, 0, 0, 4000, 108, app.mainWindow,
                               nullptr, nullptr, nullptr);
-  auto row = [&](const std::u16string& text) {
+  auto wideRow = [&](const std::u16string& text) {
     return ListRow(wide, AddMenuRow(wide, text.c_str(), RowKind::Arrow, false));
   };
-  EXPECT_EQ(row(std::u16string(300, u'i')), std::u16string(250, u'i') + u"...\t>");
-  EXPECT_EQ(row(std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E"),
+  EXPECT_EQ(wideRow(std::u16string(300, u'i')), std::u16string(250, u'i') + u"...\t>");
+  EXPECT_EQ(wideRow(std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E"),
             std::u16string(249, u'i') + u"...\t>");
 }
 
