@@ -167,7 +167,6 @@ TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
 TEST_F(MusicRoot, TheProgramPathComesInDeviceFormAndBack) {
   WCHAR path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  ASSERT_GT(length, 0u);
   EXPECT_EQ(length, static_cast<DWORD>(lstrlenW(path)));
   EXPECT_EQ(fs::path(plat::DevicePathToReal(path)), fs::read_symlink("/proc/self/exe"));
   WCHAR small[4] = {u'x', u'x', u'x', 0};

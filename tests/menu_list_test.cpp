@@ -177,9 +177,9 @@ TEST_F(ListBox, ATapOnARowSelectsItAndTellsTheParent) {
   Send(LB_SETTOPINDEX, 4);
   tap(2);
   EXPECT_EQ(Selected(), 6);
-  ASSERT_EQ(told.commands.size(), 1u);
-  EXPECT_EQ(told.commands[0].first, MAKEWPARAM(kMenuListId, LBN_SELCHANGE));
-  EXPECT_EQ(told.commands[0].second, reinterpret_cast<LPARAM>(list));
+  const std::pair<WPARAM, LPARAM> changed(MAKEWPARAM(kMenuListId, LBN_SELCHANGE),
+                                          reinterpret_cast<LPARAM>(list));
+  EXPECT_EQ(told.commands, std::vector{changed});
   tap(2);
   EXPECT_EQ(told.commands.size(), 0u) << "no change, nothing told";
   Send(LB_RESETCONTENT);

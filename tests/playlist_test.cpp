@@ -96,10 +96,8 @@ TEST_F(Playlist, ShuffledPlaysTheChosenFileFirstThenEveryOtherOnceInUniformOrder
     }
   });
   EXPECT_EQ(orders.size(), 24u) << "each an order of the other four";
-  for (const auto& [order, count] : orders) {
-    EXPECT_GT(count, 50) << "each order of the rest is about equally likely";
-    EXPECT_LT(count, 150);
-  }
+  for (const auto& [order, count] : orders)
+    EXPECT_TRUE(count > 50 && count < 150) << count << ": each order about equally likely";
 }
 
 // Repeat mode 7 only an edited settings file holds; previous goes back in the first second only.
@@ -142,9 +140,8 @@ TEST_F(Playlist, TheEndFromTheMenuFreesThePlaylistAndLeavesTheListing) {
   Run([] {
     Browse(kBox);
     BuildPlaylist(List(), app.browsePath, 0);
-    const std::vector<std::u16string> before = Rows();
     NextTrack();
-    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(Rows(), std::vector<std::u16string>{u"Ant"});
   });
   EXPECT_EQ(app.playlist, nullptr);
   EXPECT_EQ(app.menuKind, MenuKind::Browse);
