@@ -111,7 +111,6 @@ int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = 
   }
   return n;
 }
-// The leftmost column of the row, from x on, that is not all background.
 int LeftmostInk(int row, int fromX) {
   for (int x = fromX; x < kListWidth; ++x) {
     if (PixelsNear(kScreenColour, row, 0, x, x + 1) < kRowHeight) return x;

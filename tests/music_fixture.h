@@ -29,13 +29,11 @@ class MusicTest : public PlayerTest {
     std::filesystem::create_directories(Path(relative));
   }
   void EmptyFile(const std::string& relative) const { WriteText(Path(relative), ""); }
-  // A real MP3: a demo piece built beside the program.
   void Song(const std::string& relative) const {
     WriteText(Path(relative), ReadBytes(VESK_BINARY_DIR "/demo/Vesk Demo/Morning/01 Sunrise.mp3"));
   }
 
-  // Where the menu stands: its title, the folder browsed and the selected row.
-  static std::vector<std::u16string> Place() {
+  static std::vector<std::u16string> Place() {  // title, folder browsed, selected row
     return {app.headerTitle, app.browsePath, SelectedRow()};
   }
   static int32_t RowOf(const std::u16string& text) {
