@@ -1,5 +1,4 @@
-// Folder listings and the music root on real folders: "music" inside a
-// temporary folder is the root, the folder itself outside it for escapes.
+// Folder listings and the music root on real folders; the root's parent is outside it.
 #include <sys/stat.h>  // mkfifo: a pipe is the one kind of entry std::filesystem cannot make
 
 #include "tests/music_fixture.h"
@@ -8,8 +7,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The entries a search finds, sorted; a folder's name ends in "/", a hidden
-// entry's in "!", one with any other attributes in "?".
+// The entries a search finds, sorted, marked "/" for a folder, "!" hidden, "?" other attributes.
 std::vector<std::u16string> Found(const std::u16string& pattern) {
   std::vector<std::u16string> found;
   WIN32_FIND_DATAW data;
@@ -63,12 +61,10 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
       {u"\\Few\\*.*", {u".hidden!", u"Albums/", u"README", u"song.mp3"}},
       {u"\\Albums\\Blue", {u"Blue/"}},
       {u"\\Albums\\blue.mp3", {u"blue.mp3"}},
-      // A pipe would hang whoever opens it: it is not listed.
-      {u"\\Links\\*.*", {u"Favourites/", u"broken.mp3", u"loop.mp3"}},
+      {u"\\Links\\*.*", {u"Favourites/", u"broken.mp3", u"loop.mp3"}},  // no pipe: it would hang
       {u"\\Links\\Favourites\\*.mp3", {u"one.mp3"}},
-      // A folder named "*" is that folder, not every folder.
       {u"\\Odd\\*", {u"other/", u"\xf02a/", u"\xf03f/"}},
-      {u"\\Odd\\\xf02a\\*.*", {u"in star.mp3"}},
+      {u"\\Odd\\\xf02a\\*.*", {u"in star.mp3"}},  // the folder "*" only, not every folder
       {u"\\Odd\\\xf03f\\*.*", {u"in question.mp3"}},
       {deep + u"\\*.*", {}},
       {u"\\Albums\\" + std::u16string(5000, u's'), {}},
@@ -90,9 +86,8 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
 TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWithUntilClosed) {
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) EmptyFile(name);
   WIN32_FIND_DATAW data;
-  EXPECT_FALSE(FindNextFileW(nullptr, &data));
-  EXPECT_FALSE(FindNextFileW(INVALID_HANDLE_VALUE, &data));
-  EXPECT_FALSE(FindNextFileW(&data, &data));
+  for (HANDLE bad : {HANDLE{nullptr}, INVALID_HANDLE_VALUE, HANDLE{&data}})
+    EXPECT_FALSE(FindNextFileW(bad, &data));
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
   HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -129,8 +124,6 @@ TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
 
 using MusicRoot = MusicTest;
 
-// The configured folder, else the XDG music folder when it exists (~/Music
-// without the setting), else the demo folder beside the program.
 TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   const std::string home = root_ + "/home", config = root_ + "/config", oldHome = getenv("HOME");
   const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();
@@ -174,7 +167,6 @@ TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
 TEST_F(MusicRoot, TheProgramPathComesInDeviceFormAndBack) {
   WCHAR path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  ASSERT_GT(length, 0u);
   EXPECT_EQ(length, static_cast<DWORD>(lstrlenW(path)));
   EXPECT_EQ(fs::path(plat::DevicePathToReal(path)), fs::read_symlink("/proc/self/exe"));
   WCHAR small[4] = {u'x', u'x', u'x', 0};

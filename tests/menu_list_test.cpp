@@ -1,16 +1,10 @@
-// MenuList and the platform's list box it is made of, in the player's font,
-// under a main window that records what its list tells it and a scroll bar pane.
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-
-#include "display/skin.h"
+// MenuList and its list box in the player's font, under a window that records what it is told.
 #include "menus/menu_list.h"
+#include "display/skin.h"
 #include "platform/gdi.h"
 #include "platform/instance.h"
 #include "platform/internal.h"
 #include "platform/strings.h"
-#include "platform/test_hooks.h"
 #include "platform/text.h"
 #include "tests/headless.h"
 
@@ -98,15 +92,13 @@ class ListBox : public Headless {
   HWND list = nullptr;
 };
 
-// The list box, driven through its messages as MenuList drives it.
 constexpr int kListLeft = 40;
 constexpr int kListTop = 28;
 constexpr int kListWidth = 151;
 constexpr int kRowHeight = 18;
 constexpr COLORREF kHighlight = RGB(32, 32, 40);
 
-// Counts the pixels of a row, between two x positions of the list, within
-// tolerance of a colour in every channel.
+// The pixels of a row, between two x positions of the list, within tolerance of a colour.
 int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = kListWidth) {
   int n = 0;
   for (int y = kListTop + row * kRowHeight; y < kListTop + (row + 1) * kRowHeight; ++y) {
@@ -119,7 +111,6 @@ int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = 
   }
   return n;
 }
-// The leftmost column of the row, from x on, that is not all background.
 int LeftmostInk(int row, int fromX) {
   for (int x = fromX; x < kListWidth; ++x) {
     if (PixelsNear(kScreenColour, row, 0, x, x + 1) < kRowHeight) return x;
@@ -127,13 +118,9 @@ int LeftmostInk(int row, int fromX) {
   return -1;
 }
 
-TEST_F(ListBox, ARowKeepsAtMost255CharactersAndAWholeDataWord) {
-  std::u16string longText(300, u'x');
-  Append({longText.c_str()});
-  EXPECT_EQ(ListRow(list, 0), longText.substr(0, 255));
-  Send(LB_SETITEMDATA, 0, 0xFFFF0001u);
-  EXPECT_EQ(static_cast<DWORD>(Send(LB_GETITEMDATA, 0)), 0xFFFF0001u);
-  EXPECT_EQ(Send(LB_GETITEMDATA, 1), LB_ERR);
+TEST_F(ListBox, ARowKeepsAtMost255Characters) {
+  Append({std::u16string(300, u'x').c_str()});
+  EXPECT_EQ(ListRow(list, 0), std::u16string(255, u'x'));
 }
 
 TEST_F(ListBox, SortedRowsStandInOrderWhateverOrderTheyCameIn) {
@@ -189,9 +176,9 @@ TEST_F(ListBox, ATapOnARowSelectsItAndTellsTheParent) {
   Send(LB_SETTOPINDEX, 4);
   tap(2);
   EXPECT_EQ(Selected(), 6);
-  ASSERT_EQ(told.commands.size(), 1u);
-  EXPECT_EQ(told.commands[0].first, MAKEWPARAM(kMenuListId, LBN_SELCHANGE));
-  EXPECT_EQ(told.commands[0].second, reinterpret_cast<LPARAM>(list));
+  const std::pair<WPARAM, LPARAM> changed(MAKEWPARAM(kMenuListId, LBN_SELCHANGE),
+                                          reinterpret_cast<LPARAM>(list));
+  EXPECT_EQ(told.commands, std::vector{changed});
   tap(2);
   EXPECT_EQ(told.commands.size(), 0u) << "no change, nothing told";
   Send(LB_RESETCONTENT);
@@ -220,8 +207,7 @@ TEST_F(ListBox, KeysMoveTheSelectionByARowAScreenOrToAnEnd) {
     PumpMessages();
     EXPECT_EQ(Selected(), c.selected) << c.from << " key " << c.key;
     EXPECT_EQ(told.commands.size(), c.selected != c.from ? 1u : 0u) << "only a change is told";
-    EXPECT_LE(Top(), c.selected) << "the row is shown";
-    EXPECT_GT(Top() + 6, c.selected);
+    EXPECT_TRUE(Top() <= c.selected && c.selected < Top() + 6) << "the row is shown";
   }
 }
 
@@ -229,11 +215,10 @@ TEST_F(ListBox, EachPaintFillsWithTheParentsBrushAndInvertsTheSelectedRow) {
   Append({u"Music", u"Settings"});
   Send(LB_SETCURSEL, 1);
   PumpMessages();
-  // Row 0: black text, on the brush thanks to the parent's transparent mode.
+  // Row 0 black on the brush (the parent's transparent mode); row 1 the inverse.
   EXPECT_GT(PixelsNear(RGB(0, 0, 0), 0, 40), 20);
   EXPECT_EQ(PixelsNear(kScreenColour, 0, 0, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_EQ(PixelsNear(kScreenColour, 5), kListWidth * kRowHeight);
-  // Row 1: the highlight behind text in the list's background colour.
   EXPECT_EQ(PixelsNear(kHighlight, 1, 0, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_GT(PixelsNear(kScreenColour, 1, 40, 0, 80), 20);
 }
@@ -247,8 +232,6 @@ TEST_F(ListBox, ArrowsLineUpAtTheTabStopNearTheRightEdge) {
   }
   EXPECT_EQ(LeftmostInk(2, 20), LeftmostInk(2, 100));  // nothing between "A" and its arrow
 }
-
-// How texts become MenuList rows.
 
 // Cut in a buffer of kTextChars, whose end the cut must not pass.
 std::u16string Ellipsized(const std::u16string& text, int32_t width) {
@@ -269,30 +252,24 @@ TEST_F(ListBox, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
             (std::vector<std::u16string>{u"apple.mp3", u"BLUE", u"Blue\t>", u"Blue d.mp3"}));
 }
 
-TEST_F(ListBox, AnArrowRowTooWideIsCutLeavingRoomForTheArrow) {
+// The text gives way to the arrow: in pixels, else at 255 characters (a two-unit one whole).
+TEST_F(ListBox, AnArrowRowTooWideOrTooLongIsCutToKeepItsArrow) {
   const std::u16string name = u"The Quite Remarkably Long Name Of A Folder";
   AddMenuRow(list, name.c_str(), RowKind::Arrow, false);
-  std::u16string row = ListRow(list, 0);
-  ASSERT_TRUE(row.ends_with(u"...\t>")) << std::string(row.begin(), row.end());
-  std::u16string shown = row.substr(0, row.size() - 2);
-  std::u16string kept = shown.substr(0, shown.size() - 3);
-  int32_t room = 151 - Width(u"  >");  // the list's width
-  EXPECT_LE(Width(shown), room);
+  const std::u16string row = ListRow(list, 0);
+  ASSERT_TRUE(row.ends_with(u"...\t>")) << plat::ToUtf8(row);
+  const std::u16string kept = row.substr(0, row.size() - 5);
+  const int32_t room = kListWidth - Width(u"  >");
+  EXPECT_LE(Width(kept + u"..."), room);
   EXPECT_EQ(name.substr(0, kept.size()), kept);
   EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
-}
-
-// The arrow still fits in a row of 255 characters: the text gives way,
-// marked as cut, a character of two UTF-16 units going whole.
-TEST_F(ListBox, AnArrowRowOfMoreThan255CharactersIsCutToKeepItsArrow) {
-  // A list wide enough for every character, so that only the length cuts.
   HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD, 0, 0, 4000, 108, app.mainWindow,
                               nullptr, nullptr, nullptr);
-  auto row = [&](const std::u16string& text) {
+  auto wideRow = [&](const std::u16string& text) {
     return ListRow(wide, AddMenuRow(wide, text.c_str(), RowKind::Arrow, false));
   };
-  EXPECT_EQ(row(std::u16string(300, u'i')), std::u16string(250, u'i') + u"...\t>");
-  EXPECT_EQ(row(std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E"),
+  EXPECT_EQ(wideRow(std::u16string(300, u'i')), std::u16string(250, u'i') + u"...\t>");
+  EXPECT_EQ(wideRow(std::u16string(249, u'i') + u"\U0001D11E\U0001D11E\U0001D11E"),
             std::u16string(249, u'i') + u"...\t>");
 }
 
@@ -326,8 +303,7 @@ TEST_F(ListBox, ATextTooWideIsCutToTheDots) {
   EXPECT_LE(Width(cut), width - 1);
   EXPECT_EQ(Ellipsized(u"Anything", Width(u"...") - 1), u"...");
   EXPECT_EQ(Ellipsized(u"", 0), u"");
-  // 254 narrow characters and a wide one, just too wide: without the wide
-  // one there is room in pixels for "..." but not in the buffer.
+  // Without the wide last one there is room in pixels for "..." but not in the buffer.
   const std::u16string full = std::u16string(254, u'i') + u"W";
   ASSERT_GE(Width(u"W"), Width(u"...") + 1);
   EXPECT_EQ(Ellipsized(full, Width(full) - 1), std::u16string(252, u'i') + u"...");
