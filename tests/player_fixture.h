@@ -1,5 +1,4 @@
-// The whole player on the headless display, with its own settings, runtime
-// and music folders.
+// The whole player on the headless display, with its own settings, runtime and music folders.
 #pragma once
 
 #include <functional>

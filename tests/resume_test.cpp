@@ -1,5 +1,4 @@
-// Quitting in a track and starting again, with real MP3 files heard through a
-// test sink: what each quit keeps, and the start that opens it paused.
+// What each quit keeps, and the start that opens it paused, heard through a test sink.
 #include <cmath>
 
 #include "app/settings.h"
@@ -28,7 +27,6 @@ class Resume : public MusicTest {
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
     WriteValues(values);
   }
-  // A track to resume, at full volume.
   void Keep(const std::string& folder, const std::string& file, int ms, int shuffle) {
     char values[512];
     std::snprintf(values, sizeof values,
@@ -37,7 +35,6 @@ class Resume : public MusicTest {
                   shuffle, folder.c_str(), file.c_str(), ms);
     StartWith(values);
   }
-  // Hears the sine from `seconds` into the file.
   static void ExpectToneFrom(double seconds) {
     std::vector<float> heard = HearFrames(256);
     for (size_t n = 0; n < 256; n += 16) {
@@ -96,8 +93,7 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
   }
 }
 
-// Every quit (Sleep, holding play/pause, the window's close, SIGTERM, SIGHUP,
-// the media controls' Quit) is the quit command.
+// Every quit (Sleep, holding play/pause, the close button, signals, media controls) is this one.
 TEST_F(Resume, TheQuitKeepsTheOpenTrackAndThePlaceHeardButNotAnEndedPlaylist) {
   struct Case {
     const char16_t* started;

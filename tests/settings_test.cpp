@@ -33,8 +33,7 @@ std::ostream& operator<<(std::ostream& out, const Loaded& l) {
              << plat::ToUtf8(l.file) << " ms " << l.ms;
 }
 
-// Loads with every settings field holding rubbish first, so that a field
-// the load forgets to set shows.
+// Rubbish first, so that a field the load forgets to set shows.
 Loaded LoadOverRubbish() {
   app.volume = app.shuffle = app.clicker = app.backlight = app.lastPlayedMs = 77;
   app.repeatMode = RepeatMode(77);
@@ -72,8 +71,7 @@ TEST_F(Settings, FirstStartGivesTheDefaultsAndLeavesTheEmptyKey) {
   EXPECT_EQ(StoreText(), std::string(kSignatureLine) + kVeskSection + "\n");
 }
 
-// Integers are any 4 bytes, unchecked; other sizes give the default. A track
-// that is no name within LastPld leaves nothing to resume; a bad place, the start.
+// Any 4 bytes are an integer; a track that is no name within LastPld is not resumed.
 TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
   const std::string kBox = "\"LastPld\"=\"\\\\A\\\\\"\n";
   const struct {
@@ -114,8 +112,7 @@ TEST_F(Settings, TextsAreWrittenWithTheirZeroAndATrackOnlyWithinItsFolder) {
             std::string::npos);
 }
 
-// A child saves in a loop, each save with new values, and is killed at
-// random moments: the file is always the old one or the new one, never a mix.
+// A child saving new values in a loop is killed at random moments.
 TEST_F(Settings, AKillWhileSavingNeverLeavesAHalfWrittenFile) {
   auto values = [](int t) {
     std::string name = "\\Folder " + std::to_string(t) + "\\";

@@ -1,5 +1,4 @@
-// A stand-in player that says what happens to it: "found" (a second start), else
-// "running", then "shown", "foreground", "close". argv[1]: start-up work in ms.
+// A stand-in player: says "found" (second start) or "running", "shown", "foreground", "close".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
