@@ -1,12 +1,7 @@
 // The whole player started and stopped: the ways it ends, and where it finds its files.
 #include "app/services.h"
 #include "app/settings.h"
-#include "platform/files.h"
-#include "platform/strings.h"
-#include "platform/window.h"
 #include "tests/player_fixture.h"
-
-namespace {
 
 using Player = PlayerTest;
 
@@ -66,5 +61,3 @@ TEST_F(Player, AProgramPathThatDoesNotFitLeavesTheName) {
   EXPECT_FALSE(MakeProgramPath(tooLong));
   EXPECT_EQ(lstrlenW(tooLong), kPathChars - 1);
 }
-
-}  // namespace

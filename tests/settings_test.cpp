@@ -15,7 +15,6 @@ namespace {
 
 using Settings = TempConfig;
 
-// What a load gives; the defaults unless a row says otherwise.
 struct Loaded {
   int32_t volume = 50, shuffle = 0;
   RepeatMode repeat = RepeatMode::Off;
