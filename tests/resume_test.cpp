@@ -14,11 +14,8 @@ class Resume : public MusicTest {
   void SetUp() override {
     MusicTest::SetUp();
     // 1.3 s of a 440 Hz sine at half of full scale, from its first sample.
-    Folder("Box");
-    for (const char* name : {"Ant", "Bee", "Cat"}) {
-      std::filesystem::copy_file(std::string(VESK_SOURCE_DIR) + "/tests/data/join_a.mp3",
-                                 Path("Box/") + name + ".mp3");
-    }
+    for (const char* name : {"Ant", "Bee", "Cat"})
+      WriteText(Path("Box/") + name + ".mp3", ReadBytes(VESK_SOURCE_DIR "/tests/data/join_a.mp3"));
     EmptyFile("Box/Bad.mp3");  // no MP3: it cannot be played
   }
 
