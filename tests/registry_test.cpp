@@ -174,8 +174,7 @@ TEST_F(SettingsStore, AFailedWriteKeepsTheOldFileAndItsValuesForTheNextFlush) {
   std::string said = testing::internal::GetCapturedStderr();
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
-  EXPECT_NE(rc, ERROR_SUCCESS);
-  EXPECT_NE(again, ERROR_SUCCESS);
+  EXPECT_TRUE(rc != ERROR_SUCCESS && again != ERROR_SUCCESS);
   EXPECT_EQ(ReadBytes(SettingsFilePath()), before);
   EXPECT_EQ(said, std::string("Vesk: the settings could not be written to ") + SettingsFilePath() +
                       ": File too large\n");

@@ -65,13 +65,10 @@ std::string Chars(int count, const char* end = "") {  // "A"s as hex(1) bytes
 
 }  // namespace
 
-TEST_F(Settings, FirstStartGivesTheDefaultsAndLeavesTheEmptyKey) {
-  EXPECT_EQ(LoadOverRubbish(), Loaded{});
-  EXPECT_EQ(StoreText(), std::string(kSignatureLine) + kVeskSection + "\n");
-}
-
 // Any 4 bytes are an integer; a track that is no name within LastPld is not resumed.
 TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
+  EXPECT_EQ(LoadOverRubbish(), Loaded{}) << "the first start";
+  EXPECT_EQ(StoreText(), std::string(kSignatureLine) + kVeskSection + "\n") << "the empty key";
   const std::string kBox = "\"LastPld\"=\"\\\\A\\\\\"\n";
   const struct {
     std::string values;
