@@ -200,11 +200,11 @@ TEST_F(SettingsStore, LinksAndReadOnlyFilesAreRespected) {
       {"a read-only file", "", true, 0444},
       {"a link to a read-only file", dotfiles, true, 0444},
   };
+  std::filesystem::create_directories(root_ + "/dotfiles");
   for (const Case& c : cases) {
-    std::filesystem::remove_all(root_ + "/dotfiles");
+    std::filesystem::remove(dotfiles);
     std::filesystem::remove(SettingsFilePath());
     std::string target = c.link.empty() ? SettingsFilePath() : dotfiles;
-    std::filesystem::create_directories(root_ + "/dotfiles");
     if (c.targetExists) WriteText(target, old);
     if (c.targetExists) chmod(target.c_str(), c.mode);
     if (!c.link.empty()) std::filesystem::create_symlink(c.link, SettingsFilePath());
