@@ -7,34 +7,27 @@ using Player = PlayerTest;
 
 // Another program's close request does not save; the close button (the quit command) does.
 TEST_F(Player, EveryQuitButTheCloseRequestSavesTheSettings) {
-  const struct {
-    const char* what;
-    std::function<void()> end;
-    bool saves;
-  } cases[] = {
-      {"the close button", [] { InjectDesktopClose(); }, true},
-      {"the close request", [] { PostMessageW(app.mainWindow, kCloseRequest, 0, 0); }, false},
-  };
-  for (const auto& c : cases) {
+  for (bool closeButton : {true, false}) {
+    SCOPED_TRACE(closeButton ? "the close button" : "the close request");
     Restart();
     WriteValues("\"Volume\"=dword:00000007\n");
     EXPECT_EQ(RunWith([&] {
                 app.volume = 73;
                 app.shell = Shell::Night;
                 StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\Blue\\");
-                c.end();
+                if (closeButton) InjectDesktopClose();
+                if (!closeButton) PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
               }),
-              0)
-        << c.what;
-    if (c.saves) {
-      EXPECT_EQ(app.timerId, 0) << c.what << ": the timer was stopped";
-      EXPECT_EQ(app.largeFont, nullptr) << c.what << ": the resources were released";
+              0);
+    if (closeButton) {
+      EXPECT_EQ(app.timerId, 0) << "the timer was stopped";
+      EXPECT_EQ(app.largeFont, nullptr) << "the resources were released";
     }
     Restart();
     LoadSettings();
-    EXPECT_EQ(app.volume, c.saves ? 73 : 7) << c.what;
-    EXPECT_EQ(app.shell, c.saves ? Shell::Night : Shell::Classic) << c.what;
-    EXPECT_EQ(std::u16string(app.lastPlayedFolder), c.saves ? u"\\Albums\\Blue\\" : u"") << c.what;
+    EXPECT_EQ(app.volume, closeButton ? 73 : 7);
+    EXPECT_EQ(app.shell, closeButton ? Shell::Night : Shell::Classic);
+    EXPECT_EQ(std::u16string(app.lastPlayedFolder), closeButton ? u"\\Albums\\Blue\\" : u"");
   }
 }
 
