@@ -1,5 +1,4 @@
-// The whole player on the headless display, with its own settings, runtime
-// and music folders.
+// The whole player on the headless display, with its own settings, runtime and music folders.
 #pragma once
 
 #include <functional>
@@ -64,7 +63,6 @@ class PlayerTest : public TempConfig {
   static std::vector<std::u16string> Rows() { return ListRows(List()); }
   static std::u16string SelectedRow() { return Row(Selected()); }
 
-  // A file or folder under the music folder, named by the bytes as they are.
   std::string Path(const std::string& relative) const { return music_ + "/" + relative; }
 
   std::string music_;

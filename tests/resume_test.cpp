@@ -1,5 +1,4 @@
-// Quitting in a track and starting again, with real MP3 files heard through a
-// test sink: what each quit keeps, and the start that opens it paused.
+// What each quit keeps, and the start that opens it paused, heard through a test sink.
 #include <cmath>
 
 #include "app/settings.h"
@@ -15,11 +14,8 @@ class Resume : public MusicTest {
   void SetUp() override {
     MusicTest::SetUp();
     // 1.3 s of a 440 Hz sine at half of full scale, from its first sample.
-    Folder("Box");
-    for (const char* name : {"Ant", "Bee", "Cat"}) {
-      std::filesystem::copy_file(std::string(VESK_SOURCE_DIR) + "/tests/data/join_a.mp3",
-                                 Path("Box/") + name + ".mp3");
-    }
+    for (const char* name : {"Ant", "Bee", "Cat"})
+      WriteText(Path("Box/") + name + ".mp3", ReadBytes(VESK_SOURCE_DIR "/tests/data/join_a.mp3"));
     EmptyFile("Box/Bad.mp3");  // no MP3: it cannot be played
   }
 
@@ -28,7 +24,6 @@ class Resume : public MusicTest {
     plat::UseAudioSinkForTests(plat::AudioFormat{kRate, 2});
     WriteValues(values);
   }
-  // A track to resume, at full volume.
   void Keep(const std::string& folder, const std::string& file, int ms, int shuffle) {
     char values[512];
     std::snprintf(values, sizeof values,
@@ -37,7 +32,6 @@ class Resume : public MusicTest {
                   shuffle, folder.c_str(), file.c_str(), ms);
     StartWith(values);
   }
-  // Hears the sine from `seconds` into the file.
   static void ExpectToneFrom(double seconds) {
     std::vector<float> heard = HearFrames(256);
     for (size_t n = 0; n < 256; n += 16) {
@@ -96,8 +90,7 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
   }
 }
 
-// Every quit (Sleep, holding play/pause, the window's close, SIGTERM, SIGHUP,
-// the media controls' Quit) is the quit command.
+// Every quit (Sleep, holding play/pause, the close button, signals, media controls) is this one.
 TEST_F(Resume, TheQuitKeepsTheOpenTrackAndThePlaceHeardButNotAnEndedPlaylist) {
   struct Case {
     const char16_t* started;

@@ -31,7 +31,6 @@ class TempConfig : public ::testing::Test {
     return ReadBytes(SettingsFilePath());
   }
   void WriteStore(const std::string& text) const { WriteText(SettingsFilePath(), text); }
-  // A file holding these values under the player's own key.
   void WriteValues(const std::string& values) const {
     WriteStore(std::string(kSignatureLine) + kVeskSection + values);
   }

@@ -1,5 +1,4 @@
-// A stand-in player that says what happens to it: "found" (a second start), else
-// "running", then "shown", "foreground", "close". argv[1]: start-up work in ms.
+// A stand-in player: says "found" (second start) or "running", "shown", "foreground", "close".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,20 +8,13 @@
 #include "platform/test_hooks.h"
 #include "platform/window.h"
 
-namespace {
-
-void Say(const char* line) {
-  std::printf("%s\n", line);
-  std::fflush(stdout);
-}
-
-LRESULT ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+static LRESULT ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SHOWWINDOW:
-      if (wParam) Say("shown");
+      if (wParam) std::puts("shown");
       return 0;
     case kCloseRequest:
-      Say("close");
+      std::puts("close");
       DestroyWindow(hwnd);
       return 0;
     case WM_DESTROY:
@@ -33,19 +25,18 @@ LRESULT ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-}  // namespace
-
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // each line is read as it is said
   SelectDisplay(DisplayKind::Headless);
   if (HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle)) {
     HWND forward = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 1);
     if (!SetForegroundWindow(forward) || !ShowWindow(running, SW_SHOW))
       std::fprintf(stderr, "probe: the running player did not take the requests\n");
-    Say("found");
+    std::puts("found");
     return 0;
   }
   if (argc > 1) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[1])));
-  SetForegroundNoticeForTests([](HWND) { Say("foreground"); });
+  SetForegroundNoticeForTests([](HWND) { std::puts("foreground"); });
   WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeProc;
   wc.lpszClassName = kMainWindowClass;
@@ -54,7 +45,7 @@ int main(int argc, char** argv) {
   HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240, 320, nullptr,
                               nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return 1;
-  Say("running");
+  std::puts("running");
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   return static_cast<int>(msg.wParam);

@@ -1,5 +1,4 @@
-// Prints where the program, placed as this tool is, finds the files that ship
-// with it: the font, then the music root (real paths, one a line).
+// Prints where the program, placed as this tool is, finds its font and music root.
 #include <cstdio>
 #include <string>
 
