@@ -1,6 +1,4 @@
 // The fixed menus walked with the wheel, the buttons and the keys.
-#include "display/skin.h"
-#include "platform/gdi.h"
 #include "tests/main_window_fixture.h"
 
 namespace {

@@ -2,7 +2,6 @@
 #include "display/painters.h"
 #include "display/play_view.h"
 #include "display/slide.h"
-#include "platform/gdi.h"
 #include "platform/text.h"
 #include "tests/main_window_fixture.h"
 

@@ -2,7 +2,6 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/device.h"
 #include "platform/gdi.h"
 #include "tests/headless.h"
 
