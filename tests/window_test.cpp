@@ -10,7 +10,6 @@ namespace {
 struct Seen {
   HWND hwnd;
   UINT message;
-  WPARAM wParam;
   LPARAM lParam;
 };
 std::vector<Seen> seen;
@@ -18,7 +17,7 @@ std::vector<Seen> seen;
 LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   bool bookkeeping =
       msg == WM_CREATE || msg == WM_SHOWWINDOW || msg == WM_SETFOCUS || msg == WM_KILLFOCUS;
-  if (!bookkeeping) seen.push_back(Seen{hwnd, msg, wParam, lParam});
+  if (!bookkeeping) seen.push_back(Seen{hwnd, msg, lParam});
   if (msg == WM_ERASEBKGND) return 1;
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -113,8 +112,7 @@ TEST_F(Windows, HidingAChildRepaintsWhatItCoveredAndShowingItRepaintsIt) {
   ShowWindow(over, SW_SHOW);
   RECT rc;
   EXPECT_TRUE(GetUpdateRect(main, &rc, FALSE));
-  EXPECT_EQ(rc.left, 20);
-  EXPECT_EQ(rc.bottom, 120);
+  EXPECT_EQ(std::tuple(rc.left, rc.bottom), std::tuple(20, 120));
   PumpMessages();
   EXPECT_EQ(Messages(over), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND})) << "BeginPaint erases";
   EXPECT_TRUE(Messages(left).empty()) << "a hidden window is not painted";
@@ -169,8 +167,7 @@ TEST_F(Windows, AChildIsMeasuredInsideItsBorder) {
   HWND framed = Child(8, 191, 27, 9, 109, WS_VISIBLE | WS_BORDER);
   RECT rc;
   GetClientRect(framed, &rc);
-  EXPECT_EQ(rc.right, 7);
-  EXPECT_EQ(rc.bottom, 107);
+  EXPECT_EQ(std::tuple(rc.right, rc.bottom), std::tuple(7, 107));
 }
 
 }  // namespace
