@@ -86,8 +86,8 @@ TEST_F(MenuScreens, BacklightAndNightRecolourAtOnceAndKeepTheirRow) {
 
 TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
   OpenNowPlaying();
-  EXPECT_EQ(std::u16string(app.headerTitle), u"Now Playing");
-  EXPECT_EQ(app.menuKind, MenuKind::NowPlaying);
+  EXPECT_EQ(std::tuple(std::u16string(app.headerTitle), app.menuKind),
+            std::tuple(u"Now Playing", MenuKind::NowPlaying));
   EXPECT_TRUE(IsWindowVisible(Pane(kTrackViewId)) && IsWindowVisible(Pane(kPlayViewId)));
   EXPECT_FALSE(IsWindowVisible(Pane(kMenuListId)));
   Walk("cm");  // through Seek
