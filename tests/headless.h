@@ -34,6 +34,10 @@ inline int PumpMessages() {
   }
   return count;
 }
+inline int PumpAfter(DWORD ms) {
+  AdvanceManualClock(ms);
+  return PumpMessages();
+}
 
 inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   std::vector<COLORREF> pixels;

@@ -67,10 +67,7 @@ class MainWindowTest : public PlayerTest {
     InjectKey(key);
     PumpMessages();
   }
-  static void Tick() {
-    AdvanceManualClock(1000);
-    PumpMessages();
-  }
+  static void Tick() { PumpAfter(1000); }
 
   // The list filled with rows, as a menu or listing of that kind, row 0 selected.
   static void FillList(int rows, MenuKind kind) {

@@ -211,8 +211,7 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
   SendMessageW(app.mainWindow, WM_TIMER, kTimerId, 0);
   MSG msg{};
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, WM_QUIT);
-  EXPECT_EQ(msg.wParam, 3u);
+  EXPECT_EQ(std::tuple(msg.message, msg.wParam), std::tuple(WM_QUIT, 3u));
 }
 
 TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {

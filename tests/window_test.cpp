@@ -68,20 +68,14 @@ TEST_F(Windows, PostedMessagesComeBeforeInputPaintAndTimers) {
 TEST_F(Windows, ATimerIsDueAFullPeriodAfterItWasSetAndNeverPilesUp) {
   SetManualClock(0xFFFFFF00);  // across the wrap of the tick counter
   SetTimer(main, 1, 1000, nullptr);
-  AdvanceManualClock(100);  // due past the wrap, the clock not yet
-  EXPECT_EQ(PumpMessages(), 0);
-  AdvanceManualClock(899);
-  EXPECT_EQ(PumpMessages(), 0);
-  AdvanceManualClock(1);
-  EXPECT_EQ(PumpMessages(), 1);
-  AdvanceManualClock(5000);  // five periods late: still one tick
-  EXPECT_EQ(PumpMessages(), 1);
+  EXPECT_EQ(PumpAfter(100), 0);  // due past the wrap, the clock not yet
+  EXPECT_EQ(PumpAfter(899), 0);
+  EXPECT_EQ(PumpAfter(1), 1);
+  EXPECT_EQ(PumpAfter(5000), 1);     // five periods late: still one tick
   SetTimer(main, 1, 1000, nullptr);  // setting it again restarts the period
-  AdvanceManualClock(999);
-  EXPECT_EQ(PumpMessages(), 0);
+  EXPECT_EQ(PumpAfter(999), 0);
   KillTimer(main, 1);
-  AdvanceManualClock(5000);
-  EXPECT_EQ(PumpMessages(), 0);
+  EXPECT_EQ(PumpAfter(5000), 0);
 }
 
 TEST_F(Windows, TheLoopEndsAfterTheMessagesPostedBeforeTheQuit) {
@@ -151,8 +145,7 @@ TEST_F(Windows, DestroyingTellsEveryChildAndDropsTheirMessages) {
   for (HWND window : {main, left, right})
     EXPECT_EQ(Messages(window), std::vector<UINT>{WM_DESTROY});
   seen.clear();
-  AdvanceManualClock(100);
-  PumpMessages();
+  PumpAfter(100);
   SendMessageW(left, WM_USER, 0, 0);
   EXPECT_TRUE(seen.empty());
   EXPECT_EQ(GetDlgItem(main, 1), nullptr);
