@@ -66,8 +66,7 @@ TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
 TEST_F(MenuScreens, ARepeatValueOutsideTheNamedOnesHasNoRow) {
   app.repeatMode = static_cast<RepeatMode>(7);
   Walk("dc");
-  EXPECT_EQ(RowCount(), 4);
-  EXPECT_EQ(Row(3), u"Clicker  On");
+  EXPECT_EQ(std::tuple(RowCount(), Row(3)), std::tuple(4, u"Clicker  On"));
 }
 
 TEST_F(MenuScreens, BacklightAndNightRecolourAtOnceAndKeepTheirRow) {
