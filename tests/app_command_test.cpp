@@ -163,7 +163,7 @@ TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
     app.viewMode = mode;
     PumpMessages();
     std::vector<COLORREF> before = ScreenPixels(bar);
-    bool volume = mode == ViewMode::VolumeAdjust;
+    bool volume = mode == ViewMode::VolumeAdjust;  // sent directly: no paint by the loop after it
     SendMessageW(app.mainWindow, WM_APPCOMMAND, volume ? 100 : 99000,
                  MAKELPARAM(0, volume ? APPCOMMAND_VESK_SET_VOLUME : APPCOMMAND_VESK_SET_POSITION));
     EXPECT_NE(ScreenPixels(bar), before) << static_cast<int>(mode);
