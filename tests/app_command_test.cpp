@@ -67,26 +67,23 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
         Open(paused, screen);
         ViewMode mode = app.viewMode;
         Send(c.command);
-        EXPECT_EQ(app.paused, c.pausedAfter[paused] ? 1 : 0);
-        EXPECT_EQ(app.streamOpen, 1);
-        EXPECT_EQ(app.viewMode, mode) << "a command changes no screen";
+        EXPECT_EQ(std::tuple(app.paused, app.streamOpen, app.viewMode),
+                  std::tuple(c.pausedAfter[paused], 1, mode));
         CloseStream();
-        app.paused = paused ? 1 : 0;
+        app.paused = paused;
         Send(c.command);
-        EXPECT_EQ(app.paused, paused ? 1 : 0) << "without a track nothing changes";
-        EXPECT_EQ(app.streamOpen, 0);
+        EXPECT_EQ(std::tuple(app.paused, app.streamOpen), std::tuple(paused, 0))
+            << "without a track nothing changes";
         BackToMainMenu();
       }
     }
   }
 }
 
-// Each command moves or sets only what it names. A seek the wheel left
-// pending at 0:00.300 gives way to the desktop's place.
+// Each command sets only what it names; a seek the wheel left pending gives way to the desktop's.
 TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
   constexpr int32_t kPending = 300;
   struct Case {
-    const char* what;
     short command;
     WPARAM value;
     int32_t ms;  // where the track stands afterwards; -1 its end
@@ -94,24 +91,20 @@ TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
     RepeatMode repeat;
     const char16_t* settingsRow = nullptr;  // row 2 or 3 of the Settings menu, if it shows
   } cases[] = {
-      {"a place", APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off},
-      {"past the end", APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off},
-      {"stop: the start", APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off},
-      {"volume", APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off},
-      {"volume above the top", APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off},
-      {"volume 0", APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off},
-      {"shuffle on", APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off,
-       u"Shuffle  On"},
-      {"repeat all", APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All,
-       u"Repeat  All"},
-      {"repeat one", APPCOMMAND_VESK_SET_REPEAT, 1, kPending, 50, 0, RepeatMode::One,
-       u"Repeat  One"},
-      {"an unknown repeat", APPCOMMAND_VESK_SET_REPEAT, 7, kPending, 50, 0, RepeatMode::Off,
-       u"Repeat  Off"},
+      {APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off},
+      {APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off},
+      {APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off},
+      {APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off},
+      {APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off},
+      {APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off},
+      {APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off, u"Shuffle  On"},
+      {APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All, u"Repeat  All"},
+      {APPCOMMAND_VESK_SET_REPEAT, 1, kPending, 50, 0, RepeatMode::One, u"Repeat  One"},
+      {APPCOMMAND_VESK_SET_REPEAT, 7, kPending, 50, 0, RepeatMode::Off, u"Repeat  Off"},
   };
   for (const Screen& screen : kScreens) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(screen.name) + ": " + c.what);
+      SCOPED_TRACE(testing::Message() << screen.name << ": " << c.command << " " << c.value);
       Open(true, screen);
       SeekStreamMs(kPending);
       app.seekPending = 1;
@@ -123,14 +116,11 @@ TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
       int32_t ms = c.ms < 0 ? GetStreamLengthMs() : c.ms;
       EXPECT_EQ(GetStreamMs(), ms);
       if (ms != kPending) {
-        EXPECT_EQ(app.pausedAtMs, ms);
-        EXPECT_EQ(app.positionSec, ms / 1000);
-        EXPECT_EQ(app.seekPending, 0);
+        EXPECT_EQ(std::tuple(app.pausedAtMs, app.positionSec, app.seekPending),
+                  std::tuple(ms, ms / 1000, 0));
       }
-      EXPECT_EQ(app.volume, c.volume);
-      EXPECT_EQ(app.shuffle, c.shuffle);
-      EXPECT_EQ(app.repeatMode, c.repeat);
-      EXPECT_EQ(app.viewMode, mode);
+      EXPECT_EQ(std::tuple(app.volume, app.shuffle, app.repeatMode, app.viewMode),
+                std::tuple(c.volume, c.shuffle, c.repeat, mode));
       if (c.settingsRow && app.menuKind == MenuKind::Settings) {
         EXPECT_EQ(Row(c.command == APPCOMMAND_VESK_SET_SHUFFLE ? 2 : 3), c.settingsRow);
         EXPECT_EQ(Selected(), 2) << "the selection stays";
@@ -155,8 +145,7 @@ TEST_F(AppCommand, NextAndPreviousMoveThroughThePlaylistInEveryViewMode) {
       Send(command);
       EXPECT_EQ(app.playlistPos, pos);
     }
-    EXPECT_EQ(app.paused, 1);
-    EXPECT_EQ(app.viewMode, mode);
+    EXPECT_EQ(std::tuple(app.paused, app.viewMode), std::tuple(1, mode));
     EndPlaylist();
     BackToMainMenu();
     Send(APPCOMMAND_MEDIA_NEXTTRACK);
@@ -169,13 +158,12 @@ TEST_F(AppCommand, ThePlayViewShowsTheNewPlaceAndVolumeAtOnce) {
   RECT bar;
   GetWindowRect(Pane(kPlayViewId), &bar);
   for (ViewMode mode : {ViewMode::NowPlaying, ViewMode::Seek, ViewMode::VolumeAdjust}) {
-    OpenNowPlaying();  // a demo piece: long enough that the place shows in whole seconds
+    OpenNowPlaying();
     app.volume = 0;
     app.viewMode = mode;
     PumpMessages();
     std::vector<COLORREF> before = ScreenPixels(bar);
-    // Handled directly, without the loop's paint afterwards.
-    bool volume = mode == ViewMode::VolumeAdjust;
+    bool volume = mode == ViewMode::VolumeAdjust;  // sent directly: no paint by the loop after it
     SendMessageW(app.mainWindow, WM_APPCOMMAND, volume ? 100 : 99000,
                  MAKELPARAM(0, volume ? APPCOMMAND_VESK_SET_VOLUME : APPCOMMAND_VESK_SET_POSITION));
     EXPECT_NE(ScreenPixels(bar), before) << static_cast<int>(mode);

@@ -1,5 +1,4 @@
-// A clean headless platform for each test: no window, no display, a manual
-// clock; and the file helpers the tests share.
+// A clean headless platform for each test (no window, a manual clock) and shared file helpers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -35,8 +34,11 @@ inline int PumpMessages() {
   }
   return count;
 }
+inline int PumpAfter(DWORD ms) {
+  AdvanceManualClock(ms);
+  return PumpMessages();
+}
 
-// The screen's pixels in an area, to compare before and after.
 inline std::vector<COLORREF> ScreenPixels(RECT area = {0, 0, 240, 320}) {
   std::vector<COLORREF> pixels;
   for (int y = area.top; y < area.bottom; ++y)

@@ -1,5 +1,4 @@
-// The player started on the headless display without its message loop: a test
-// hands it stylus, wheel, key and timer messages as the loop would.
+// The player started headless without its message loop: tests hand it messages as the loop would.
 #pragma once
 
 #include <cmath>
@@ -53,8 +52,7 @@ class MainWindowTest : public PlayerTest {
     Down(Middle(button));
     Up(Middle(button));
   }
-  // A circle on the ring, 12 degrees (a menu step) a move, the pen lifted
-  // where it ends; the pen goes down on the ring unless put elsewhere.
+  // 12 degrees (a menu step) a move; the pen goes down on the ring unless put elsewhere.
   static void Circle(double from, double degrees, std::optional<POINT> down = std::nullopt) {
     Down(down.value_or(Ring(from)));
     double step = degrees < 0 ? -12 : 12;
@@ -69,10 +67,7 @@ class MainWindowTest : public PlayerTest {
     InjectKey(key);
     PumpMessages();
   }
-  static void Tick() {
-    AdvanceManualClock(1000);
-    PumpMessages();
-  }
+  static void Tick() { PumpAfter(1000); }
 
   // The list filled with rows, as a menu or listing of that kind, row 0 selected.
   static void FillList(int rows, MenuKind kind) {
@@ -83,7 +78,6 @@ class MainWindowTest : public PlayerTest {
     EndRefill(List());
     PumpMessages();
   }
-  bool Saved(const char* line) const { return StoreText().find(line) != std::string::npos; }
 
   // Whether a sound was mixed since the last call.
   static bool Heard() {

@@ -1,14 +1,11 @@
 // The fixed menus walked with the wheel, the buttons and the keys.
-#include "display/skin.h"
-#include "platform/gdi.h"
 #include "tests/main_window_fixture.h"
 
 namespace {
 
 class MenuScreens : public MainWindowTest {
  protected:
-  // d: one wheel step down, u: up, c: the centre button, m: the menu button;
-  // the keys D: down, U: up, L: left, R: return, E: escape, B: backspace.
+  // Wheel d(own) u(p), buttons c(entre) m(enu); keys Down Up Left Return Escape Backspace.
   static void Walk(const char* steps) {
     const std::pair<char, UINT> keys[] = {{'D', VK_DOWN},   {'U', VK_UP},     {'L', VK_LEFT},
                                           {'R', VK_RETURN}, {'E', VK_ESCAPE}, {'B', VK_BACK}};
@@ -22,12 +19,8 @@ class MenuScreens : public MainWindowTest {
 };
 
 TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
-  struct Case {
-    const char* steps;
-    const char16_t* header;
-    MenuKind kind;
-    const char16_t* selected;  // null: the list does not show
-  } cases[] = {
+  // The steps, then the header, menu and selected row (null: the list does not show).
+  const std::tuple<const char*, const char16_t*, MenuKind, const char16_t*> cases[] = {
       {"", u"Vesk", MenuKind::Main, u"Browse\t>"},
       {"m", u"Vesk", MenuKind::Main, u"Browse\t>"},
       {"dc", u"Settings", MenuKind::Settings, u"About\t>"},
@@ -43,34 +36,29 @@ TEST_F(MenuScreens, RoundTripsLandOnTheExpectedScreenAndRow) {
       {"DRRE", u"Settings", MenuKind::Settings, u"About\t>"},
       {"DRREB", u"Vesk", MenuKind::Main, u"Settings\t>"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.steps);
+  for (auto [steps, header, kind, selected] : cases) {
+    SCOPED_TRACE(steps);
     Start();
-    Walk(c.steps);
-    EXPECT_EQ(std::u16string(app.headerTitle), c.header);
-    EXPECT_EQ(app.menuKind, c.kind);
-    EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)), c.selected != nullptr);
-    EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), c.selected == nullptr);
-    if (c.selected) EXPECT_EQ(SelectedRow(), c.selected);
+    Walk(steps);
+    EXPECT_EQ(std::u16string(app.headerTitle), header);
+    EXPECT_EQ(app.menuKind, kind);
+    EXPECT_EQ(IsWindowVisible(Pane(kMenuListId)) ? SelectedRow() : u"", selected ? selected : u"");
+    EXPECT_EQ(IsWindowVisible(Pane(kAboutViewId)), selected == nullptr);
   }
 }
 
 TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
   Walk("dc");
   ASSERT_EQ(RowCount(), 5);
-  struct Case {
-    const char* steps;
-    int row;
-    const char16_t* text;
-  } cases[] = {
+  const std::tuple<const char*, int, const char16_t*> cases[] = {
       {"ddc", 2, u"Shuffle  On"}, {"c", 2, u"Shuffle  Off"}, {"dc", 3, u"Repeat  One"},
       {"c", 3, u"Repeat  All"},   {"c", 3, u"Repeat  Off"},  {"dc", 4, u"Clicker  Off"},
       {"c", 4, u"Clicker  On"},
   };
-  for (const Case& c : cases) {
-    Walk(c.steps);
-    EXPECT_EQ(Selected(), c.row) << c.steps;
-    EXPECT_EQ(Row(c.row), c.text);
+  for (auto [steps, row, text] : cases) {
+    Walk(steps);
+    EXPECT_EQ(Selected(), row) << steps;
+    EXPECT_EQ(Row(row), text);
   }
 }
 
@@ -78,35 +66,27 @@ TEST_F(MenuScreens, SettingsRowsToggleInPlaceKeepingTheirRow) {
 TEST_F(MenuScreens, ARepeatValueOutsideTheNamedOnesHasNoRow) {
   app.repeatMode = static_cast<RepeatMode>(7);
   Walk("dc");
-  EXPECT_EQ(RowCount(), 4);
-  EXPECT_EQ(Row(3), u"Clicker  On");
+  EXPECT_EQ(std::tuple(RowCount(), Row(3)), std::tuple(4, u"Clicker  On"));
 }
 
 TEST_F(MenuScreens, BacklightAndNightRecolourAtOnceAndKeepTheirRow) {
   const POINT inList{100, 130}, frame{2, 2};  // below the rows; beside the display
-  const struct {
-    const char* steps;
-    POINT at;
-    COLORREF colour;
-    const char16_t* selected;
-  } cases[] = {
-      {"ddc", inList, RGB(105, 223, 227), u"Backlight"},
-      {"c", inList, RGB(198, 220, 202), u"Backlight"},
-      {"ucdc", frame, RGB(247, 247, 247), u"Classic"},
-      {"dc", frame, RGB(22, 23, 29), u"Night"},
-      {"mc", frame, RGB(22, 23, 29), u"Night"},  // Shells again: the current one selected
-  };
-  for (const auto& c : cases) {
-    Walk(c.steps);
-    EXPECT_EQ(ScreenPixel(c.at.x, c.at.y), c.colour) << c.steps;
-    EXPECT_EQ(SelectedRow(), c.selected) << c.steps;
+  for (auto [steps, at, colour, selected] :
+       {std::tuple{"ddc", inList, RGB(105, 223, 227), u"Backlight"},
+        {"c", inList, RGB(198, 220, 202), u"Backlight"},
+        {"ucdc", frame, RGB(247, 247, 247), u"Classic"},
+        {"dc", frame, RGB(22, 23, 29), u"Night"},
+        {"mc", frame, RGB(22, 23, 29), u"Night"}}) {  // Shells again: the current one selected
+    Walk(steps);
+    EXPECT_EQ(ScreenPixel(at.x, at.y), colour) << steps;
+    EXPECT_EQ(SelectedRow(), selected) << steps;
   }
 }
 
 TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
   OpenNowPlaying();
-  EXPECT_EQ(std::u16string(app.headerTitle), u"Now Playing");
-  EXPECT_EQ(app.menuKind, MenuKind::NowPlaying);
+  EXPECT_EQ(std::tuple(std::u16string(app.headerTitle), app.menuKind),
+            std::tuple(u"Now Playing", MenuKind::NowPlaying));
   EXPECT_TRUE(IsWindowVisible(Pane(kTrackViewId)) && IsWindowVisible(Pane(kPlayViewId)));
   EXPECT_FALSE(IsWindowVisible(Pane(kMenuListId)));
   Walk("cm");  // through Seek
@@ -118,33 +98,25 @@ TEST_F(MenuScreens, NowPlayingRowOpensThePanesAndTheMenuButtonComesBackToIt) {
 
 TEST_F(MenuScreens, LastPlayedIsOfferedOnlyForAFolderThatStillExists) {
   std::filesystem::create_directories(Path("Albums/Blue"));
-  struct Case {
-    const char16_t* folder;
-    bool offered;
-  } cases[] = {
-      {u"\\Albums\\Blue\\", true}, {u"\\Albums\\Gone\\", false}, {u"\\", false},   {u"", false},
-      {u"\\Albums\\Bl*\\", false}, {u"\\Albums\\Blu?\\", false}, {u"\\*\\", false}};
-  for (const Case& c : cases) {
-    StringCchCopyW(app.lastPlayedFolder, kPathChars, c.folder);
+  for (const char16_t* folder : {u"\\Albums\\Blue\\", u"\\Albums\\Gone\\", u"\\", u"",
+                                 u"\\Albums\\Bl*\\", u"\\Albums\\Blu?\\", u"\\*\\"}) {
+    StringCchCopyW(app.lastPlayedFolder, kPathChars, folder);
     ShowMainMenu(Pane(kMenuListId), u"Browse");
-    EXPECT_EQ(Row(1) == u"Last Played\t>", c.offered) << plat::ToUtf8(c.folder);
-    EXPECT_EQ(RowCount(), c.offered ? 6 : 5);
+    bool offered = folder == std::u16string_view(u"\\Albums\\Blue\\");
+    EXPECT_EQ(Row(1) == u"Last Played\t>", offered) << plat::ToUtf8(folder);
+    EXPECT_EQ(RowCount(), offered ? 6 : 5);
   }
 }
 
 TEST_F(MenuScreens, BrowseAndLastPlayedEnterTheBrowserWithTheirHeaders) {
   std::filesystem::create_directories(Path("Albums"));
   StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\");
-  struct Case {
-    const char16_t* row;  // the start of the row chosen
-    const char16_t* header;
-    const char16_t* path;
-  } cases[] = {{u"Browse", u"Browse", u"\\"}, {u"Last", u"Last Played", u"\\Albums\\"}};
-  for (const Case& c : cases) {
-    ShowMainMenu(Pane(kMenuListId), c.row);
+  for (auto [row, header, path] :
+       {std::tuple{u"Browse", u"Browse", u"\\"}, {u"Last", u"Last Played", u"\\Albums\\"}}) {
+    ShowMainMenu(Pane(kMenuListId), row);
     Walk("c");
-    EXPECT_EQ(std::u16string(app.headerTitle), c.header);
-    EXPECT_EQ(std::u16string(app.browsePath), c.path);
+    EXPECT_EQ(std::u16string(app.headerTitle), header);
+    EXPECT_EQ(std::u16string(app.browsePath), path);
   }
 }
 
