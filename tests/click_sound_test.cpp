@@ -1,5 +1,4 @@
-// Effects over the sound output: mixed with the music, and the click, the
-// program's WAVE resource converted to the output's rate and channels.
+// Effects mixed with the music, and the click resource at the output's rate and channels.
 #include "tests/sound_fixture.h"
 
 namespace {
@@ -22,7 +21,6 @@ TEST(AudioOutput, MixesTheMusicAndAnEffectAndClipsTheirSum) {
   std::vector<float> out(8);
   plat::PullAudioSinkForTests(out.data(), 4);
   EXPECT_EQ(out, (std::vector<float>{0.75f, 0.75f, 1.0f, -0.25f, 0.5f, 0.5f, 0.5f, 0.5f}));
-  // The effect has played out; a detached source leaves silence.
   plat::SetMusicSource(nullptr, nullptr);
   plat::PullAudioSinkForTests(out.data(), 4);
   EXPECT_EQ(out, std::vector<float>(8, 0.0f));

@@ -1,5 +1,4 @@
-// The decoders of FLAC, Ogg Vorbis, Opus and WAV on the tones of tests/data, as
-// the formats' own encoders made them.
+// The decoders of FLAC, Ogg Vorbis, Opus and WAV on tones their formats' own encoders made.
 #include "platform/stream_decoder.h"
 #include "tests/sound_fixture.h"
 
@@ -56,13 +55,11 @@ TEST(FormatDecoders, EachFileLastsItsSamplesIsTheToneWholeAndAfterASeekAndSurviv
     std::vector<float> whole = DecodeAll(*decoder, &status);
     EXPECT_EQ(status, plat::DecodeStatus::kEnded);
     EXPECT_EQ(static_cast<int64_t>(whole.size() / 2), c.frames);
-    // Past the codecs' first frames, which only approach the tone.
-    ExpectTone(whole, c.stereo, c.rate, 0, 1024);
+    ExpectTone(whole, c.stereo, c.rate, 0, 1024);  // past the codecs' first frames
     const int64_t to = c.frames * 2 / 3 + 7;
     ASSERT_EQ(decoder->Seek(to), to);
     ExpectTone(DecodeAll(*decoder, &status, 1024), c.stereo, c.rate, to, 0);
-    // Cut short or with noise over the middle: without a header nothing opens; the
-    // rest open nothing or play what they hold to an end, never taken for unreadable.
+    // Cut or damaged copies open nothing or play what they hold to an end.
     std::string noisy = ReadBytes(kData + c.file);
     const std::string cuts[] = {noisy.substr(0, 40), noisy.substr(0, noisy.size() * 9 / 10)};
     noisy.replace(noisy.size() / 3, 3000, Noise(3000));

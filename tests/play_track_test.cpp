@@ -1,7 +1,4 @@
-// The whole program playing a file through SDL's disk driver (tool_play_track): the
-// file written holds the tone at its length and at the default volume's level.
-#include <cmath>
-
+// The whole program (tool_play_track) playing a file through SDL's disk driver.
 #include "tests/sound_fixture.h"
 
 namespace {
@@ -18,7 +15,6 @@ TEST_F(PlayTrack, TheDiskOutputHoldsTheToneAtItsLengthAndLevel) {
                               "' SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
                               output + "' '" VESK_BINARY_DIR "/tool_play_track' stereo_44k_cbr.mp3";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  // The left channel from its first sound to its last.
   std::vector<float> left;
   float frame[2];
   for (std::ifstream in(output, std::ios::binary); in.read(reinterpret_cast<char*>(frame), 8);)

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -30,8 +29,7 @@ void HoldRead() {
   stall = kLetGo;
 }
 
-// Pulls a block every 2 ms on a thread of its own, as a fast device would, keeping
-// the left channel; holding `mutex` keeps it between two blocks.
+// A fast device's thread keeping the left channel; holding `mutex` keeps it between two blocks.
 struct Puller {
   std::mutex mutex;
   std::vector<float> heard;
@@ -64,17 +62,13 @@ class SoundEngine : public SoundFiles {
     CloseStream();
     stall = kLetGo;
     plat::SetSourceReadHookForTests(nullptr);
-    if (app.playlist == &only_) app.playlist = nullptr;
     SoundFiles::TearDown();
   }
 
-  // Pulls the sink without waiting for the decoder, as a device would.
-  void Pull(int ms) const {
+  void Pull(int ms) const {  // without waiting for the decoder, as a device would
     std::vector<float> out(MsFrames(ms) * 2);
     plat::PullAudioSinkForTests(out.data(), MsFrames(ms));
   }
-  int32_t only_ = -1;  // the one entry of a playlist
-
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
   bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
 
@@ -87,8 +81,7 @@ class SoundEngine : public SoundFiles {
   }
 };
 
-// Headers that claim more frames than the file holds are not believed (converting
-// such a claim took minutes, and the length wrapped): the frames are counted.
+// Claims of more frames than a file holds are not believed (they took minutes and wrapped).
 TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   struct Case {
     const char* name;
@@ -144,8 +137,7 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   }
 }
 
-// Paused by the user, or by an output that is gone (it resumes by itself a tick
-// after the output is back), the track resumes where it was, at the volume.
+// A pause by the output that is gone ends by itself a tick after the output is back.
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume) {
   enum Pause { kByUser, kOutputLost, kOutputFailsToOpenAgain };
   struct Case {
@@ -161,12 +153,12 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
       {"output lost while it played", 0, kOutputLost, false, 700},
       {"output failed to open again after a long pause", 0, kOutputFailsToOpenAgain, false, 700}};
   app.volume = 100;
-  only_ = ToneOrdinal("join_a");
-  app.playlist = &only_;  // reopening needs the track in a playlist
+  static int32_t only = ToneOrdinal("join_a");
+  app.playlist = &only;  // reopening needs the track in a playlist
   app.playlistCount = 1;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(OpenTrack(only_, c.openPaused));
+    ASSERT_TRUE(OpenTrack(only, c.openPaused));
     ApplyVolume(40);
     int32_t firstChannel = app.channel;
     if (!c.openPaused) {
@@ -220,20 +212,16 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
   }
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   void* playing = app.stream;
-  // One past the last file: nothing changes and the track goes on.
   EXPECT_FALSE(
       OpenTrack(CountMatchingFiles((u"\\Tones\\" + std::u16string(kMusicPattern)).c_str()), 0));
   EXPECT_EQ(app.stream, playing);
   EXPECT_EQ(app.streamOpen, 1);
-  // Text and random bytes named .mp3: no stream, zero times, the file's tags.
   std::ofstream(root_ / "Tones" / "zz_text.mp3") << std::string(5000, 'a');
   std::ofstream(root_ / "Tones" / "zz_noise.mp3", std::ios::binary) << Noise(20000);
   for (const char* name : {"zz_text", "zz_noise"}) {
     EXPECT_FALSE(OpenTrack(ToneOrdinal(name), 0)) << name;
-    EXPECT_EQ(app.streamOpen, 0);
-    EXPECT_EQ(app.stream, nullptr);
-    EXPECT_EQ(app.trackLengthSec, 0);
-    EXPECT_EQ(GetStreamMs(), 0);
+    EXPECT_EQ(std::tuple(app.streamOpen, app.stream, app.trackLengthSec, GetStreamMs()),
+              std::tuple(0, nullptr, 0, 0));
     EXPECT_EQ(SoundLastError(), kSoundUnknownFormat);
   }
 }
@@ -276,7 +264,7 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
       SeekStreamMs(ms);
     }
     EXPECT_NEAR(GetStreamMs(), ms, 1);  // in whole frames
-    // Past the first samples after a move, it matches the piece there, not a sample away.
+    // Past its first samples, it matches the piece there, not a sample away.
     std::vector<float> heard;
     EXPECT_TRUE(WaitFor([&] {
       std::lock_guard lock(puller.mutex);

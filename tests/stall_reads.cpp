@@ -1,6 +1,5 @@
-// LD_PRELOAD for end-to-end tests: while the file $VESK_STALL_FLAG exists, positional
-// reads of files whose path contains $VESK_STALL_PATH wait, as from a disk spinning
-// up; the first to wait makes "$VESK_STALL_FLAG.stalled".
+// LD_PRELOAD: while $VESK_STALL_FLAG exists, reads of paths containing $VESK_STALL_PATH wait
+// (a disk spinning up); the first to wait makes "$VESK_STALL_FLAG.stalled".
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,5 +1,4 @@
-// The tag readers on tags written byte by byte into real files, and on the
-// test tones as their encoders tagged them.
+// The tag readers on tags written byte by byte, and on the tones as their encoders tagged them.
 #include "playback/tags.h"
 
 #include "tests/sound_fixture.h"
@@ -18,11 +17,9 @@ std::string Le32(size_t n) {
 std::string Frame(const std::string& id, const std::string& content, int major = 3) {
   return id + Be32(content.size(), major == 4 ? 7 : 8) + "\0\0"s + content;
 }
-// A tag header announcing `size` bytes of frames (theirs unless given), then the frames.
 std::string Tag(int major, const std::string& frames, uint32_t size = 0) {
   return "ID3"s + char(major) + "\0\0"s + Be32(size ? size : frames.size(), 7) + frames;
 }
-// A version 1 tag: title, artist and album of 30 bytes each, year, comment, genre.
 std::string Tag1(std::string title, std::string artist, std::string album) {
   for (std::string* field : {&title, &artist, &album}) field->resize(30, 0);
   return "TAG" + title + artist + album + "1999" + std::string(30, 0) + "\x0C";
@@ -30,15 +27,13 @@ std::string Tag1(std::string title, std::string artist, std::string album) {
 std::string Tone(const std::string& name) {
   return ReadBytes(VESK_SOURCE_DIR "/tests/data/" + name);
 }
-// A RIFF chunk, padded to an even size, and a WAV file of chunks.
 std::string Chunk(const std::string& id, const std::string& data) {
   return id + Le32(data.size()) + data + std::string(data.size() % 2, 0);
 }
 std::string Wav(const std::string& chunks) {
   return "RIFF" + Le32(4 + chunks.size()) + "WAVE" + chunks;
 }
-// Vorbis comments with an empty vendor, and Ogg pages carrying the packets,
-// each page as full as its 255 segments allow.
+// Ogg pages carrying the packets, each page as full as its 255 segments allow.
 std::string Comments(const std::vector<std::string>& comments) {
   std::string block = Le32(0) + Le32(comments.size());
   for (const std::string& c : comments) block += Le32(c.size()) + c;
@@ -155,7 +150,7 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
   EXPECT_EQ(Fields(tags), none);
 }
 
-// The peak of resident memory since the last reset (Linux's VmHWM), in kB.
+// Linux's VmHWM: the peak of resident memory since the last reset, in kB.
 long PeakKb(bool reset) {
   if (reset) std::ofstream("/proc/self/clear_refs") << "5";
   std::ifstream status("/proc/self/status");
@@ -165,8 +160,7 @@ long PeakKb(bool reset) {
 }
 
 TEST_F(TrackTagsTest, AHugeTagIsWalkedWithoutHoldingIt) {
-  // A sparse file of 1 GB whose header claims the largest tag: a title, a
-  // picture of 500 MB, the artist after it, and a version 1 tag at the end.
+  // A sparse file of 1 GB: the largest tag, a picture of 500 MB, and a version 1 tag at the end.
   const uint32_t kPicture = 500'000'000;
   const uint64_t kFile = uint64_t{1} << 30;
   std::string head = Tag(3, Frame("TIT2", "\0Huge"s) + "APIC" + Be32(kPicture) + "\0\0"s);
