@@ -40,22 +40,18 @@ std::string Comments(const std::vector<std::string>& comments) {
   return block;
 }
 std::string Ogg(const std::vector<std::string>& packets) {
-  std::string pages, lacing, body;
-  auto page = [&] {
-    pages += "OggS" + std::string(22, 0) + char(lacing.size()) + lacing + body;
-    lacing.clear();
-    body.clear();
-  };
+  std::string lacing, body, pages;
   for (const std::string& packet : packets) {
-    for (size_t at = 0;; at += 255) {
-      size_t n = std::min<size_t>(255, packet.size() - at);
-      lacing += char(n);
-      body += packet.substr(at, n);
-      if (lacing.size() == 255) page();
-      if (n < 255) break;
-    }
+    lacing += std::string(packet.size() / 255, char(255)) + char(packet.size() % 255);
+    body += packet;
   }
-  if (!lacing.empty()) page();
+  for (size_t segment = 0, at = 0; segment < lacing.size(); segment += 255) {
+    const std::string page = lacing.substr(segment, 255);
+    size_t bytes = 0;
+    for (char n : page) bytes += uint8_t(n);
+    pages += "OggS" + std::string(22, 0) + char(page.size()) + page + body.substr(at, bytes);
+    at += bytes;
+  }
   return pages;
 }
 
