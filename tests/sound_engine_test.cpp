@@ -33,19 +33,14 @@ void HoldRead() {
 struct Puller {
   std::mutex mutex;
   std::vector<float> heard;
-  std::atomic<bool> stop{false};
-  std::thread thread{[this] {
+  std::jthread thread{[this](std::stop_token stop) {
     std::vector<float> block(2048);
-    for (; !stop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    for (; !stop.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
       std::lock_guard lock(mutex);
       plat::PullAudioSinkForTests(block.data(), 1024);
       for (size_t i = 0; i < 1024; ++i) heard.push_back(block[i * 2]);
     }
   }};
-  ~Puller() {
-    stop = true;
-    thread.join();
-  }
 };
 
 class SoundEngine : public SoundFiles {
@@ -177,13 +172,11 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
       plat::FailAudioOpensForTests(1);
       TogglePause();
     }
-    EXPECT_EQ(app.paused, 1);
-    EXPECT_EQ(app.pausedAtMs, c.atMs);
+    EXPECT_EQ(std::pair(app.paused, app.pausedAtMs), std::pair(1, c.atMs));
     EXPECT_TRUE(SilentFor(100));
     if (c.reopen) {
       ReopenTrack();
-      EXPECT_EQ(app.streamOpen, 1);
-      EXPECT_EQ(app.paused, 1);
+      EXPECT_EQ(std::pair(app.streamOpen, app.paused), std::pair(1, 1));
       EXPECT_TRUE(SilentFor(50));
     }
     if (c.pause == kByUser) {

@@ -47,8 +47,7 @@ inline std::string WithClaimedFrames(std::string mp3, uint32_t frames) {
 
 constexpr double kToneLevel = 0.5;  // the fixtures' sine, half of full scale
 
-// The frames are the tone from `at` on (past `skip`), within the codec's noise, and far
-// closer to it than `near` frames earlier or later.
+// The tone from `at` on (past `skip`), within `noise`, and far closer than `near` frames away.
 inline void ExpectTone(const std::vector<float>& frames, bool stereo, int rate, int64_t at,
                        size_t skip, int near = 1, double noise = 1e-4) {
   for (int channel : {0, 1}) {

@@ -16,12 +16,11 @@
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   SelectDisplay(DisplayKind::Window);
-  HINSTANCE instance = GetModuleHandleW(nullptr);
   LoadSettings();
-  app.instance = instance;
-  CreateDrawingResources(instance);
-  CreateMainWindow(instance);
-  CreatePanes(instance);
+  app.instance = GetModuleHandleW(nullptr);
+  CreateDrawingResources(app.instance);
+  CreateMainWindow(app.instance);
+  CreatePanes(app.instance);
   if (!app.mainWindow) return 1;
   InitSoundEngine(app.mainWindow);
 
