@@ -220,20 +220,17 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
 }
 
 TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
-  struct Case {
-    int failures;
-    bool started;
-    DWORD waitedMs;
-  } cases[] = {{4, true, 400}, {10, true, 1000}, {11, false, 1000}};
-  for (const Case& c : cases) {
+  const std::tuple<int, bool, DWORD> cases[] = {
+      {4, true, 400}, {10, true, 1000}, {11, false, 1000}};
+  for (const auto& [failures, started, waitedMs] : cases) {
     plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});  // closed again
-    plat::FailAudioOpensForTests(c.failures);
+    plat::FailAudioOpensForTests(failures);
     testing::internal::CaptureStderr();
     DWORD start = GetTickCount();
-    EXPECT_EQ(InitSoundEngine(nullptr), c.started) << c.failures;
-    EXPECT_EQ(GetTickCount() - start, c.waitedMs);
+    EXPECT_EQ(InitSoundEngine(nullptr), started) << failures;
+    EXPECT_EQ(GetTickCount() - start, waitedMs);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              c.started ? "" : "Sound System Error: Error initializing output device.\n");
+              started ? "" : "Sound System Error: Error initializing output device.\n");
   }
 }
 
