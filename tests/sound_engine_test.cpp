@@ -134,63 +134,52 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
 
 // A pause by the output that is gone ends by itself a tick after the output is back.
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume) {
-  enum Pause { kByUser, kOutputLost, kOutputFailsToOpenAgain };
-  struct Case {
-    const char* what;
-    int32_t openPaused;
-    Pause pause;
-    bool reopen;  // while paused
-    int32_t atMs;
-  } cases[] = {
-      {"paused", 0, kByUser, false, 700},
-      {"reopened", 0, kByUser, true, 700},
-      {"opened paused", 1, kByUser, false, 0},
-      {"output lost while it played", 0, kOutputLost, false, 700},
-      {"output failed to open again after a long pause", 0, kOutputFailsToOpenAgain, false, 700}};
+  enum Pause { kPaused, kReopened, kOpenedPaused, kOutputLost, kOutputFailsToOpenAgain };
   app.volume = 100;
   static int32_t only = ToneOrdinal("join_a");
   app.playlist = &only;  // reopening needs the track in a playlist
   app.playlistCount = 1;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_TRUE(OpenTrack(only, c.openPaused));
+  for (Pause pause : {kPaused, kReopened, kOpenedPaused, kOutputLost, kOutputFailsToOpenAgain}) {
+    SCOPED_TRACE(pause);
+    const int32_t atMs = pause == kOpenedPaused ? 0 : 700;
+    ASSERT_TRUE(OpenTrack(only, pause == kOpenedPaused));
     ApplyVolume(40);
     int32_t firstChannel = app.channel;
-    if (!c.openPaused) {
+    if (pause != kOpenedPaused) {
       HearFrames(MsFrames(700));
-      if (c.pause == kOutputLost) {
+      if (pause == kOutputLost) {
         plat::LoseAudioSinkForTests();
         KeepPlaying();  // the timer's tick
       } else {
         TogglePause();
       }
     }
-    if (c.pause == kOutputFailsToOpenAgain) {
+    if (pause == kOutputFailsToOpenAgain) {
       HearFrames(MsFrames(3500));
       plat::CloseIdleAudioOutput();
       EXPECT_FALSE(plat::AudioSinkOpenForTests()) << "closed while nothing plays";
       plat::FailAudioOpensForTests(1);
       TogglePause();
     }
-    EXPECT_EQ(std::pair(app.paused, app.pausedAtMs), std::pair(1, c.atMs));
+    EXPECT_EQ(std::pair(app.paused, app.pausedAtMs), std::pair(1, atMs));
     EXPECT_TRUE(SilentFor(100));
-    if (c.reopen) {
+    if (pause == kReopened) {
       ReopenTrack();
       EXPECT_EQ(std::pair(app.streamOpen, app.paused), std::pair(1, 1));
       EXPECT_TRUE(SilentFor(50));
     }
-    if (c.pause == kByUser) {
+    if (pause <= kOpenedPaused) {  // the user's
       TogglePause();
     } else {
       AdvanceManualClock(1000);
       KeepPlaying();
     }
     EXPECT_EQ(app.paused, 0);
-    EXPECT_TRUE(c.openPaused || app.channel != firstChannel) << "a new channel";
-    EXPECT_EQ(GetStreamMs(), c.atMs);
+    EXPECT_TRUE(pause == kOpenedPaused || app.channel != firstChannel) << "a new channel";
+    EXPECT_EQ(GetStreamMs(), atMs);
     std::vector<float> heard = HearFrames(1024);
     for (float& s : heard) s /= 0.4f;  // the volume of 40
-    ExpectTone(heard, true, rate_, MsFrames(c.atMs), 0, 4, 1e-3);
+    ExpectTone(heard, true, rate_, MsFrames(atMs), 0, 4, 1e-3);
     CloseStream();
   }
   ApplyVolume(7);  // no stream: kept

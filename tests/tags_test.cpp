@@ -30,9 +30,6 @@ std::string Tone(const std::string& name) {
 std::string Chunk(const std::string& id, const std::string& data) {
   return id + Le32(data.size()) + data + std::string(data.size() % 2, 0);
 }
-std::string Wav(const std::string& chunks) {
-  return "RIFF" + Le32(4 + chunks.size()) + "WAVE" + chunks;
-}
 // Ogg pages carrying the packets, each page as full as its 255 segments allow.
 std::string Comments(const std::vector<std::string>& comments) {
   std::string block = Le32(0) + Le32(comments.size());
@@ -75,10 +72,8 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
     bool walked = true;  // a tag of a kind and version handled was read
   } cases[] = {
       {"no tag", "just audio, no tag here", none, false},
-      {"utf-16 little-endian", Tag(3, Frame("TPE1", "\1\xFF\xFEH\0i\0"s)), u"Unknown|Hi|Unknown"},
       {"utf-16 big-endian", Tag(3, Frame("TPE1", "\1\xFE\xFF\0H\0i"s)), u"Unknown|Hi|Unknown"},
       {"version 2", Tag(2, "TT2\0\0\4\0Abc"s), u"Abc|Unknown|Unknown"},
-      {"only the encoding byte", Tag(3, Frame("TALB", "\0"s)), u"Unknown|Unknown|"},
       {"size 0 ends the walk", Tag(3, Frame("TIT2", "") + Frame("TPE1", "\0X"s)), none},
       {"code page 1252", Tag(3, Frame("TIT2", "\0\x80\xE9"s)), u"\u20AC\u00E9|Unknown|Unknown"},
       {"utf-16 without a mark", Tag(3, Frame("TIT2", "\2\0O\x04\x1F"s)),
@@ -88,7 +83,6 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
       {"later frame replaces", Tag(3, Frame("TIT2", "\0A"s) + Frame("TIT2", "\0B"s)),
        u"B|Unknown|Unknown"},
       {"zero ends the text", Tag(3, Frame("TIT2", "\0A\0B"s)), u"A|Unknown|Unknown"},
-      {"unknown encoding", Tag(3, Frame("TIT2", "\7A")), none},
       {"version 4 sizes are synchsafe",
        Tag(4, Frame("COMM", std::string(200, 'c'), 4) + Frame("TIT2", "\3V4", 4)),
        u"V4|Unknown|Unknown"},
@@ -127,12 +121,13 @@ TEST_F(TrackTagsTest, EachKindOfTagGivesItsFieldsInEveryEncoding) {
                                    "TITLE=Later", "Artist=Near"})}),
        u"Far|Near|Unknown"},
       {"WAV INFO in UTF-8 and in code page 1252",
-       Wav(Chunk("fmt ", std::string(16, 0)) +
-           Chunk("LIST", "INFO" + Chunk("INAM", "Caf\xC3\xA9\0"s) + Chunk("IPRD", "Caf\xE9\0"s))),
+       Chunk("RIFF", "WAVE" + Chunk("fmt ", std::string(16, 0)) +
+                         Chunk("LIST", "INFO" + Chunk("INAM", "Caf\xC3\xA9\0"s) +
+                                           Chunk("IPRD", "Caf\xE9\0"s))),
        u"Caf\u00E9|Unknown|Caf\u00E9"},
       {"WAV ID3 chunk over INFO",
-       Wav(Chunk("LIST", "INFO" + Chunk("INAM", "Old") + Chunk("IART", "Band")) +
-           Chunk("id3 ", Tag(3, Frame("TIT2", "\3New")))),
+       Chunk("RIFF", "WAVE" + Chunk("LIST", "INFO" + Chunk("INAM", "Old") + Chunk("IART", "Band")) +
+                         Chunk("id3 ", Tag(3, Frame("TIT2", "\3New")))),
        u"New|Band|Unknown"},
   };
   for (const Case& c : cases) {
