@@ -101,14 +101,11 @@ TEST_F(FormatJoins, OneToneCutInTwoFilesIsHeardWholeToTheSample) {
     bool stereo = false;
     int near = 1;  // frames away that the codec's noise still tells apart
     double noise = 1e-4;
-  } cases[] = {{u"opus"},
-               {u"flac"},
-               {u"ogg"},
-               {u"wav"},
-               {u"mp3", 44100, 57330, 57330 + 44100, true, 4, 1e-3}};
+  };
   constexpr size_t kAround = 2048;
   uiThread = std::this_thread::get_id();
-  for (const Case& c : cases) {
+  for (const Case& c : {Case{u"opus"}, Case{u"flac"}, Case{u"ogg"}, Case{u"wav"},
+                        Case{u"mp3", 44100, 57330, 57330 + 44100, true, 4, 1e-3}}) {
     SCOPED_TRACE(plat::ToUtf8(c.format));
     plat::UseAudioSinkForTests(plat::AudioFormat{c.rate, 2});
     ASSERT_TRUE(StartSound());
