@@ -17,7 +17,6 @@ std::vector<float> DecodeAll(plat::StreamDecoder& d, plat::DecodeStatus* status,
                              size_t most = SIZE_MAX) {
   std::vector<float> out;
   std::vector<float> step(2 * plat::kMaxStepFrames * 2);
-  *status = plat::DecodeStatus::kMore;
   for (int damaged = 0; out.size() / 2 < most && damaged < 100;) {
     plat::DecodeStep s = d.Decode(step.data(), step.size() / 2);
     out.insert(out.end(), step.begin(), step.begin() + s.frames * 2);

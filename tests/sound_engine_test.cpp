@@ -126,8 +126,7 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     bool differ = false;
     for (size_t i = 0; i < tone.size(); i += 2) differ |= std::fabs(tone[i] - tone[i + 1]) > 0.05f;
     EXPECT_EQ(differ, c.stereo);
-    std::vector<float> after(heard.end() - MsFrames(200) * 2, heard.end());
-    EXPECT_LT(LeftRms(after), kSilence);
+    EXPECT_LT(LeftRms({heard.end() - MsFrames(200) * 2, heard.end()}), kSilence);
     CloseStream();
   }
 }
@@ -193,11 +192,10 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
     CloseStream();
   }
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
-  void* playing = app.stream;
+  SoundStream* playing = app.stream;
   EXPECT_FALSE(
       OpenTrack(CountMatchingFiles((u"\\Tones\\" + std::u16string(kMusicPattern)).c_str()), 0));
-  EXPECT_EQ(app.stream, playing);
-  EXPECT_EQ(app.streamOpen, 1);
+  EXPECT_EQ(std::pair(app.stream, app.streamOpen), std::pair(playing, 1));
   std::ofstream(root_ / "Tones" / "zz_text.mp3") << std::string(5000, 'a');
   std::ofstream(root_ / "Tones" / "zz_noise.mp3", std::ios::binary) << Noise(20000);
   for (const char* name : {"zz_text", "zz_noise"}) {
