@@ -1,5 +1,4 @@
-// libFuzzer target: arbitrary bytes opened, decoded and heard through the sound back
-// end (any decoder, any rate), with seeks and a pause landing while the decoder works.
+// Arbitrary bytes decoded and heard, with seeks and a pause landing while the decoder works.
 #include <thread>
 #include <vector>
 
@@ -23,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<float> out(kPullFrames * 2);
   const int32_t lengthMs = SoundStreamLengthMs(stream);
   for (int i = 0; i < kPulls; ++i) {
-    // Every eighth pull comes while the decoder may be in the middle of a step.
+    // Every eighth pull may land in the middle of a decoder's step.
     while (i % 8 != 0 && !SoundDecoderIdleForTests()) std::this_thread::yield();
     plat::PullAudioSinkForTests(out.data(), kPullFrames);
     if (i == kPulls / 4 && size > 0) SetSoundStreamTimeMs(stream, lengthMs / 256 * data[0]);

@@ -1,5 +1,4 @@
-// libFuzzer target: the tag reader on arbitrary file contents; every field ends
-// inside its buffer.
+// The tag reader on arbitrary file contents: every field ends inside its buffer.
 #include <string>
 
 #include "fuzz/fuzz_files.h"

@@ -1,5 +1,4 @@
-// Effects over the sound output: mixed with the music, and the click, the
-// program's WAVE resource converted to the output's rate and channels.
+// The sound output: effects over the music, the click, and tool_play_track via SDL's disk driver.
 #include "tests/sound_fixture.h"
 
 namespace {
@@ -22,7 +21,6 @@ TEST(AudioOutput, MixesTheMusicAndAnEffectAndClipsTheirSum) {
   std::vector<float> out(8);
   plat::PullAudioSinkForTests(out.data(), 4);
   EXPECT_EQ(out, (std::vector<float>{0.75f, 0.75f, 1.0f, -0.25f, 0.5f, 0.5f, 0.5f, 0.5f}));
-  // The effect has played out; a detached source leaves silence.
   plat::SetMusicSource(nullptr, nullptr);
   plat::PullAudioSinkForTests(out.data(), 4);
   EXPECT_EQ(out, std::vector<float>(8, 0.0f));
@@ -30,23 +28,20 @@ TEST(AudioOutput, MixesTheMusicAndAnEffectAndClipsTheirSum) {
 
 TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannelAndOnlyAResourceSounds) {
   const std::string source = ReadBytes(VESK_SOURCE_DIR "/resources/click.wav").substr(44);
-  struct Case {
-    int rate;
-    int channels;
-    int framesPerSample;  // output frames for each of the click's samples
-  } cases[] = {{11025, 1, 1}, {44100, 2, 4}, {22050, 6, 2}};
-  for (const Case& c : cases) {
-    plat::UseAudioSinkForTests(plat::AudioFormat{c.rate, c.channels});
+  const std::pair<int, int> cases[] = {{11025, 1}, {44100, 2}, {22050, 6}};  // rate, channels
+  for (const auto& [rate, channels] : cases) {
+    plat::UseAudioSinkForTests(plat::AudioFormat{rate, channels});
     ASSERT_TRUE(Play(u"CLICK", SND_RESOURCE));
-    const size_t frames = kClickSamples * c.framesPerSample + 100;
-    std::vector<float> out(frames * c.channels);
+    const size_t framesPerSample = rate / 11025;  // the click's own rate
+    const size_t frames = kClickSamples * framesPerSample + 100;
+    std::vector<float> out(frames * channels);
     plat::PullAudioSinkForTests(out.data(), frames);
     for (size_t f = 0; f < frames; ++f) {
-      const size_t k = f / c.framesPerSample;  // the click's sample; silence after the last
+      const size_t k = f / framesPerSample;  // the click's sample; silence after the last
       const float expected = k < kClickSamples ? (uint8_t(source[k]) - 128) / 128.0f : 0.0f;
-      if (f % c.framesPerSample && k < kClickSamples) continue;  // between two samples
-      for (int ch = 0; ch < c.channels; ++ch)
-        EXPECT_FLOAT_EQ(out[f * c.channels + ch], expected) << c.rate << " frame " << f;
+      if (f % framesPerSample && k < kClickSamples) continue;  // between two samples
+      for (int ch = 0; ch < channels; ++ch)
+        EXPECT_FLOAT_EQ(out[f * channels + ch], expected) << rate << " frame " << f;
     }
   }
   plat::UseAudioSinkForTests(plat::AudioFormat{11025, 1});
@@ -56,6 +51,29 @@ TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannelAndOnlyAResourceSoun
   std::vector<float> out(256);
   plat::PullAudioSinkForTests(out.data(), out.size());
   EXPECT_EQ(out, std::vector<float>(256, 0.0f));
+}
+
+constexpr double kDefaultGain = 127 / 255.0;  // volume 50
+constexpr int kDeviceRate = 48000;            // the disk driver's: float stereo at 48 kHz
+
+using PlayTrack = SoundFiles;
+
+TEST_F(PlayTrack, TheDiskOutputHoldsTheToneAtItsLengthAndLevel) {
+  const std::string output = (root_ / "out.raw").string();
+  const std::string command = "VESK_MUSIC_DIR='" + (root_ / "Tones").string() +
+                              "' XDG_CONFIG_HOME='" + root_.string() +
+                              "' SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
+                              output + "' '" VESK_BINARY_DIR "/tool_play_track' stereo_44k_cbr.mp3";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::vector<float> left;
+  float frame[2];
+  for (std::ifstream in(output, std::ios::binary); in.read(reinterpret_cast<char*>(frame), 8);)
+    if (frame[0] != 0 || !left.empty()) left.push_back(frame[0]);
+  while (!left.empty() && left.back() == 0) left.pop_back();
+  EXPECT_NEAR(static_cast<double>(left.size()) / kDeviceRate, 1.0, 0.01);
+  double sum = 0;
+  for (float s : left) sum += double{s} * s;
+  EXPECT_NEAR(std::sqrt(sum / left.size()), kDefaultGain * kToneLevel / std::sqrt(2.0), 0.01);
 }
 
 }  // namespace

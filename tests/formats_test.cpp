@@ -1,5 +1,4 @@
-// The decoders of FLAC, Ogg Vorbis, Opus and WAV on the tones of tests/data, as
-// the formats' own encoders made them.
+// The decoders of FLAC, Ogg Vorbis, Opus and WAV on tones their formats' own encoders made.
 #include "platform/stream_decoder.h"
 #include "tests/sound_fixture.h"
 
@@ -18,7 +17,6 @@ std::vector<float> DecodeAll(plat::StreamDecoder& d, plat::DecodeStatus* status,
                              size_t most = SIZE_MAX) {
   std::vector<float> out;
   std::vector<float> step(2 * plat::kMaxStepFrames * 2);
-  *status = plat::DecodeStatus::kMore;
   for (int damaged = 0; out.size() / 2 < most && damaged < 100;) {
     plat::DecodeStep s = d.Decode(step.data(), step.size() / 2);
     out.insert(out.end(), step.begin(), step.begin() + s.frames * 2);
@@ -56,13 +54,11 @@ TEST(FormatDecoders, EachFileLastsItsSamplesIsTheToneWholeAndAfterASeekAndSurviv
     std::vector<float> whole = DecodeAll(*decoder, &status);
     EXPECT_EQ(status, plat::DecodeStatus::kEnded);
     EXPECT_EQ(static_cast<int64_t>(whole.size() / 2), c.frames);
-    // Past the codecs' first frames, which only approach the tone.
-    ExpectTone(whole, c.stereo, c.rate, 0, 1024);
+    ExpectTone(whole, c.stereo, c.rate, 0, 1024);  // past the codecs' first frames
     const int64_t to = c.frames * 2 / 3 + 7;
     ASSERT_EQ(decoder->Seek(to), to);
     ExpectTone(DecodeAll(*decoder, &status, 1024), c.stereo, c.rate, to, 0);
-    // Cut short or with noise over the middle: without a header nothing opens; the
-    // rest open nothing or play what they hold to an end, never taken for unreadable.
+    // Cut or damaged copies open nothing or play what they hold to an end.
     std::string noisy = ReadBytes(kData + c.file);
     const std::string cuts[] = {noisy.substr(0, 40), noisy.substr(0, noisy.size() * 9 / 10)};
     noisy.replace(noisy.size() / 3, 3000, Noise(3000));
@@ -104,14 +100,11 @@ TEST_F(FormatJoins, OneToneCutInTwoFilesIsHeardWholeToTheSample) {
     bool stereo = false;
     int near = 1;  // frames away that the codec's noise still tells apart
     double noise = 1e-4;
-  } cases[] = {{u"opus"},
-               {u"flac"},
-               {u"ogg"},
-               {u"wav"},
-               {u"mp3", 44100, 57330, 57330 + 44100, true, 4, 1e-3}};
+  };
   constexpr size_t kAround = 2048;
   uiThread = std::this_thread::get_id();
-  for (const Case& c : cases) {
+  for (const Case& c : {Case{u"opus"}, Case{u"flac"}, Case{u"ogg"}, Case{u"wav"},
+                        Case{u"mp3", 44100, 57330, 57330 + 44100, true, 4, 1e-3}}) {
     SCOPED_TRACE(plat::ToUtf8(c.format));
     plat::UseAudioSinkForTests(plat::AudioFormat{c.rate, 2});
     ASSERT_TRUE(StartSound());

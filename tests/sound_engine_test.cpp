@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -30,24 +29,18 @@ void HoldRead() {
   stall = kLetGo;
 }
 
-// Pulls a block every 2 ms on a thread of its own, as a fast device would, keeping
-// the left channel; holding `mutex` keeps it between two blocks.
+// A fast device's thread keeping the left channel; holding `mutex` keeps it between two blocks.
 struct Puller {
   std::mutex mutex;
   std::vector<float> heard;
-  std::atomic<bool> stop{false};
-  std::thread thread{[this] {
+  std::jthread thread{[this](std::stop_token stop) {
     std::vector<float> block(2048);
-    for (; !stop; std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+    for (; !stop.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
       std::lock_guard lock(mutex);
       plat::PullAudioSinkForTests(block.data(), 1024);
       for (size_t i = 0; i < 1024; ++i) heard.push_back(block[i * 2]);
     }
   }};
-  ~Puller() {
-    stop = true;
-    thread.join();
-  }
 };
 
 class SoundEngine : public SoundFiles {
@@ -64,17 +57,13 @@ class SoundEngine : public SoundFiles {
     CloseStream();
     stall = kLetGo;
     plat::SetSourceReadHookForTests(nullptr);
-    if (app.playlist == &only_) app.playlist = nullptr;
     SoundFiles::TearDown();
   }
 
-  // Pulls the sink without waiting for the decoder, as a device would.
-  void Pull(int ms) const {
+  void Pull(int ms) const {  // without waiting for the decoder, as a device would
     std::vector<float> out(MsFrames(ms) * 2);
     plat::PullAudioSinkForTests(out.data(), MsFrames(ms));
   }
-  int32_t only_ = -1;  // the one entry of a playlist
-
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
   bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
 
@@ -87,8 +76,7 @@ class SoundEngine : public SoundFiles {
   }
 };
 
-// Headers that claim more frames than the file holds are not believed (converting
-// such a claim took minutes, and the length wrapped): the frames are counted.
+// Claims of more frames than a file holds are not believed (they took minutes and wrapped).
 TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
   struct Case {
     const char* name;
@@ -138,74 +126,59 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     bool differ = false;
     for (size_t i = 0; i < tone.size(); i += 2) differ |= std::fabs(tone[i] - tone[i + 1]) > 0.05f;
     EXPECT_EQ(differ, c.stereo);
-    std::vector<float> after(heard.end() - MsFrames(200) * 2, heard.end());
-    EXPECT_LT(LeftRms(after), kSilence);
+    EXPECT_LT(LeftRms({heard.end() - MsFrames(200) * 2, heard.end()}), kSilence);
     CloseStream();
   }
 }
 
-// Paused by the user, or by an output that is gone (it resumes by itself a tick
-// after the output is back), the track resumes where it was, at the volume.
+// A pause by the output that is gone ends by itself a tick after the output is back.
 TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume) {
-  enum Pause { kByUser, kOutputLost, kOutputFailsToOpenAgain };
-  struct Case {
-    const char* what;
-    int32_t openPaused;
-    Pause pause;
-    bool reopen;  // while paused
-    int32_t atMs;
-  } cases[] = {
-      {"paused", 0, kByUser, false, 700},
-      {"reopened", 0, kByUser, true, 700},
-      {"opened paused", 1, kByUser, false, 0},
-      {"output lost while it played", 0, kOutputLost, false, 700},
-      {"output failed to open again after a long pause", 0, kOutputFailsToOpenAgain, false, 700}};
+  enum Pause { kPaused, kReopened, kOpenedPaused, kOutputLost, kOutputFailsToOpenAgain };
   app.volume = 100;
-  only_ = ToneOrdinal("join_a");
-  app.playlist = &only_;  // reopening needs the track in a playlist
+  static int32_t only = ToneOrdinal("join_a");
+  app.playlist = &only;  // reopening needs the track in a playlist
   app.playlistCount = 1;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ASSERT_TRUE(OpenTrack(only_, c.openPaused));
+  for (Pause pause : {kPaused, kReopened, kOpenedPaused, kOutputLost, kOutputFailsToOpenAgain}) {
+    SCOPED_TRACE(pause);
+    const int32_t atMs = pause == kOpenedPaused ? 0 : 700;
+    ASSERT_TRUE(OpenTrack(only, pause == kOpenedPaused));
     ApplyVolume(40);
     int32_t firstChannel = app.channel;
-    if (!c.openPaused) {
+    if (pause != kOpenedPaused) {
       HearFrames(MsFrames(700));
-      if (c.pause == kOutputLost) {
+      if (pause == kOutputLost) {
         plat::LoseAudioSinkForTests();
         KeepPlaying();  // the timer's tick
       } else {
         TogglePause();
       }
     }
-    if (c.pause == kOutputFailsToOpenAgain) {
+    if (pause == kOutputFailsToOpenAgain) {
       HearFrames(MsFrames(3500));
       plat::CloseIdleAudioOutput();
       EXPECT_FALSE(plat::AudioSinkOpenForTests()) << "closed while nothing plays";
       plat::FailAudioOpensForTests(1);
       TogglePause();
     }
-    EXPECT_EQ(app.paused, 1);
-    EXPECT_EQ(app.pausedAtMs, c.atMs);
+    EXPECT_EQ(std::pair(app.paused, app.pausedAtMs), std::pair(1, atMs));
     EXPECT_TRUE(SilentFor(100));
-    if (c.reopen) {
+    if (pause == kReopened) {
       ReopenTrack();
-      EXPECT_EQ(app.streamOpen, 1);
-      EXPECT_EQ(app.paused, 1);
+      EXPECT_EQ(std::pair(app.streamOpen, app.paused), std::pair(1, 1));
       EXPECT_TRUE(SilentFor(50));
     }
-    if (c.pause == kByUser) {
+    if (pause <= kOpenedPaused) {  // the user's
       TogglePause();
     } else {
       AdvanceManualClock(1000);
       KeepPlaying();
     }
     EXPECT_EQ(app.paused, 0);
-    EXPECT_TRUE(c.openPaused || app.channel != firstChannel) << "a new channel";
-    EXPECT_EQ(GetStreamMs(), c.atMs);
+    EXPECT_TRUE(pause == kOpenedPaused || app.channel != firstChannel) << "a new channel";
+    EXPECT_EQ(GetStreamMs(), atMs);
     std::vector<float> heard = HearFrames(1024);
     for (float& s : heard) s /= 0.4f;  // the volume of 40
-    ExpectTone(heard, true, rate_, MsFrames(c.atMs), 0, 4, 1e-3);
+    ExpectTone(heard, true, rate_, MsFrames(atMs), 0, 4, 1e-3);
     CloseStream();
   }
   ApplyVolume(7);  // no stream: kept
@@ -219,40 +192,32 @@ TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing
     CloseStream();
   }
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
-  void* playing = app.stream;
-  // One past the last file: nothing changes and the track goes on.
+  SoundStream* playing = app.stream;
   EXPECT_FALSE(
       OpenTrack(CountMatchingFiles((u"\\Tones\\" + std::u16string(kMusicPattern)).c_str()), 0));
-  EXPECT_EQ(app.stream, playing);
-  EXPECT_EQ(app.streamOpen, 1);
-  // Text and random bytes named .mp3: no stream, zero times, the file's tags.
+  EXPECT_EQ(std::pair(app.stream, app.streamOpen), std::pair(playing, 1));
   std::ofstream(root_ / "Tones" / "zz_text.mp3") << std::string(5000, 'a');
   std::ofstream(root_ / "Tones" / "zz_noise.mp3", std::ios::binary) << Noise(20000);
   for (const char* name : {"zz_text", "zz_noise"}) {
     EXPECT_FALSE(OpenTrack(ToneOrdinal(name), 0)) << name;
-    EXPECT_EQ(app.streamOpen, 0);
-    EXPECT_EQ(app.stream, nullptr);
-    EXPECT_EQ(app.trackLengthSec, 0);
-    EXPECT_EQ(GetStreamMs(), 0);
+    EXPECT_EQ(std::tuple(app.streamOpen, app.stream, app.trackLengthSec, GetStreamMs()),
+              std::tuple(0, nullptr, 0, 0));
     EXPECT_EQ(SoundLastError(), kSoundUnknownFormat);
   }
 }
 
 TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
-  struct Case {
-    int failures;
-    bool started;
-    DWORD waitedMs;
-  } cases[] = {{4, true, 400}, {10, true, 1000}, {11, false, 1000}};
-  for (const Case& c : cases) {
+  const std::tuple<int, bool, DWORD> cases[] = {
+      {4, true, 400}, {10, true, 1000}, {11, false, 1000}};
+  for (const auto& [failures, started, waitedMs] : cases) {
     plat::UseAudioSinkForTests(plat::AudioFormat{rate_, 2});  // closed again
-    plat::FailAudioOpensForTests(c.failures);
+    plat::FailAudioOpensForTests(failures);
     testing::internal::CaptureStderr();
     DWORD start = GetTickCount();
-    EXPECT_EQ(InitSoundEngine(nullptr), c.started) << c.failures;
-    EXPECT_EQ(GetTickCount() - start, c.waitedMs);
+    EXPECT_EQ(InitSoundEngine(nullptr), started) << failures;
+    EXPECT_EQ(GetTickCount() - start, waitedMs);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              c.started ? "" : "Sound System Error: Error initializing output device.\n");
+              started ? "" : "Sound System Error: Error initializing output device.\n");
   }
 }
 
@@ -276,7 +241,7 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
       SeekStreamMs(ms);
     }
     EXPECT_NEAR(GetStreamMs(), ms, 1);  // in whole frames
-    // Past the first samples after a move, it matches the piece there, not a sample away.
+    // Past its first samples, it matches the piece there, not a sample away.
     std::vector<float> heard;
     EXPECT_TRUE(WaitFor([&] {
       std::lock_guard lock(puller.mutex);

@@ -1,5 +1,4 @@
-// Real MP3 files in a temporary music root, under the folder "\Tones\", and
-// the player's state reset around each test.
+// The test tones in a temporary music root's "\Tones\"; the player's state reset around each test.
 #pragma once
 
 #include <algorithm>
@@ -48,29 +47,22 @@ inline std::string WithClaimedFrames(std::string mp3, uint32_t frames) {
 
 constexpr double kToneLevel = 0.5;  // the fixtures' sine, half of full scale
 
-// The mean squared distance of one channel, from `skip` on, to the fixtures'
-// tone from the file's frame `at` moved by `lag` frames.
-inline double Mismatch(const std::vector<float>& frames, int channel, double hz, int rate,
-                       int64_t at, int lag, size_t skip) {
-  double sum = 0;
-  size_t n = 0;
-  for (size_t i = skip; i < frames.size() / 2; ++i, ++n) {
-    double t = static_cast<double>(at + static_cast<int64_t>(i) + lag) / rate;
-    sum += std::pow(frames[i * 2 + channel] - kToneLevel * std::sin(2 * M_PI * hz * t), 2);
-  }
-  return sum / std::max<size_t>(n, 1);
-}
-
-// The frames are the tone from `at` on, within the codec's noise, and far closer
-// to it than `near` frames earlier or later.
+// The tone from `at` on (past `skip`), within `noise`, and far closer than `near` frames away.
 inline void ExpectTone(const std::vector<float>& frames, bool stereo, int rate, int64_t at,
                        size_t skip, int near = 1, double noise = 1e-4) {
   for (int channel : {0, 1}) {
     const double hz = stereo && channel == 1 ? 660 : 440;
-    const double here = Mismatch(frames, channel, hz, rate, at, 0, skip);
-    EXPECT_LT(here, noise) << "channel " << channel;
-    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, -near, skip)) << channel;
-    EXPECT_LT(here * 10, Mismatch(frames, channel, hz, rate, at, near, skip)) << channel;
+    auto mismatch = [&](int lag) {  // the mean squared distance to the tone moved by `lag`
+      double sum = 0;
+      for (size_t i = skip; i < frames.size() / 2; ++i) {
+        double t = static_cast<double>(at + static_cast<int64_t>(i) + lag) / rate;
+        sum += std::pow(frames[i * 2 + channel] - kToneLevel * std::sin(2 * M_PI * hz * t), 2);
+      }
+      return sum / std::max<size_t>(frames.size() / 2 - std::min(skip, frames.size() / 2), 1);
+    };
+    EXPECT_LT(mismatch(0), noise) << "channel " << channel;
+    EXPECT_LT(mismatch(0) * 10, mismatch(-near)) << channel;
+    EXPECT_LT(mismatch(0) * 10, mismatch(near)) << channel;
   }
 }
 

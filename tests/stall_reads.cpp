@@ -1,27 +1,21 @@
-// LD_PRELOAD for end-to-end tests: while the file $VESK_STALL_FLAG exists, positional
-// reads of files whose path contains $VESK_STALL_PATH wait, as from a disk spinning
-// up; the first to wait makes "$VESK_STALL_FLAG.stalled".
+// LD_PRELOAD: while $VESK_STALL_FLAG exists, reads of paths containing $VESK_STALL_PATH wait
+// (a disk spinning up); the first to wait makes "$VESK_STALL_FLAG.stalled".
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 bool Watched(int fd) {
   const char* part = std::getenv("VESK_STALL_PATH");
-  char link[64];
-  char path[4096];
-  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  ssize_t n = part ? readlink(link, path, sizeof path - 1) : -1;
-  if (n <= 0) return false;
-  path[n] = 0;
-  return std::strstr(path, part) != nullptr;
+  std::error_code error;
+  const auto path = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error);
+  return part && !error && path.string().find(part) != std::string::npos;
 }
 
 void WaitWhileFlagged(int fd) {

@@ -1,5 +1,4 @@
-// `tool_play_track NAME.mp3`: the player's windows and sound engine play one file of
-// the music root to its end, then quit; for checking and measuring a playing player.
+// `tool_play_track NAME.mp3`: the player plays one file of the music root to its end, then quits.
 #include "app/player.h"
 #include "app/settings.h"
 #include "display/skin.h"
@@ -17,12 +16,11 @@
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   SelectDisplay(DisplayKind::Window);
-  HINSTANCE instance = GetModuleHandleW(nullptr);
   LoadSettings();
-  app.instance = instance;
-  CreateDrawingResources(instance);
-  CreateMainWindow(instance);
-  CreatePanes(instance);
+  app.instance = GetModuleHandleW(nullptr);
+  CreateDrawingResources(app.instance);
+  CreateMainWindow(app.instance);
+  CreatePanes(app.instance);
   if (!app.mainWindow) return 1;
   InitSoundEngine(app.mainWindow);
 
@@ -39,8 +37,7 @@ int main(int argc, char** argv) {
   ShowNowPlayingPanes();
   if (!OpenTrack(entry, 0)) return 3;
 
-  // The end of the one-entry playlist closes the stream while its tail still plays
-  // out: the tool quits a tick of the player's one-second timer later.
+  // The stream closes while its tail still plays out: quit a tick of the player's timer later.
   bool closedAtLastTick = false;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
