@@ -95,6 +95,7 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
       {"claims_all", 48000, 0, true},
       {"claims_many", 48000, 0, true},
       {"damaged", 44100, 0, false, 1800},  // noise over its middle is skipped
+      {"holed", 44100, 1000, true},  // and zeros past the resync limit, where mpg123 reports damage
   };
   const std::string tone = ReadBytes(root_ / "Tones" / "stereo_44k_cbr.mp3");
   std::ofstream(root_ / "Tones" / "tagged.mp3", std::ios::binary)
@@ -102,6 +103,8 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
       << std::string(125, 'x');
   std::ofstream(root_ / "Tones" / "claims_all.mp3") << WithClaimedFrames(tone, 0xFFFFFFFF);
   std::ofstream(root_ / "Tones" / "claims_many.mp3") << WithClaimedFrames(tone, 0x10000000);
+  std::ofstream(root_ / "Tones" / "holed.mp3", std::ios::binary)
+      << std::string(tone).insert(tone.find("\xFF\xFB", tone.size() / 4), 70000, '\0');
   const std::string mono = ReadBytes(root_ / "Tones" / "mono_44k_vbr_noxing.mp3");
   std::string damaged = mono + mono;
   for (size_t i = 0; i < 1500; ++i) damaged[mono.size() - 700 + i] = static_cast<char>(i * 131);
