@@ -1,5 +1,4 @@
-// The committed artwork as the program loads it: what its painters rely on
-// (the transparent white, the frame colour, the icon).
+// The committed artwork as loaded: what its painters rely on.
 #include <algorithm>
 #include <string>
 

@@ -1,5 +1,4 @@
-// The watcher of game controllers' device files, on real files: a FIFO stands
-// for a controller's event file, a temporary folder for /dev/input.
+// On real files: a FIFO stands for a controller's event file, a temporary folder for /dev/input.
 #include "platform/gamepad_watch.h"
 
 #include <fcntl.h>
@@ -44,7 +43,6 @@ class GamepadWatchTest : public ::testing::Test {
     return fd;
   }
 
-  // How often the watcher has woken, once it has at least `count` times (or given up).
   int WaitForWakes(int count) {
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait_for(hold, std::chrono::seconds(10), [&] { return wakes_ >= count; });

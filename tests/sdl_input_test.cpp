@@ -1,5 +1,4 @@
-// Input on the desktop display (SDL's dummy video driver): what the user did
-// while the UI thread was busy is seen behind a posted message's wake-up.
+// What the user did while the UI thread was busy is seen behind a posted message's wake-up.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>

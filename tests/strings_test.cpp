@@ -6,8 +6,7 @@
 #include "platform/internal.h"
 #include "platform/strings.h"
 
-// Every byte sequence comes back unchanged, and no real name is a path or a
-// pattern: undecodable bytes become low surrogates, path characters private ones.
+// No real name is a path or a pattern: bad bytes become low surrogates, path characters private.
 TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"plain.mp3", u"plain.mp3"},
@@ -27,9 +26,7 @@ TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
   EXPECT_EQ(plat::DevicePathToReal(u"\\Albums\\Blue\\"), "/Albums/Blue/");
   std::string real = "/music/odd\\name/\xff.mp3";
   EXPECT_EQ(plat::DevicePathToReal(plat::RealPathToDevice(real)), real);
-}
-
-TEST(Utf8Text, LoneSurrogatesAndBadBytesBecomeReplacementCharacters) {
+  // Text that is not a name shows replacement characters instead.
   EXPECT_EQ(plat::ToUtf8(u"a\xd800z"), "a\xef\xbf\xbdz");
   EXPECT_EQ(plat::FromUtf8("a\xffz"), std::u16string(u"a\xfffdz"));
 }
