@@ -2,15 +2,14 @@
 #include "platform/gamepad_watch.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
+
+#include "tests/headless.h"
 
 namespace {
 
@@ -19,9 +18,8 @@ namespace fs = std::filesystem;
 class GamepadWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vesk-pads-" + std::to_string(getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_ / "devices");
+    folder_ = MakeTempFolder("vesk-pads");
+    fs::create_directory(folder_ / "devices");
     watch_ = std::make_unique<plat::GamepadWatch>((folder_ / "devices").string(), [this] {
       std::lock_guard<std::mutex> hold(lock_);
       ++wakes_;

@@ -16,7 +16,6 @@ class Drawing : public Headless {
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
 
-  // The row of pixels as '#' for black and '.' for anything else.
   static std::string Row(int y, int from, int to) {
     std::string out;
     for (int x = from; x < to; ++x) out += ScreenPixel(x, y) == RGB(0, 0, 0) ? '#' : '.';

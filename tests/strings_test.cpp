@@ -7,7 +7,7 @@
 #include "platform/strings.h"
 
 // No real name is a path or a pattern: bad bytes become low surrogates, path characters private.
-TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
+TEST(NameMapping, EveryNameComesBackUnchangedAndOtherBadTextIsReplaced) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"plain.mp3", u"plain.mp3"},
       {"Blåbær – “Ψ”.mp3", u"Blåbær – “Ψ”.mp3"},
@@ -26,7 +26,6 @@ TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
   EXPECT_EQ(plat::DevicePathToReal(u"\\Albums\\Blue\\"), "/Albums/Blue/");
   std::string real = "/music/odd\\name/\xff.mp3";
   EXPECT_EQ(plat::DevicePathToReal(plat::RealPathToDevice(real)), real);
-  // Text that is not a name shows replacement characters instead.
   EXPECT_EQ(plat::ToUtf8(u"a\xd800z"), "a\xef\xbf\xbdz");
   EXPECT_EQ(plat::FromUtf8("a\xffz"), std::u16string(u"a\xfffdz"));
 }
