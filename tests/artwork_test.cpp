@@ -1,5 +1,4 @@
-// The committed artwork as the program loads it: what its painters rely on
-// (the transparent white, the frame colour, the icon).
+// The committed artwork as loaded: what its painters rely on.
 #include <algorithm>
 #include <string>
 
@@ -13,7 +12,7 @@ constexpr uint32_t kWhite = 0xFFFFFF;  // transparent where DrawBitmap draws
 
 using Artwork = Headless;
 
-TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndCornersInTheFrameColour) {
+TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndFrameColouredCornersAndTheIconIs32Pixels) {
   for (auto [suffix, frame] : {std::pair{u"", 0xF7F7F7u}, {u"NGT", 0x16171Du}}) {
     for (std::u16string name :
          {u"IDB_ROTARY", u"IDB_BACK", u"IDB_MENU", u"IDB_PLAYPAUSE", u"IDB_FORWARD"}) {
@@ -27,9 +26,6 @@ TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndCornersInTheFrameColour) {
         EXPECT_EQ(pixels[corner], frame);
     }
   }
-}
-
-TEST_F(Artwork, TheProgramIconShowsItsThirtyTwoPixelImage) {
   const plat::BitmapData* shown =
       plat::BitmapOf(reinterpret_cast<HGDIOBJ>(LoadIconW(nullptr, u"101")));
   ASSERT_NE(shown, nullptr);

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# `cmake --install` into a temporary DESTDIR: in place, valid, movable, and
-# `uninstall` leaves nothing behind. Usage: e2e_install.sh BUILD_FOLDER
+# Installed: in place, valid, movable; uninstalled: nothing left. Usage: e2e_install.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 

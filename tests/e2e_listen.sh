@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# A person's whole use of the player under Xvfb, heard through SDL's disk driver;
-# keeps screenshots in BUILD_FOLDER/screenshots. Usage: e2e_listen.sh BUILD_FOLDER
+# A person's whole use of the player; screenshots kept. Usage: e2e_listen.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
@@ -9,8 +8,7 @@ mkdir -p "$shots"
 start_xvfb
 AREA=160x108+40+28  # the simulated screen below the status bar
 
-# Circles on the ring between two angles at a person's pace (the player drops
-# what comes in the pause after a step).
+# At a person's pace: the player drops what comes in the pause after a step.
 circle() {  # FROM_DEGREES TO_DEGREES
   local a
   ring_to "$1"

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The real player on a private session bus, controlled as a desktop would, and
-# heard through SDL's disk driver. Usage: e2e_mpris.sh BUILD_FOLDER
+# Controlled over a private session bus as a desktop would. Usage: e2e_mpris.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1" bus
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw
@@ -75,8 +74,7 @@ moved() {
 }
 wait_until moved || fail "the time stood while playing"
 
-# Next and previous, paused so that previous goes back rather than restarts;
-# a seek as far as the bus can say goes to the next track, not back to 0:00.
+# Paused, previous goes back rather than restarts; the furthest seek goes on, not back to 0:00.
 p pause
 reports status Paused
 p next
@@ -114,12 +112,10 @@ for setting in '"Volume"=dword:0000001e' '"Repeat"=dword:00000002' '"Shuffle"=dw
   saved "$setting"
 done
 
-# The loudness of each 10 ms of float stereo at 48 kHz, as the player asks of
-# the disk driver and as mpg123 decodes the song.
+# The loudness of each 10 ms of float stereo at 48 kHz, as the player writes it and mpg123 decodes.
 loudness() { od -An -v -f -w3840 | awk '{s = 0; for (i = 1; i <= NF; i++) s += $i * $i; print sqrt(s / NF)}'; }
 mpg123 -q -e f32 -r 48000 --stereo -s "$first" | loudness >"$WORK/song.txt"
-# The sound heard since the player started goes on from the place, within a
-# second: its first two seconds' loudness correlates best with the song's there.
+# The first two seconds heard correlate best with the song within a second of the place.
 goes_on_from() {  # MS
   local at
   loudness <"$SDL_DISKAUDIOFILE" >"$WORK/heard.txt"

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# A read of the playing file that stalls (tests/stall_reads.cpp): the window
-# still answers at once. Usage: e2e_read_stall.sh BUILD_FOLDER
+# A read of the playing file stalls; the window answers at once. Usage: e2e_read_stall.sh BUILD
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$WORK/heard.raw

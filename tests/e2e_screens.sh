@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The screenshots of tools/screenshots.sh, checked by their colours.
-# Usage: e2e_screens.sh BUILD_FOLDER
+# The screenshots of tools/screenshots.sh, by their colours. Usage: e2e_screens.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 "$here/../tools/screenshots.sh" "$build" >/dev/null

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The real player's window, its starts and its ends under Xvfb.
-# Usage: e2e_window.sh BUILD_FOLDER
+# The player's window, its starts and its ends. Usage: e2e_window.sh BUILD_FOLDER
 set -euo pipefail
 source "$(dirname "$0")/lib_e2e.sh" "$1"
 
@@ -40,9 +39,8 @@ for how in "kill -HUP \$pid" "xdotool windowclose \$PLAYER"; do
 done
 [ ! -e "$XDG_RUNTIME_DIR/Main_Window-Vesk.sock" ] || fail "the quit left the socket behind"
 
-# The display lost, alone or with a logout's SIGTERM at the same moment, or
-# while the server has stopped answering (then goes away, or not): the quit
-# saves and ends within a second, whatever the server does.
+# The display lost, with or without a logout's SIGTERM, or a server that stopped answering:
+# the quit saves and ends within a second, whatever the server does.
 for round in $(seq 12); do
   rm -f "$SETTINGS"
   start_player
@@ -80,9 +78,7 @@ wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the picture is gone after the
 kill -TERM "$pid"
 finish "after the resizes"
 
-# The handheld's full screen: the whole display (with no window manager),
-# the player in its middle; SDL's virtual game controller gives each
-# button's key there, while a desktop window leaves it and the pointer alone.
+# The handheld's full screen: the whole display (no window manager), the player in its middle.
 stop_screen
 start_xvfb
 VESK_FULLSCREEN=1 start_player

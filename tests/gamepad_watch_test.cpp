@@ -1,17 +1,15 @@
-// The watcher of game controllers' device files, on real files: a FIFO stands
-// for a controller's event file, a temporary folder for /dev/input.
+// On real files: a FIFO stands for a controller's event file, a temporary folder for /dev/input.
 #include "platform/gamepad_watch.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
+
+#include "tests/headless.h"
 
 namespace {
 
@@ -20,9 +18,8 @@ namespace fs = std::filesystem;
 class GamepadWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("vesk-pads-" + std::to_string(getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_ / "devices");
+    folder_ = MakeTempFolder("vesk-pads");
+    fs::create_directory(folder_ / "devices");
     watch_ = std::make_unique<plat::GamepadWatch>((folder_ / "devices").string(), [this] {
       std::lock_guard<std::mutex> hold(lock_);
       ++wakes_;
@@ -44,7 +41,6 @@ class GamepadWatchTest : public ::testing::Test {
     return fd;
   }
 
-  // How often the watcher has woken, once it has at least `count` times (or given up).
   int WaitForWakes(int count) {
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait_for(hold, std::chrono::seconds(10), [&] { return wakes_ >= count; });

@@ -1,5 +1,4 @@
-# What every end-to-end test starts with: `source lib_e2e.sh BUILD_FOLDER [bus]`
-# sets $build, the private folders and the X server helpers of tools/xvfb.sh;
+# `source lib_e2e.sh BUILD_FOLDER [bus]`: $build, private folders, tools/xvfb.sh's helpers;
 # with "bus" the script runs again inside its own session bus first.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ "${2:-}" = bus ] && [ -z "${VESK_ON_TEST_BUS:-}" ]; then

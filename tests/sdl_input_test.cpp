@@ -1,5 +1,4 @@
-// Input on the desktop display (SDL's dummy video driver): what the user did
-// while the UI thread was busy is seen behind a posted message's wake-up.
+// What the user did while the UI thread was busy is seen behind a posted message's wake-up.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -29,7 +28,12 @@ class SdlInput : public ::testing::Test {
     unsetenv("SDL_VIDEODRIVER");
   }
 
-  static void PushButton(Uint32 type) {
+  HWND main_ = nullptr;
+};
+
+TEST_F(SdlInput, APenUpBehindAPostedMessageIsSeenByPeekMessage) {
+  PostMessageW(main_, WM_USER, 0, 0);  // as the end of a track or a second start would
+  for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
     SDL_Event e{};
     e.type = type;
     e.button.button = SDL_BUTTON_LEFT;
@@ -38,18 +42,9 @@ class SdlInput : public ::testing::Test {
     e.button.y = 300;
     SDL_PushEvent(&e);
   }
-
-  HWND main_ = nullptr;
-};
-
-TEST_F(SdlInput, APenUpBehindAPostedMessageIsSeenByPeekMessage) {
-  PostMessageW(main_, WM_USER, 0, 0);  // as the end of a track or a second start would
-  PushButton(SDL_MOUSEBUTTONDOWN);
-  PushButton(SDL_MOUSEBUTTONUP);
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE));
   EXPECT_EQ(msg.hwnd, main_);
-  // The post and the pen down are still there, in their order.
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, WM_USER);
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));

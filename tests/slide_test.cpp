@@ -23,31 +23,24 @@ class Slide : public Headless {
                            nullptr);
   }
 
-  // A pane of the given width, striped so that any pixel left behind shows.
-  HWND StripedPane(int width) {
-    HWND pane = CreateWindowExW(0, u"Plain", u"", WS_CHILD | WS_VISIBLE, 40, 28, width, 30, main,
-                                nullptr, nullptr, nullptr);
-    HDC hdc = GetDC(pane);
-    for (int x = 0; x < width; ++x) {
-      HBRUSH brush = CreateSolidBrush(RGB(x * 7 % 256, 0, 100));
-      RECT column{x, 0, x + 1, 30};
-      FillRect(hdc, &column, brush);
-      DeleteObject(brush);
-    }
-    ReleaseDC(pane, hdc);
-    return pane;
-  }
-
   HWND main = nullptr;
 };
 
-// Four pixels a frame, each frame shown and lasting at least 1 ms; a pane of
-// four pixels or less gets only the strip. Every pixel ends in the fill colour.
+// Four pixels a frame of at least 1 ms; a pane of four pixels or less gets only the strip.
 TEST_F(Slide, TheContentMovesFourPixelsAFrameAndLeavesOnlyTheFill) {
   for (auto [width, frames] : {std::pair{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}}) {
     for (SlideDirection direction : {SlideDirection::Left, SlideDirection::Right}) {
       SCOPED_TRACE(testing::Message() << "width " << width << " " << int(direction));
-      HWND pane = StripedPane(width);
+      HWND pane = CreateWindowExW(0, u"Plain", u"", WS_CHILD | WS_VISIBLE, 40, 28, width, 30, main,
+                                  nullptr, nullptr, nullptr);
+      HDC hdc = GetDC(pane);
+      for (int x = 0; x < width; ++x) {  // striped, so that any pixel left behind shows
+        HBRUSH brush = CreateSolidBrush(RGB(x * 7 % 256, 0, 100));
+        RECT column{x, 0, x + 1, 30};
+        FillRect(hdc, &column, brush);
+        DeleteObject(brush);
+      }
+      ReleaseDC(pane, hdc);
       int presented = PresentCount();
       DWORD start = GetTickCount();
       SlideOut(pane, direction, kFill);

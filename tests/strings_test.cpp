@@ -6,9 +6,8 @@
 #include "platform/internal.h"
 #include "platform/strings.h"
 
-// Every byte sequence comes back unchanged, and no real name is a path or a
-// pattern: undecodable bytes become low surrogates, path characters private ones.
-TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
+// No real name is a path or a pattern: bad bytes become low surrogates, path characters private.
+TEST(NameMapping, EveryNameComesBackUnchangedAndOtherBadTextIsReplaced) {
   const std::pair<std::string, std::u16string> cases[] = {
       {"plain.mp3", u"plain.mp3"},
       {"Blåbær – “Ψ”.mp3", u"Blåbær – “Ψ”.mp3"},
@@ -27,9 +26,6 @@ TEST(NameMapping, EveryByteSequenceAndPathComesBackUnchanged) {
   EXPECT_EQ(plat::DevicePathToReal(u"\\Albums\\Blue\\"), "/Albums/Blue/");
   std::string real = "/music/odd\\name/\xff.mp3";
   EXPECT_EQ(plat::DevicePathToReal(plat::RealPathToDevice(real)), real);
-}
-
-TEST(Utf8Text, LoneSurrogatesAndBadBytesBecomeReplacementCharacters) {
   EXPECT_EQ(plat::ToUtf8(u"a\xd800z"), "a\xef\xbf\xbdz");
   EXPECT_EQ(plat::FromUtf8("a\xffz"), std::u16string(u"a\xfffdz"));
 }

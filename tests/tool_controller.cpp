@@ -1,5 +1,4 @@
-// Under an X server: `tool_controller handheld` (VESK_FULLSCREEN=1) hides the pointer and maps
-// each button of SDL's virtual controller to its key; `desktop` keeps the pointer, no controllers.
+// `handheld`: no pointer, SDL's virtual controller's buttons give keys; `desktop`: neither.
 #include <SDL.h>
 
 #include <cstdio>
@@ -28,7 +27,6 @@ LRESULT Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Handles messages until `done` holds or the give-up timer fires.
 template <typename Done>
 bool RunUntil(HWND window, Done done) {
   gaveUp = false;
