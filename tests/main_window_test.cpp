@@ -9,30 +9,22 @@ namespace {
 class MainWindow : public MainWindowTest {};
 
 TEST_F(MainWindow, OnlyADragStartedOnTheRingStepsTheMenuAndClicksStoppingAtTheEnds) {
-  struct Case {
-    const char* what;
-    double degrees;
-    int selected;
-    bool click;
-    std::optional<POINT> down = std::nullopt;  // off the ring: the drag turns nothing
-    int clicker = 1;
-  } cases[] = {
-      {"two steps clockwise: down the list", 24, 2, true},
-      {"one step back", -12, 1, true},
-      {"to Sleep, the last row; further steps do nothing", 120, 4, true},
-      {"back to Browse", -120, 0, true},
-      {"already at the top", -12, 0, false},
-      {"from the centre button: its own click", 72, 0, true, Middle(app.centerRect)},
-      {"from the frame outside the wheel", 72, 0, false, POINT{5, 200}},
-      {"Clicker Off", 12, 1, false, std::nullopt, 0},
+  // Degrees turned, the row then selected, a click heard, where the pen went down (none: the ring).
+  const std::tuple<const char*, double, int, bool, std::optional<POINT>, int> cases[] = {
+      {"two steps clockwise: down the list", 24, 2, true, {}, 1},
+      {"one step back", -12, 1, true, {}, 1},
+      {"to Sleep, the last row; further steps do nothing", 120, 4, true, {}, 1},
+      {"back to Browse", -120, 0, true, {}, 1},
+      {"already at the top", -12, 0, false, {}, 1},
+      {"from the centre button: its own click", 72, 0, true, Middle(app.centerRect), 1},
+      {"from the frame outside the wheel", 72, 0, false, POINT{5, 200}, 1},
+      {"Clicker Off", 12, 1, false, {}, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    app.clicker = c.clicker;
+  for (auto [what, degrees, selected, click, down, clicker] : cases) {
+    app.clicker = clicker;
     Heard();
-    Circle(90, c.degrees, c.down);
-    EXPECT_EQ(Selected(), c.selected);
-    EXPECT_EQ(Heard(), c.click);
+    Circle(90, degrees, down);
+    EXPECT_EQ(std::tuple(Selected(), Heard()), std::tuple(selected, click)) << what;
   }
 }
 
@@ -195,8 +187,8 @@ TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted)
     InjectStylusAt(scanStart + 200 * (steps - 1) + 100, WM_LBUTTONUP, press.x + 1, press.y);
     Tick();
     EXPECT_EQ(GetTickCount() - scanStart, static_cast<DWORD>(200 * steps));
-    EXPECT_EQ(std::tuple(GetStreamMs(), app.positionSec), std::tuple(toSec * 1000, toSec));
-    EXPECT_EQ(app.penDownPoint.x, press.x) << "the scan took its pen-up";
+    EXPECT_EQ(std::tuple(GetStreamMs(), app.positionSec, app.penDownPoint.x),
+              std::tuple(toSec * 1000, toSec, press.x));  // the scan took its pen-up
   }
 }
 
@@ -211,13 +203,8 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
 
 TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
   const POINT overScreen{100, 80};  // over MenuList
-  struct Case {
-    const char* what;
-    const RECT& button;
-    POINT lift;
-    int ticksHeld;
-    bool quits;
-  } cases[] = {
+  // The button pressed, where the pen is lifted, ticks held before, whether the player quits.
+  const std::tuple<const char*, const RECT&, POINT, int, bool> cases[] = {
       {"back tapped", app.backRect, Middle(app.backRect), 0, false},
       {"forward tapped", app.forwardRect, Middle(app.forwardRect), 0, false},
       {"forward lifted over the screen", app.forwardRect, overScreen, 0, false},
@@ -225,18 +212,18 @@ TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
       {"play-pause lifted after one tick", app.playPauseRect, Middle(app.playPauseRect), 1, false},
       {"play-pause held for two ticks", app.playPauseRect, overScreen, 2, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (auto [what, button, lift, ticksHeld, quits] : cases) {
+    SCOPED_TRACE(what);
     app.positionSec = 7;
     app.volume = 37;
-    Down(Middle(c.button));
-    for (int i = 0; i < c.ticksHeld; ++i) Tick();
-    if (!c.quits) Up(c.lift);
+    Down(Middle(button));
+    for (int i = 0; i < ticksHeld; ++i) Tick();
+    if (!quits) Up(lift);
     Tick();
     Tick();
     bool saved = StoreText().find("\"Volume\"=dword:00000025") != std::string::npos;
     EXPECT_EQ(std::tuple(app.positionSec, IsWindow(app.mainWindow), saved),
-              std::tuple(7, !c.quits, c.quits));
+              std::tuple(7, !quits, quits));
   }
 }
 
