@@ -93,8 +93,7 @@ TEST_F(Painters, TheTrackViewShowsTheModeIconsAtTheirPlaces) {
                      Count(kTrackViewId, RECT{145, 4, 156, 11}, IsBlack)};
   };
   auto [one, shuffled] = paint(RepeatMode::One, 1);
-  EXPECT_GT(one, 0);
-  EXPECT_GT(shuffled, 0);
+  EXPECT_TRUE(one > 0 && shuffled > 0);
   EXPECT_NE(paint(RepeatMode::All, 1).first, one) << "One and All differ";
   EXPECT_EQ(paint(RepeatMode::Off, 0), std::pair(0, 0));
   EXPECT_GT(Count(kTrackViewId, RECT{0, 0, 40, 12}, IsInk), 0) << "the track number";
