@@ -50,28 +50,25 @@ class AppCommand : public MainWindowTest {
 };
 
 TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
-  struct Case {
-    const char* what;
-    short command;
-    bool pausedAfter[2];  // from playing, from paused
-  } cases[] = {
-      {"play-pause", APPCOMMAND_MEDIA_PLAY_PAUSE, {true, false}},
-      {"play", APPCOMMAND_MEDIA_PLAY, {false, false}},
-      {"pause", APPCOMMAND_MEDIA_PAUSE, {true, true}},
-      {"stop", APPCOMMAND_MEDIA_STOP, {true, true}},
+  // The command, paused after it from playing and from paused.
+  const std::tuple<const char*, short, bool, bool> cases[] = {
+      {"play-pause", APPCOMMAND_MEDIA_PLAY_PAUSE, true, false},
+      {"play", APPCOMMAND_MEDIA_PLAY, false, false},
+      {"pause", APPCOMMAND_MEDIA_PAUSE, true, true},
+      {"stop", APPCOMMAND_MEDIA_STOP, true, true},
   };
   for (const Screen& screen : kScreens) {
-    for (const Case& c : cases) {
+    for (auto [what, command, fromPlaying, fromPaused] : cases) {
       for (bool paused : {false, true}) {
-        SCOPED_TRACE(std::string(screen.name) + ": " + c.what + (paused ? ", paused" : ""));
+        SCOPED_TRACE(std::string(screen.name) + ": " + what + (paused ? ", paused" : ""));
         Open(paused, screen);
         ViewMode mode = app.viewMode;
-        Send(c.command);
+        Send(command);
         EXPECT_EQ(std::tuple(app.paused, app.streamOpen, app.viewMode),
-                  std::tuple(c.pausedAfter[paused], 1, mode));
+                  std::tuple(paused ? fromPaused : fromPlaying, 1, mode));
         CloseStream();
         app.paused = paused;
-        Send(c.command);
+        Send(command);
         EXPECT_EQ(std::tuple(app.paused, app.streamOpen), std::tuple(paused, 0))
             << "without a track nothing changes";
         BackToMainMenu();

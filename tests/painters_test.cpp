@@ -31,41 +31,32 @@ class Painters : public MainWindowTest {
 };
 
 TEST_F(Painters, TheScrollThumbShowsWhereTheSixVisibleRowsLie) {
-  const struct {
-    int rows, top;
-    std::pair<int, int> thumb;  // its first and last pixel rows
-  } cases[] = {
-      {0, 0, {1, 105}},  // six rows or fewer: the whole track
-      {6, 0, {1, 105}},     {7, 0, {1, 89}},          {7, 1, {17, 105}},
-      {10, 2, {22, 84}},    {100, 94, {100, 105}},  // at the end it touches the bottom exactly
-      {600, 0, {1, 5}},                             // a share of a pixel or none: still five pixels
-      {600, 297, {51, 55}}, {70000, 34997, {51, 55}}, {70000, 69994, {101, 105}},
+  // Rows, the top one shown, the thumb's first and last pixel rows.
+  const std::tuple<int, int, int, int> cases[] = {
+      {0, 0, 1, 105},  // six rows or fewer: the whole track
+      {6, 0, 1, 105},     {7, 0, 1, 89},          {7, 1, 17, 105},
+      {10, 2, 22, 84},    {100, 94, 100, 105},  // at the end it touches the bottom exactly
+      {600, 0, 1, 5},                           // a share of a pixel or none: still five pixels
+      {600, 297, 51, 55}, {70000, 34997, 51, 55}, {70000, 69994, 101, 105},
   };
-  HWND list = Pane(kMenuListId);
-  for (const auto& c : cases) {
-    if (RowCount() != c.rows) FillList(c.rows, MenuKind::Browse);
-    SendMessageW(list, LB_SETTOPINDEX, c.top, 0);
+  for (auto [rows, top, first, last] : cases) {
+    if (RowCount() != rows) FillList(rows, MenuKind::Browse);
+    ToList(LB_SETTOPINDEX, top);
     PaintScrollBar(Pane(kScrollBarId));
-    std::pair<int, int> thumb{-1, -1};
     for (int y = 1; y < 106; ++y) {
-      if (!Count(kScrollBarId, RECT{3, y, 4, y + 1}, IsBlack)) continue;
-      thumb.second = y;
-      if (thumb.first < 0) thumb.first = y;
+      EXPECT_EQ(Count(kScrollBarId, RECT{3, y, 4, y + 1}, IsBlack), y >= first && y <= last)
+          << rows << " rows from row " << top << ", pixel row " << y;
     }
-    EXPECT_EQ(thumb, c.thumb) << c.rows << " rows from row " << c.top;
   }
   EXPECT_EQ(Count(kScrollBarId, RECT{0, 50, 1, 51}, IsBlack), 0) << "the ring inside the border";
 }
 
-TEST_F(Painters, TheBatteryGaugeFillsFifteenPixelsAtFullCharge) {
+TEST_F(Painters, TheStatusBarShowsTheBatteryThePlayStateWithATrackOpenAndAHeaderCutToFit) {
   for (auto [percent, filled] : {std::pair{6, 0}, {7, 1}, {50, 7}, {100, 15}, {-1, 15}}) {
     SetHeadlessBattery(percent);
     PaintStatusBar(Pane(kStatusBarId), false);
     EXPECT_EQ(Count(kStatusBarId, RECT{140, 6, 155, 12}, IsBlack), filled * 6) << percent;
   }
-}
-
-TEST_F(Painters, ThePlayStateShowsOnlyWhileATrackIsOpen) {
   auto icon = [] {
     PaintStatusBar(Pane(kStatusBarId), true);
     return Count(kStatusBarId, RECT{10, 4, 19, 13}, IsBlack);
@@ -80,9 +71,7 @@ TEST_F(Painters, ThePlayStateShowsOnlyWhileATrackIsOpen) {
   EXPECT_GT(icon(), 0);
   CloseStream();
   EXPECT_EQ(icon(), 0);
-}
 
-TEST_F(Painters, ALongHeaderIsCutInPlaceToFitBesideTheIcons) {
   StringCchCopyW(app.headerTitle, kTextChars, u"A Very Long Folder Name Indeed");
   PaintStatusBar(Pane(kStatusBarId), true);
   std::u16string header = app.headerTitle;
@@ -104,8 +93,7 @@ TEST_F(Painters, TheTrackViewShowsTheModeIconsAtTheirPlaces) {
                      Count(kTrackViewId, RECT{145, 4, 156, 11}, IsBlack)};
   };
   auto [one, shuffled] = paint(RepeatMode::One, 1);
-  EXPECT_GT(one, 0);
-  EXPECT_GT(shuffled, 0);
+  EXPECT_TRUE(one > 0 && shuffled > 0);
   EXPECT_NE(paint(RepeatMode::All, 1).first, one) << "One and All differ";
   EXPECT_EQ(paint(RepeatMode::Off, 0), std::pair(0, 0));
   EXPECT_GT(Count(kTrackViewId, RECT{0, 0, 40, 12}, IsInk), 0) << "the track number";
@@ -119,11 +107,8 @@ TEST_F(Painters, TheAboutLinesAreSpacedDownThePane) {
 }
 
 TEST_F(Painters, EachPlayViewLayoutDrawsItsBarToScale) {
-  struct Case {
-    ViewMode mode;
-    int32_t position, length, volume;
-    int blackFrom, blackTo;  // the black columns inside the bar, inclusive; -1: none
-  } cases[] = {
+  // Mode, position, length, volume; the black columns inside the bar, inclusive (-1: none).
+  const std::tuple<ViewMode, int32_t, int32_t, int32_t, int, int> cases[] = {
       {ViewMode::NowPlaying, 0, 200, 50, -1, -1},   {ViewMode::NowPlaying, 200, 200, 50, 6, 154},
       {ViewMode::NowPlaying, 100, 200, 50, 6, 79},  {ViewMode::Seek, 1, 1000, 50, 7, 7},
       {ViewMode::Seek, 0, 1000, 50, -1, -1},        {ViewMode::Seek, 5, 0, 50, 7, 7},
@@ -131,17 +116,16 @@ TEST_F(Painters, EachPlayViewLayoutDrawsItsBarToScale) {
       {ViewMode::VolumeAdjust, 0, 0, 120, 19, 134},
   };
   Show(kPlayViewId);
-  for (const Case& c : cases) {
-    app.viewMode = c.mode;
-    app.positionSec = c.position;
-    app.trackLengthSec = c.length;
-    app.volume = c.volume;
+  for (auto [mode, position, length, volume, blackFrom, blackTo] : cases) {
+    app.viewMode = mode;
+    app.positionSec = position;
+    app.trackLengthSec = length;
+    app.volume = volume;
     PaintPlayView(Pane(kPlayViewId), true);
-    bool volume = c.mode == ViewMode::VolumeAdjust;  // a shorter bar between the speaker icons
-    for (int x = volume ? 19 : 6; x <= (volume ? 134 : 154); ++x) {
-      bool black = x >= c.blackFrom && x <= c.blackTo;
-      EXPECT_EQ(Count(kPlayViewId, RECT{x, 9, x + 1, 10}, IsBlack), black)
-          << static_cast<int>(c.mode) << " " << c.position << " " << c.volume << ", column " << x;
+    bool adjust = mode == ViewMode::VolumeAdjust;  // a shorter bar between the speaker icons
+    for (int x = adjust ? 19 : 6; x <= (adjust ? 134 : 154); ++x) {
+      EXPECT_EQ(Count(kPlayViewId, RECT{x, 9, x + 1, 10}, IsBlack), x >= blackFrom && x <= blackTo)
+          << static_cast<int>(mode) << " " << position << " " << volume << ", column " << x;
     }
   }
   EXPECT_EQ(app.volume, 100) << "a volume out of range is drawn and kept as 100";

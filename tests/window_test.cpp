@@ -78,18 +78,7 @@ TEST_F(Windows, ATimerIsDueAFullPeriodAfterItWasSetAndNeverPilesUp) {
   EXPECT_EQ(PumpAfter(5000), 0);
 }
 
-TEST_F(Windows, TheLoopEndsAfterTheMessagesPostedBeforeTheQuit) {
-  PostMessageW(main, WM_USER, 0, 0);
-  PostQuitMessage(3);
-  PostMessageW(main, WM_USER + 1, 0, 0);
-  MSG msg;
-  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 1);
-  EXPECT_EQ(msg.message, WM_USER);
-  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
-  EXPECT_EQ(msg.wParam, 3u);
-}
-
-TEST_F(Windows, APostFromAnotherThreadWakesABlockedLoop) {
+TEST_F(Windows, APostFromAnotherThreadWakesABlockedLoopThatEndsAfterWhatCameBeforeTheQuit) {
   std::thread poster([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     PostMessageW(main, WM_USER + 7, 1, 2);
@@ -98,9 +87,16 @@ TEST_F(Windows, APostFromAnotherThreadWakesABlockedLoop) {
   ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 1);  // nothing due: blocks until the post
   poster.join();
   EXPECT_EQ(msg.message, WM_USER + 7);
+  PostMessageW(main, WM_USER, 0, 0);
+  PostQuitMessage(3);
+  PostMessageW(main, WM_USER + 1, 0, 0);
+  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 1);
+  EXPECT_EQ(msg.message, WM_USER);
+  ASSERT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
+  EXPECT_EQ(msg.wParam, 3u);
 }
 
-TEST_F(Windows, HidingAChildRepaintsWhatItCoveredAndShowingItRepaintsIt) {
+TEST_F(Windows, HidingAChildRepaintsWhatItCoveredShowingItRepaintsItAndItCannotBeRead) {
   HWND over = Child(3, 20, 20, 100, 100, 0);  // same place as left, hidden
   ShowWindow(left, SW_HIDE);
   ShowWindow(over, SW_SHOW);
@@ -111,13 +107,9 @@ TEST_F(Windows, HidingAChildRepaintsWhatItCoveredAndShowingItRepaintsIt) {
   EXPECT_EQ(Messages(over), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND})) << "BeginPaint erases";
   EXPECT_TRUE(Messages(left).empty()) << "a hidden window is not painted";
   EXPECT_FALSE(GetUpdateRect(over, &rc, FALSE));
-}
-
-TEST_F(Windows, AHiddenWindowsContextReadsNoPixels) {
-  ShowWindow(right, SW_HIDE);
-  HDC hidden = GetDC(right);
-  EXPECT_EQ(GetPixel(hidden, 10, 10), CLR_INVALID);
-  ReleaseDC(right, hidden);
+  HDC hidden = GetDC(left);
+  EXPECT_EQ(GetPixel(hidden, 10, 10), CLR_INVALID) << "a hidden window's context reads nothing";
+  ReleaseDC(left, hidden);
 }
 
 // As on a touch screen, the window under the pen down keeps the stroke.
