@@ -34,17 +34,6 @@ class PlayerTest : public TempConfig {
     TempConfig::TearDown();
   }
 
-  // Runs the player; the action runs once, the first time it waits.
-  static int RunWith(std::function<void()> action) {
-    bool done = false;
-    SetHeadlessIdleHook([&] {
-      if (done) return;
-      done = true;
-      action();
-    });
-    return RunPlayer(GetModuleHandleW(nullptr));
-  }
-
   // Starts the player from scratch again, as a new process would.
   static void Restart() {
     RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
