@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <vector>
 
