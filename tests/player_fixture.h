@@ -41,7 +41,6 @@ class PlayerTest : public TempConfig {
     ResetPlatformForTests();
   }
 
-  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
   static HWND List() { return Pane(kMenuListId); }
   static int ToList(UINT message, WPARAM w = 0, LPARAM l = 0) {
     return static_cast<int>(SendMessageW(List(), message, w, l));

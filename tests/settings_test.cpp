@@ -132,7 +132,6 @@ TEST_F(Settings, AKillWhileSavingNeverLeavesAHalfWrittenFile) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     std::string text = StoreText();
-    ResetAppState();
     Loaded l = LoadOverRubbish();
     ASSERT_EQ(l, values(l.volume)) << "all from one save\n" << text;
     next = l.volume + 1;
