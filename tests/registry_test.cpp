@@ -32,10 +32,6 @@ class SettingsStore : public TempConfig {
               ERROR_SUCCESS);
     RegFlushKey(HKEY_CURRENT_USER);  // the new key, as the message loop writes it
   }
-  void TearDown() override {
-    RegCloseKey(key_);
-    TempConfig::TearDown();
-  }
   LONG Set(const WCHAR* name, DWORD type, const Bytes& data) {
     return RegSetValueExW(key_, name, 0, type, data.data(), DWORD(data.size()));
   }
