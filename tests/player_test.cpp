@@ -1,21 +1,20 @@
 // The whole player started and stopped: the ways it ends, and where it finds its files.
 #include "app/services.h"
-#include "app/settings.h"
 #include "tests/player_fixture.h"
 
 using Player = PlayerTest;
 
 // Another program's close request ends the player without saving.
 TEST_F(Player, TheCloseRequestDoesNotSaveTheSettings) {
-  WriteValues("\"Volume\"=dword:00000007\n");
+  const std::string kept =
+      std::string(kSignatureLine) + kVeskSection + "\"Volume\"=dword:00000007\n";
+  WriteStore(kept);
   SetHeadlessIdleHook([] {
     app.volume = 73;
     PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
   });
   EXPECT_EQ(RunPlayer(GetModuleHandleW(nullptr)), 0);
-  Restart();
-  LoadSettings();
-  EXPECT_EQ(app.volume, 7);
+  EXPECT_EQ(StoreText(), kept);
 }
 
 TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
