@@ -34,17 +34,6 @@ class PlayerTest : public TempConfig {
     TempConfig::TearDown();
   }
 
-  // Runs the player; the action runs once, the first time it waits.
-  static int RunWith(std::function<void()> action) {
-    bool done = false;
-    SetHeadlessIdleHook([&] {
-      if (done) return;
-      done = true;
-      action();
-    });
-    return RunPlayer(GetModuleHandleW(nullptr));
-  }
-
   // Starts the player from scratch again, as a new process would.
   static void Restart() {
     RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
@@ -52,7 +41,6 @@ class PlayerTest : public TempConfig {
     ResetPlatformForTests();
   }
 
-  static HWND Pane(int id) { return GetDlgItem(app.mainWindow, id); }
   static HWND List() { return Pane(kMenuListId); }
   static int ToList(UINT message, WPARAM w = 0, LPARAM l = 0) {
     return static_cast<int>(SendMessageW(List(), message, w, l));

@@ -1,34 +1,20 @@
 // The whole player started and stopped: the ways it ends, and where it finds its files.
 #include "app/services.h"
-#include "app/settings.h"
 #include "tests/player_fixture.h"
 
 using Player = PlayerTest;
 
-// Another program's close request does not save; the close button (the quit command) does.
-TEST_F(Player, EveryQuitButTheCloseRequestSavesTheSettings) {
-  for (bool closeButton : {true, false}) {
-    SCOPED_TRACE(closeButton ? "the close button" : "the close request");
-    Restart();
-    WriteValues("\"Volume\"=dword:00000007\n");
-    EXPECT_EQ(RunWith([&] {
-                app.volume = 73;
-                app.shell = Shell::Night;
-                StringCchCopyW(app.lastPlayedFolder, kPathChars, u"\\Albums\\Blue\\");
-                if (closeButton) InjectDesktopClose();
-                if (!closeButton) PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
-              }),
-              0);
-    if (closeButton) {
-      EXPECT_EQ(app.timerId, 0) << "the timer was stopped";
-      EXPECT_EQ(app.largeFont, nullptr) << "the resources were released";
-    }
-    Restart();
-    LoadSettings();
-    EXPECT_EQ(app.volume, closeButton ? 73 : 7);
-    EXPECT_EQ(app.shell, closeButton ? Shell::Night : Shell::Classic);
-    EXPECT_EQ(std::u16string(app.lastPlayedFolder), closeButton ? u"\\Albums\\Blue\\" : u"");
-  }
+// Another program's close request ends the player without saving.
+TEST_F(Player, TheCloseRequestDoesNotSaveTheSettings) {
+  const std::string kept =
+      std::string(kSignatureLine) + kVeskSection + "\"Volume\"=dword:00000007\n";
+  WriteStore(kept);
+  SetHeadlessIdleHook([] {
+    app.volume = 73;
+    PostMessageW(app.mainWindow, kCloseRequest, 0, 0);
+  });
+  EXPECT_EQ(RunPlayer(GetModuleHandleW(nullptr)), 0);
+  EXPECT_EQ(StoreText(), kept);
 }
 
 TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
@@ -37,7 +23,10 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
   WriteText(blocked, "a file where the settings folder should be");
   setenv("XDG_CONFIG_HOME", (blocked + "/sub").c_str(), 1);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(RunWith([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); }), 0);
+  SetHeadlessIdleHook([] { SendMessageW(app.mainWindow, WM_COMMAND, kQuitCommand, 0); });
+  EXPECT_EQ(RunPlayer(GetModuleHandleW(nullptr)), 0);
+  EXPECT_EQ(app.timerId, 0) << "the timer was stopped";
+  EXPECT_EQ(app.largeFont, nullptr) << "the resources were released";
   RegFlushKey(HKEY_CURRENT_USER);  // as the program does at its end
   // Without a sound card the output's own message comes first.
   std::string said = testing::internal::GetCapturedStderr();
@@ -48,9 +37,7 @@ TEST_F(Player, QuittingEndsTheProgramWhenTheSettingsCannotBeWritten) {
 }
 
 TEST_F(Player, AProgramPathThatDoesNotFitLeavesTheName) {
-  WCHAR tooLong[kPathChars];
-  std::fill(tooLong, tooLong + kPathChars - 1, u'x');
-  tooLong[kPathChars - 1] = 0;
-  EXPECT_FALSE(MakeProgramPath(tooLong));
-  EXPECT_EQ(lstrlenW(tooLong), kPathChars - 1);
+  std::u16string name(kPathChars - 1, u'x');
+  EXPECT_FALSE(MakeProgramPath(name.data()));
+  EXPECT_EQ(name, std::u16string(kPathChars - 1, u'x'));
 }

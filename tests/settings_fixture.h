@@ -1,8 +1,6 @@
 // A fresh, empty configuration folder (XDG_CONFIG_HOME) for each test.
 #pragma once
 
-#include <optional>
-
 #include "app/app_state.h"
 #include "platform/registry.h"
 #include "tests/headless.h"
@@ -14,13 +12,12 @@ class TempConfig : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = MakeTempFolder("vesk-config");
-    if (const char* old = getenv("XDG_CONFIG_HOME")) oldConfig_ = old;
     setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
     ResetAppState();
   }
   void TearDown() override {
     RegFlushKey(HKEY_CURRENT_USER);
-    oldConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(root_);
     ResetAppState();
   }
@@ -36,5 +33,4 @@ class TempConfig : public ::testing::Test {
   }
 
   std::string root_;
-  std::optional<std::string> oldConfig_;
 };

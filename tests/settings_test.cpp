@@ -26,10 +26,9 @@ struct Loaded {
   bool operator==(const Loaded&) const = default;
 };
 std::ostream& operator<<(std::ostream& out, const Loaded& l) {
-  return out << "volume " << l.volume << " shuffle " << l.shuffle << " repeat " << int(l.repeat)
-             << " clicker " << l.clicker << " shell " << int(l.shell) << " backlight "
-             << l.backlight << " folder " << plat::ToUtf8(l.folder) << " file "
-             << plat::ToUtf8(l.file) << " ms " << l.ms;
+  return out << testing::PrintToString(std::make_tuple(l.volume, l.shuffle, int(l.repeat),
+                                                       l.clicker, int(l.shell), l.backlight,
+                                                       l.folder, l.file, l.ms));
 }
 
 // Rubbish first, so that a field the load forgets to set shows.
@@ -132,7 +131,6 @@ TEST_F(Settings, AKillWhileSavingNeverLeavesAHalfWrittenFile) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     std::string text = StoreText();
-    ResetAppState();
     Loaded l = LoadOverRubbish();
     ASSERT_EQ(l, values(l.volume)) << "all from one save\n" << text;
     next = l.volume + 1;

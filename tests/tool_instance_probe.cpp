@@ -40,11 +40,10 @@ int main(int argc, char** argv) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = ProbeProc;
   wc.lpszClassName = kMainWindowClass;
-  if (!RegisterClassW(&wc)) return 1;
   // Hidden, as after the menu's "Hide", so that a request to show it is seen.
-  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240, 320, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd) return 1;
+  if (!RegisterClassW(&wc) || !CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, 0, 0, 0, 240,
+                                               320, nullptr, nullptr, nullptr, nullptr))
+    return 1;
   std::puts("running");
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
