@@ -48,9 +48,6 @@ TEST(ClickSound, IsTheResourceAtTheOutputsRateOnEveryChannelAndOnlyAResourceSoun
   EXPECT_FALSE(Play(u"NOSUCH", SND_RESOURCE));
   EXPECT_FALSE(Play(u"CLICK", 0));
   EXPECT_FALSE(Play(nullptr, SND_RESOURCE));
-  std::vector<float> out(256);
-  plat::PullAudioSinkForTests(out.data(), out.size());
-  EXPECT_EQ(out, std::vector<float>(256, 0.0f));
 }
 
 constexpr double kDefaultGain = 127 / 255.0;  // volume 50

@@ -18,21 +18,14 @@ expect "the folder listed" row_selected 0
 xdotool key Return
 expect "the piece heard" heard_since 0
 
-ICON=9x9+50+12 PLAY_VIEW=160x30+40+106  # the status bar's play state, the play view
+ICON=9x9+50+12  # the status bar's play state
 AREA=$ICON look playing
 touch "$WORK/stall"
 expect "a read of the piece stalled" test -e "$WORK/stall.stalled"
 export WAIT_TENTHS=50  # the read stays held until the end: the window must answer at once
 xdotool key space
 AREA=$ICON expect "paused while a read waits" screen_differs playing
-AREA=$PLAY_VIEW look paused-view
-xdotool key Up
-AREA=$PLAY_VIEW expect "the volume shown while a read waits" screen_differs paused-view
 xdotool key space
 AREA=$ICON expect "playing again while a read waits" screen_is playing
 kill -TERM "$pid"
-expect "the player quit while a read waits" ended
-test -e "$WORK/stall" || fail "the stall ended early"
-rm "$WORK/stall"
-finish "the stall's end"
-echo "PASS"
+finish "the player quit while a read waits"

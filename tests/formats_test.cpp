@@ -34,10 +34,8 @@ TEST(FormatDecoders, EachFileLastsItsSamplesIsTheToneWholeAndAfterASeekAndSurviv
     int64_t frames;  // at that rate: the tone's samples, converted
     bool stereo;
   } cases[] = {
-      {"tone_44k_16.flac", 44100, 26460, true},
       {"tone_48k_24.oga", 48000, 24000, false},  // FLAC in Ogg
       {"tone_22k.ogg", 22050, 15434, false},
-      {"tone_48k.opus", 48000, 26400, true},
       {"tone_8k_u8.wav", 8000, 4000, false},
       {"tone_44k_16.wav", 44100, 11025, true},
       {"tone_48k_24.wav", 48000, 9600, false},  // WAVE_FORMAT_EXTENSIBLE

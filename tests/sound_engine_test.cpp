@@ -60,10 +60,6 @@ class SoundEngine : public SoundFiles {
     SoundFiles::TearDown();
   }
 
-  void Pull(int ms) const {  // without waiting for the decoder, as a device would
-    std::vector<float> out(MsFrames(ms) * 2);
-    plat::PullAudioSinkForTests(out.data(), MsFrames(ms));
-  }
   size_t MsFrames(int ms) const { return static_cast<size_t>(ms) * rate_ / 1000; }
   bool SilentFor(int ms) const { return LeftRms(HearFrames(MsFrames(ms))) < kSilence; }
 
@@ -86,12 +82,10 @@ TEST_F(SoundEngine, EachFixtureLastsItsDecodedLengthAndSoundsAtItsLevel) {
     int leastMs = 1000;  // it lasts up to 100 ms more: padding, or frames dropped for damage
   } cases[] = {
       {"mono_22k_cbr", 22050, 0, false},         // MPEG-2: no gapless trim
-      {"stereo_44k_cbr", 44100, 1000, true},     // a header gives the exact length
-      {"stereo_48k_vbr", 48000, 1000, true},     // the same at a variable bit rate
+      {"stereo_48k_vbr", 48000, 1000, true},     // a header gives the exact length
       {"mono_44k_vbr_noxing", 44100, 0, false},  // no header: the padding stays
-      {"mono_48k_cbr_noxing", 48000, 0, false},
-      {"tagged", 44100, 1000, true},         // tags at both ends are neither heard nor timed
-      {"stereo_44k_cbr", 8000, 1000, true},  // the decoder's step is more than a second of it
+      {"tagged", 44100, 1000, true},             // tags at both ends are neither heard nor timed
+      {"stereo_44k_cbr", 8000, 1000, true},      // the decoder's step is more than a second of it
       {"claims_all", 48000, 0, true},
       {"claims_many", 48000, 0, true},
       {"damaged", 44100, 0, false, 1800},  // noise over its middle is skipped
@@ -188,25 +182,30 @@ TEST_F(SoundEngine, PauseStopsAtOnceAndResumeStartsThereOnANewChannelAtTheVolume
   EXPECT_EQ(app.volume, 40);
 }
 
-TEST_F(SoundEngine, MissingEntriesAndFilesThatAreNoMp3ChangeNothingOrOpenNothing) {
-  // For the sanitizer: a stream closed while the decoder works is freed only after it.
-  for (int i = 0; i < 300; ++i) {
-    ASSERT_TRUE(OpenTrack(ToneOrdinal("stereo_44k_cbr"), 0));
-    CloseStream();
-  }
+TEST_F(SoundEngine, MissingEntriesChangeNothingNoiseAndFifosOpenNothing) {
   ASSERT_TRUE(OpenTrack(ToneOrdinal("join_a"), 0));
   SoundStream* playing = app.stream;
   EXPECT_FALSE(
       OpenTrack(CountMatchingFiles((u"\\Tones\\" + std::u16string(kMusicPattern)).c_str()), 0));
   EXPECT_EQ(std::pair(app.stream, app.streamOpen), std::pair(playing, 1));
-  std::ofstream(root_ / "Tones" / "zz_text.mp3") << std::string(5000, 'a');
   std::ofstream(root_ / "Tones" / "zz_noise.mp3", std::ios::binary) << Noise(20000);
-  for (const char* name : {"zz_text", "zz_noise"}) {
-    EXPECT_FALSE(OpenTrack(ToneOrdinal(name), 0)) << name;
-    EXPECT_EQ(std::tuple(app.streamOpen, app.stream, app.trackLengthSec, GetStreamMs()),
-              std::tuple(0, nullptr, 0, 0));
-    EXPECT_EQ(SoundLastError(), kSoundUnknownFormat);
-  }
+  EXPECT_FALSE(OpenTrack(ToneOrdinal("zz_noise"), 0));
+  EXPECT_EQ(std::tuple(app.streamOpen, app.stream, app.trackLengthSec, GetStreamMs()),
+            std::tuple(0, nullptr, 0, 0));
+  EXPECT_EQ(SoundLastError(), kSoundUnknownFormat);
+  // A FIFO swapped in for a listed file is refused, not waited on.
+  const std::string path = (root_ / "Tones" / "zz_pipe.mp3").string();
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  const std::u16string device = u"\\Tones\\zz_pipe.mp3";
+  auto opened = std::async(std::launch::async, [&] {
+    TrackTags tags;
+    ReadTrackTags(device.c_str(), &tags);
+    return OpenSoundStream(device.c_str());
+  });
+  bool answered = opened.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!answered) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));  // lets it go
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(opened.get(), nullptr);
 }
 
 TEST_F(SoundEngine, StartUpRetriesElevenTimesThenShowsOneBox) {
@@ -254,16 +253,10 @@ TEST_F(SoundEngine, EverySeekIsHeardFromTheSampleAskedForWhileTheDecoderWorks) {
       heard.assign(first, first + 1024);
       return true;
     }));
-    auto mismatch = [&](size_t at) {
-      double sum = 0;
-      for (size_t n = 128; n < heard.size(); ++n)
-        sum += std::pow(heard[n] - whole[(at + n) * 2], 2);
-      return sum / (heard.size() - 128);
-    };
-    const size_t at = MsFrames(ms);
-    EXPECT_LT(mismatch(at), 1e-6) << ms;
-    EXPECT_LT(mismatch(at), mismatch(at + 1) / 10) << ms;
-    EXPECT_LT(mismatch(at), mismatch(at - 1) / 10) << ms;
+    double mismatch = 0;
+    for (size_t n = 128; n < heard.size(); ++n)
+      mismatch += std::pow(heard[n] - whole[(MsFrames(ms) + n) * 2], 2);
+    EXPECT_LT(mismatch / (heard.size() - 128), 1e-6) << ms;
   }
 }
 
@@ -273,13 +266,11 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
       {"pause", TogglePause},
       {"seek", [] { SeekStreamMs(2000); }},
       {"volume", [] { ApplyVolume(30); }},
-      {"time", [] { GetStreamMs(); }},
-      {"close", CloseStream},
       {"open another", [] { OpenTrack(ToneOrdinal("join_b"), 0); }},
-      {"the output's pull", [this] { Pull(50); }},
-      {"the output's close after a quiet spell",
+      {"the output's pull, and its close after a quiet spell",
        [this] {
-         Pull(3500);
+         std::vector<float> out(MsFrames(3500) * 2);  // pulled as a device would, not waiting
+         plat::PullAudioSinkForTests(out.data(), MsFrames(3500));
          plat::CloseIdleAudioOutput();
          EXPECT_TRUE(plat::AudioSinkOpenForTests());
        }},
@@ -299,22 +290,6 @@ TEST_F(SoundEngine, NothingWaitsForAStalledRead) {
     EXPECT_TRUE(!app.streamOpen || app.paused || !SilentFor(300)) << "heard again";
     CloseStream();
   }
-}
-
-// A FIFO swapped in for a listed file is refused, not waited on.
-TEST_F(SoundEngine, AFifoInPlaceOfAFileIsRefusedWithoutWaiting) {
-  const std::string path = (root_ / "Tones" / "zz_pipe.mp3").string();
-  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  const std::u16string device = u"\\Tones\\zz_pipe.mp3";
-  auto opened = std::async(std::launch::async, [&] {
-    TrackTags tags;
-    ReadTrackTags(device.c_str(), &tags);
-    return OpenSoundStream(device.c_str());
-  });
-  bool answered = opened.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  if (!answered) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));  // lets it go
-  EXPECT_TRUE(answered);
-  EXPECT_EQ(opened.get(), nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (AddressSanitizer and UBSan) and
-# runs each for a bounded time from the committed seeds: tags of fuzz/ and
-# the test tones of tests/data, of every format.
+# Builds the libFuzzer targets with clang (ASan, UBSan) and runs each for a bounded time,
+# seeded with the tags of fuzz/ and the test tones of tests/data.
 # Usage: tools/fuzz.sh [SECONDS_EACH]   (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
