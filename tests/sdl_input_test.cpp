@@ -1,10 +1,7 @@
 // What the user did while the UI thread was busy is seen behind a posted message's wake-up.
 #include <SDL.h>
-#include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include "platform/test_hooks.h"
-#include "platform/window.h"
+#include "tests/headless.h"
 
 namespace {
 
@@ -14,12 +11,7 @@ class SdlInput : public ::testing::Test {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     SelectDisplay(DisplayKind::Window);
     ResetPlatformForTests();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"Sdl Input";
-    RegisterClassW(&wc);
-    main_ = CreateWindowExW(0, u"Sdl Input", u"Input", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
-                            nullptr, nullptr);
+    main_ = PlainWindow();
     if (!main_) GTEST_SKIP() << "no SDL window with the dummy video driver";
   }
   void TearDown() override {

@@ -145,14 +145,8 @@ TEST_F(Text, TheOpaqueCellIsPlacedByTheFlagsAndHoldsAllTheInk) {
 }
 
 TEST_F(Text, NothingIsDrawnOutsideTheWindowOrOnItsChildren) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = u"TextTest";
-  ASSERT_NE(RegisterClassW(&wc), 0);
-  HWND main = CreateWindowExW(0, u"TextTest", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
-                              nullptr, nullptr);
-  HWND pane = CreateWindowExW(0, u"TextTest", u"", WS_CHILD | WS_VISIBLE, 40, 50, 60, 20, main,
-                              nullptr, nullptr, nullptr);
+  HWND main = PlainWindow();
+  HWND pane = PlainWindow(main, {40, 50, 100, 70});
   PumpMessages();
   auto draw = [&](HWND window, int top) {
     Clear();
