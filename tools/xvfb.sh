@@ -27,9 +27,9 @@ start_xvfb() {  # [WxH]
   export DISPLAY=:$(cat "$WORK/display")
 }
 
-WAIT_TENTHS=600  # a minute: enough on a loaded 2-core machine
-
-# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS.
+# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS (a minute by
+# default: enough on a loaded 2-core machine).
+WAIT_TENTHS=600
 wait_until() {  # COMMAND...
   local i
   for i in $(seq "$WAIT_TENTHS"); do
@@ -39,9 +39,7 @@ wait_until() {  # COMMAND...
   return 1
 }
 
-visible_window() {
-  xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1
-}
+visible_window() { xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1; }
 
 # The window's middle (the frame between screen and wheel, whatever the letter box) is painted.
 frame_drawn() {  # ID
@@ -82,10 +80,7 @@ place() {  # ID X Y: prints the root point of the screen pixel
 
 shot() {  # ID FILE [WxH+X+Y in screen pixels]
   geometry "$1"
-  if [ $# -lt 3 ]; then
-    import -window "$1" "$2"
-    return
-  fi
+  [ $# -ge 3 ] || { import -window "$1" "$2"; return; }
   local w h x y
   IFS='x+' read -r w h x y <<<"$3"
   import -window "$1" -crop "$((w * SCALE))x$((h * SCALE))+$((OFF_X + x * SCALE))+$((OFF_Y + y * SCALE))" +repage "$2"
@@ -125,10 +120,7 @@ pixels_differing() {  # FILE FILE
   { compare -metric AE "$1" "$2" null: 2>&1 || true; } | grep -xE '[0-9.e+]+' || true
 }
 same_pictures() { [ "$(pixels_differing "$1" "$2")" = 0 ]; }  # FILE FILE
-pictures_differ() {                                            # FILE FILE
-  local count
-  count=$(pixels_differing "$1" "$2") && [ -n "$count" ] && [ "$count" != 0 ]
-}
+pictures_differ() { pixels_differing "$1" "$2" | grep -qvx 0; }  # FILE FILE
 # Whether the list shows exactly the picture, or something else.
 list_is() { shot "$PLAYER" "$WORK/list.png" "$LIST" && same_pictures "$WORK/list.png" "$1"; }
 list_differs() { shot "$PLAYER" "$WORK/list.png" "$LIST" && pictures_differ "$WORK/list.png" "$1"; }
