@@ -46,7 +46,7 @@ shoot() {  # PROGRAM PNG
 }
 shoot "$build/vesk" "$WORK/built.png"
 shoot "$moved/bin/vesk" "$WORK/installed.png"
-same_pictures "$WORK/built.png" "$WORK/installed.png" || fail "the installed program's menu differs"
+same_pictures "$WORK/built.png" "$WORK/installed.png" || fail "the installed menu differs"
 # Without its font the text is drawn in another face, which the check above sees.
 rm "$moved/share/vesk/Tolo.ttf"
 shoot "$moved/bin/vesk" "$WORK/fontless.png"

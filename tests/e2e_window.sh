@@ -62,7 +62,8 @@ stop_screen
 start_xvfb 160x128
 start_player
 wait_until window_is "$PLAYER" 160x128 || fail "the window does not fill the screen"
-wait_until shows "$PLAYER" 72 22 "$UNLIT" || fail "the screen is not shown scaled down: $(seen "$PLAYER" 72 22)"
+wait_until shows "$PLAYER" 72 22 "$UNLIT" ||
+  fail "the screen is not shown scaled down: $(seen "$PLAYER" 72 22)"
 [ "$(seen "$PLAYER" 5 5)" = "#000000" ] || fail "no letter box beside the picture"
 [ "$(seen "$PLAYER" 40 2)" = "#F7F7F7" ] || fail "the frame is not shown"
 # "Settings", the second row, at screen (100, 55): a tap there selects it.

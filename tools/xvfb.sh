@@ -153,16 +153,12 @@ settled() {
 }
 
 # The bytes SDL's disk driver (SDL_DISKAUDIOFILE) wrote from an offset on that are not silence.
-loud_bytes() {  # FROM_OFFSET
-  tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
-}
+loud_bytes() { tail -c +"$(($1 + 1))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c; }
 size_of_heard() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 heard_since() { [ "$(loud_bytes "$1")" -gt 10000 ]; }
 
 # The colour of a pixel of a PNG as #RRGGBB.
-pixel() {  # FILE X Y
-  convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | sed 's/^/#/'
-}
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | sed 's/^/#/'; }  # FILE X Y
 
 stop_all() {
   local pids
