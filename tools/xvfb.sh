@@ -19,7 +19,7 @@ UNLIT="#C6DCCA"  # the player's screen with the backlight off
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-start_xvfb() {  # [WxH]
+start_xvfb() {  # [WxH]: a private X server, 1280x1024 unless told; sets DISPLAY
   rm -f "$WORK/display"
   Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$WORK/display" 2>/dev/null &
   XVFB_PID=$!
