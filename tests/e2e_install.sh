@@ -17,9 +17,7 @@ dest=$WORK/dest
 DESTDIR=$dest cmake --install "$build" --prefix "$prefix" >/dev/null
 root=$dest$prefix
 id=org.mireva.Vesk
-for file in bin/vesk share/vesk/Tolo.ttf share/vesk/Tolo.LICENSE \
-  "share/vesk/demo/Vesk Demo/Morning/01 Sunrise.mp3" share/applications/$id.desktop \
-  share/metainfo/$id.metainfo.xml; do
+for file in share/vesk/Tolo.LICENSE "share/vesk/demo/Vesk Demo/Morning/01 Sunrise.mp3"; do
   [ -f "$root/$file" ] || fail "not installed: $file"
 done
 for size in 16 32 48 128 256; do
@@ -48,8 +46,7 @@ shoot() {  # PROGRAM PNG
 }
 shoot "$build/vesk" "$WORK/built.png"
 shoot "$moved/bin/vesk" "$WORK/installed.png"
-same=$(pixels_differing "$WORK/built.png" "$WORK/installed.png")
-[ "$same" = 0 ] || fail "the installed program's menu differs in ${same:-unknown} pixels"
+same_pictures "$WORK/built.png" "$WORK/installed.png" || fail "the installed menu differs"
 # Without its font the text is drawn in another face, which the check above sees.
 rm "$moved/share/vesk/Tolo.ttf"
 shoot "$moved/bin/vesk" "$WORK/fontless.png"

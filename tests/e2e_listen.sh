@@ -82,8 +82,7 @@ shot "$PLAYER" "$shots/main-last-played-now-playing.png"
 press Up "back to Sleep"
 xdotool key Return
 finish "Sleep"
-saved '"LastPld"="\\Album\\"'
-saved '"LastTrk"="03 Dusk.mp3"'
+saved '"LastPld"="\\Album\\"' '"LastTrk"="03 Dusk.mp3"'
 volume=$(sed -n 's/^"Volume"=dword://p' "$SETTINGS")
 [ -n "$volume" ] && [ "$volume" != 00000032 ] || fail "the wheel did not change the volume: $volume"
 

@@ -6,18 +6,15 @@ shots=$build/screenshots
 mkdir -p "$shots"
 start_xvfb
 
-wait_selected() {  # ROW WHAT
-  wait_until row_selected "$1" || fail "$2: row $1 is not selected"
-}
 key() {  # KEY...: presses them, then lets the screen come to rest
   xdotool key "$@"
-  wait_until settled || fail "the screen did not come to rest after $*"
+  expect "the screen did not come to rest after $*" settled
 }
 
 VESK_MUSIC_DIR=$WORK/no-such-music start_player
 grep -q "The music folder .*/no-such-music does not exist" "$WORK/stderr" ||
   fail "stderr did not name the missing music folder: $(cat "$WORK/stderr")"
-wait_selected 0 "the Main menu"
+expect "the Main menu's first row is not selected" row_selected 0
 press Return "Browse did not open"
 shot "$PLAYER" "$shots/no-music.png"
 kill -TERM "$pid"
@@ -41,7 +38,7 @@ for letter in a b c d e f g h i j k l m n o p q r s t; do : >"$VESK_MUSIC_DIR/Tw
 # Repeat One, so that Now Playing stays while the short tone plays on.
 printf '[HKEY_CURRENT_USER\\Software\\Mireva\\Vesk]\n"Repeat"=dword:00000001\n' >"$SETTINGS"
 start_player
-wait_selected 0 "the start screen"
+expect "the start screen's first row is not selected" row_selected 0
 
 ring_to 90
 xdotool mousedown 1
@@ -54,13 +51,13 @@ shot "$PLAYER" "$WORK/main-settings.png" "$LIST"
 # The centre button opens Settings; two notches down to Shuffle, which it toggles.
 click_on $CENTRE
 wait_until list_differs "$WORK/main-settings.png" || fail "Settings did not open"
-wait_selected 0 "Settings"
+expect "the first row of Settings is not selected" row_selected 0
 move_to $WHEEL_X $((WHEEL_Y + RING))
 for row in 1 2; do notch 5 $row || fail "the notch to row $row"; done
 shot "$PLAYER" "$WORK/shuffle-off.png" "$LIST"
 click_on $CENTRE
 wait_until list_differs "$WORK/shuffle-off.png" || fail "the Shuffle row did not change"
-wait_selected 2 "the toggled Shuffle row"
+expect "the toggled Shuffle row is not selected" row_selected 2
 
 click_on $MENU
 wait_until list_is "$WORK/main-settings.png" || fail "the menu button did not come back to Settings"
@@ -86,10 +83,9 @@ done
 
 # Page Down and End select the rows the letters g and t do ("a song" to "t song").
 key Return
-wait_selected 0 "the Twenty folder"
+expect "the Twenty folder's first row is not selected" row_selected 0
 shot "$PLAYER" "$WORK/home.png" "$LIST"
 key Next
-list_differs "$WORK/home.png" || fail "Page Down did nothing"
 shot "$PLAYER" "$WORK/page-down.png" "$LIST"
 key Home
 list_is "$WORK/home.png" || fail "Home did not go back to the first row"

@@ -61,20 +61,20 @@ done
 stop_screen
 start_xvfb 160x128
 start_player
-id=$PLAYER
-wait_until window_is "$id" 160x128 || fail "the window does not fill the screen"
-wait_until shows "$id" 72 22 "$UNLIT" || fail "the screen is not shown scaled down: $(seen "$id" 72 22)"
-[ "$(seen "$id" 5 5)" = "#000000" ] || fail "no letter box beside the picture"
-[ "$(seen "$id" 40 2)" = "#F7F7F7" ] || fail "the frame is not shown"
+wait_until window_is "$PLAYER" 160x128 || fail "the window does not fill the screen"
+wait_until shows "$PLAYER" 72 22 "$UNLIT" ||
+  fail "the screen is not shown scaled down: $(seen "$PLAYER" 72 22)"
+[ "$(seen "$PLAYER" 5 5)" = "#000000" ] || fail "no letter box beside the picture"
+[ "$(seen "$PLAYER" 40 2)" = "#F7F7F7" ] || fail "the frame is not shown"
 # "Settings", the second row, at screen (100, 55): a tap there selects it.
-xdotool mousemove --window "$id" 72 22 click 1
-wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the tap did not land on the row it shows"
+xdotool mousemove --window "$PLAYER" 72 22 click 1
+wait_until shows_not "$PLAYER" 72 22 "$UNLIT" || fail "the tap did not land on the row it shows"
 for size in "100 100" "240 160" "10 10" "5000 1" "1 1" "1 5000" "333 517" "160 128"; do
-  xdotool windowsize "$id" $size
-  wait_until window_is "$id" "${size/ /x}" || fail "the window did not take the size $size"
+  xdotool windowsize "$PLAYER" $size
+  wait_until window_is "$PLAYER" "${size/ /x}" || fail "the window did not take the size $size"
   kill -0 "$pid" || fail "the player ended at the size $size"
 done
-wait_until shows_not "$id" 72 22 "$UNLIT" || fail "the picture is gone after the resizes"
+wait_until shows_not "$PLAYER" 72 22 "$UNLIT" || fail "the picture is gone after the resizes"
 kill -TERM "$pid"
 finish "after the resizes"
 

@@ -15,60 +15,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class GamepadWatchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = MakeTempFolder("vesk-pads");
-    fs::create_directory(folder_ / "devices");
-    watch_ = std::make_unique<plat::GamepadWatch>((folder_ / "devices").string(), [this] {
-      std::lock_guard<std::mutex> hold(lock_);
-      ++wakes_;
-      changed_.notify_all();
-    });
-  }
-  void TearDown() override {
-    watch_.reset();
-    fs::remove_all(folder_);
-  }
-
+TEST(GamepadWatchTest, WakesOnInputAndOnNewDevicesAndForgetsUnpluggedOnes) {
+  const fs::path folder = MakeTempFolder("vesk-pads");
+  fs::create_directory(folder / "devices");
+  std::mutex lock;
+  std::condition_variable changed;
+  int wakes = 0;
+  auto watch = std::make_unique<plat::GamepadWatch>((folder / "devices").string(), [&] {
+    std::lock_guard<std::mutex> hold(lock);
+    ++wakes;
+    changed.notify_all();
+  });
+  auto waitForWakes = [&](int count) {
+    std::unique_lock<std::mutex> hold(lock);
+    changed.wait_for(hold, std::chrono::seconds(10), [&] { return wakes >= count; });
+    return wakes;
+  };
   // A controller's device file, pressed once: a FIFO whose writer end the test holds.
-  int PlugAndPress(const std::string& name) {
-    std::string path = (folder_ / name).string();
+  auto plugAndPress = [&](const char* name) {
+    std::string path = (folder / name).string();
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-    watch_->Add(path.c_str());
+    watch->Add(path.c_str());
     int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
     EXPECT_EQ(write(fd, "press", 5), 5);
     return fd;
-  }
+  };
+  watch->Add(nullptr);
+  watch->Add((folder / "missing").c_str());
 
-  int WaitForWakes(int count) {
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait_for(hold, std::chrono::seconds(10), [&] { return wakes_ >= count; });
-    return wakes_;
-  }
-
-  fs::path folder_;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  int wakes_ = 0;
-  std::unique_ptr<plat::GamepadWatch> watch_;
-};
-
-TEST_F(GamepadWatchTest, WakesOnInputAndOnNewDevicesAndForgetsUnpluggedOnes) {
-  watch_->Add(nullptr);
-  watch_->Add((folder_ / "missing").c_str());
-
-  int first = PlugAndPress("event0");
-  EXPECT_EQ(WaitForWakes(1), 1) << "a button press";
+  int first = plugAndPress("event0");
+  EXPECT_EQ(waitForWakes(1), 1) << "a button press";
   close(first);
-  EXPECT_EQ(WaitForWakes(2), 2) << "the controller unplugged";
+  EXPECT_EQ(waitForWakes(2), 2) << "the controller unplugged";
 
-  std::ofstream(folder_ / "devices/event1") << "";
-  EXPECT_EQ(WaitForWakes(3), 3) << "a controller plugged in";
+  std::ofstream(folder / "devices/event1") << "";
+  EXPECT_EQ(waitForWakes(3), 3) << "a controller plugged in";
 
-  int second = PlugAndPress("event2");
-  EXPECT_EQ(WaitForWakes(4), 4) << "one wake for each: the unplugged file is no longer looked at";
+  int second = plugAndPress("event2");
+  EXPECT_EQ(waitForWakes(4), 4) << "one wake for each: the unplugged file is no longer looked at";
   close(second);
+  watch.reset();
+  fs::remove_all(folder);
 }
 
 }  // namespace

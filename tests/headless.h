@@ -23,6 +23,16 @@ class Headless : public ::testing::Test {
   void TearDown() override { ResetPlatformForTests(); }
 };
 
+// A window that draws nothing itself: the whole screen, or a visible pane of the parent.
+inline HWND PlainWindow(HWND parent = nullptr, RECT at = {0, 0, 240, 320}) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpszClassName = u"Plain";
+  RegisterClassW(&wc);  // refused, harmlessly, once registered
+  return CreateWindowExW(0, u"Plain", u"", WS_VISIBLE | (parent ? WS_CHILD : 0), at.left, at.top,
+                         at.right - at.left, at.bottom - at.top, parent, nullptr, nullptr, nullptr);
+}
+
 // Dispatches every message that is due now, paints and timers included.
 inline int PumpMessages() {
   MSG msg;

@@ -19,8 +19,9 @@ finish() {  # WHAT [PID]
   wait "$of" || fail "$1: the player did not end with 0"
 }
 values() { grep -c '^"' "$SETTINGS" || true; }  # how many the settings file holds
-saved() {  # LINE
-  grep -qxF "$1" "$SETTINGS" || fail "not saved: $1 in $(cat "$SETTINGS")"
+saved() {  # LINE...
+  local line
+  for line; do grep -qxF "$line" "$SETTINGS" || fail "not saved: $line in $(cat "$SETTINGS")"; done
 }
 expect() {  # WHAT COMMAND...
   wait_until "${@:2}" || fail "$1"

@@ -15,12 +15,7 @@ class Slide : public Headless {
   void SetUp() override {
     Headless::SetUp();
     ResetAppState();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"Plain";
-    RegisterClassW(&wc);
-    main = CreateWindowExW(0, u"Plain", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
-                           nullptr);
+    main = PlainWindow();
   }
 
   HWND main = nullptr;
@@ -31,8 +26,7 @@ TEST_F(Slide, TheContentMovesFourPixelsAFrameAndLeavesOnlyTheFill) {
   for (auto [width, frames] : {std::pair{3, 0}, {4, 0}, {5, 1}, {8, 1}, {151, 37}, {160, 39}}) {
     for (SlideDirection direction : {SlideDirection::Left, SlideDirection::Right}) {
       SCOPED_TRACE(testing::Message() << "width " << width << " " << int(direction));
-      HWND pane = CreateWindowExW(0, u"Plain", u"", WS_CHILD | WS_VISIBLE, 40, 28, width, 30, main,
-                                  nullptr, nullptr, nullptr);
+      HWND pane = PlainWindow(main, {40, 28, 40 + width, 58});
       HDC hdc = GetDC(pane);
       for (int x = 0; x < width; ++x) {  // striped, so that any pixel left behind shows
         HBRUSH brush = CreateSolidBrush(RGB(x * 7 % 256, 0, 100));

@@ -54,12 +54,10 @@ int main(int argc, char** argv) {
   HWND window = CreateWindowExW(0, u"Controller Test", u"Vesk", WS_VISIBLE, 0, 0, 240, 320, nullptr,
                                 nullptr, nullptr, nullptr);
   if (!window) return Fail("no window");
-  if (!handheld) {
-    if (SDL_ShowCursor(SDL_QUERY) != SDL_ENABLE) return Fail("a desktop window hid the pointer");
-    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return Fail("a desktop window took the controllers");
-    return 0;
-  }
-  if (SDL_ShowCursor(SDL_QUERY) != SDL_DISABLE) return Fail("the pointer shows on a handheld");
+  if (SDL_ShowCursor(SDL_QUERY) != (handheld ? SDL_DISABLE : SDL_ENABLE))
+    return Fail(handheld ? "the pointer shows on a handheld" : "a desktop window hid the pointer");
+  if (!handheld)
+    return SDL_WasInit(SDL_INIT_GAMECONTROLLER) ? Fail("a desktop window took the controllers") : 0;
 
   int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                          SDL_CONTROLLER_BUTTON_MAX, 0);

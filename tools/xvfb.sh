@@ -1,19 +1,7 @@
-# Shell functions for running the player in a real window under Xvfb, sourced
-# by the screenshot and measuring tools and the end-to-end tests.
-#   start_xvfb [WxH]      starts a private X server, 1280x1024 unless told; sets DISPLAY
-#   fail MESSAGE          reports the failure and ends the script
-#   wait_for_window PID   waits for the player's window and its first frame; prints its X id
-#   wait_until COMMAND...  runs the command until it succeeds, up to WAIT_TENTHS
-#   place ID X Y          the root-window point of a screen pixel of the player
-#   shot ID FILE [CROP]   captures the window, or a crop (WxH+X+Y in screen pixels)
-#   heard_since OFFSET    SDL's disk driver wrote sound (not silence) after the offset
-#   stop_all              stops what was started (also run on exit)
-# Waits are for a condition, with timeouts that hold on a loaded 2-core machine.
-# Nothing follows the caller's environment (a cron job's or a CI runner's has
-# no locale, a desktop's its own session bus and folders): every tool speaks
-# UTF-8 (mpg123 prints no tag text in plain C), every run gets its own home,
-# settings, runtime and music folders under $WORK, no session bus but a
-# test's own, and the X server of start_xvfb.
+# Helpers for running the player in a real window under Xvfb, sourced by the screenshot
+# and measuring tools and the end-to-end tests. Nothing follows the caller's environment:
+# every run gets UTF-8 (mpg123 prints no tag text in plain C), its own home, settings,
+# runtime and music folders under $WORK, no session bus but a test's own, and its own X server.
 
 WORK=$(mktemp -d)
 export LC_ALL=C.UTF-8
@@ -31,7 +19,7 @@ UNLIT="#C6DCCA"  # the player's screen with the backlight off
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-start_xvfb() {  # [WxH]
+start_xvfb() {  # [WxH]: a private X server, 1280x1024 unless told; sets DISPLAY
   rm -f "$WORK/display"
   Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$WORK/display" 2>/dev/null &
   XVFB_PID=$!
@@ -39,9 +27,9 @@ start_xvfb() {  # [WxH]
   export DISPLAY=:$(cat "$WORK/display")
 }
 
-WAIT_TENTHS=600  # a minute: enough on a loaded 2-core machine
-
-# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS.
+# Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS (a minute by
+# default: enough on a loaded 2-core machine).
+WAIT_TENTHS=600
 wait_until() {  # COMMAND...
   local i
   for i in $(seq "$WAIT_TENTHS"); do
@@ -51,12 +39,9 @@ wait_until() {  # COMMAND...
   return 1
 }
 
-visible_window() {
-  xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1
-}
+visible_window() { xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1; }
 
-# The window shows the player: its middle (the frame between the screen and
-# the wheel, whatever the letter box) is no longer unpainted black.
+# The window's middle (the frame between screen and wheel, whatever the letter box) is painted.
 frame_drawn() {  # ID
   local colour WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
@@ -74,16 +59,12 @@ wait_for_window() {  # PID of the program that opens it
     id=$(visible_window)
     [ -n "$id" ]
   }
-  if ! wait_until found "$1"; then
-    echo "no window appeared" >&2
-    return 1
-  fi
+  wait_until found "$1" || { echo "no window appeared" >&2; return 1; }
   wait_until frame_drawn "$id" || { echo "no frame was drawn" >&2; return 1; }
   echo "$id"
 }
 
-# Where the player's screen lies in its window: the whole-number scale and
-# the letter box.
+# Where the player's screen lies in its window: the whole-number scale and the letter box.
 geometry() {  # ID: sets WIN_X WIN_Y SCALE OFF_X OFF_Y
   eval "$(xdotool getwindowgeometry --shell "$1")"
   WIN_X=$X WIN_Y=$Y
@@ -99,17 +80,13 @@ place() {  # ID X Y: prints the root point of the screen pixel
 
 shot() {  # ID FILE [WxH+X+Y in screen pixels]
   geometry "$1"
-  if [ $# -lt 3 ]; then
-    import -window "$1" "$2"
-    return
-  fi
+  [ $# -ge 3 ] || { import -window "$1" "$2"; return; }
   local w h x y
   IFS='x+' read -r w h x y <<<"$3"
   import -window "$1" -crop "$((w * SCALE))x$((h * SCALE))+$((OFF_X + x * SCALE))+$((OFF_Y + y * SCALE))" +repage "$2"
 }
 
-# Driving the player as a person would, in screen pixels of the simulated
-# player; PLAYER is the X id of its window.
+# Driving the player as a person would, in its screen pixels; PLAYER is its window's X id.
 PLAYER=
 WHEEL_X=120 WHEEL_Y=210 RING=40  # the wheel's centre and a radius on its ring
 CENTRE="120 205" MENU="94 295" PLAY_PAUSE="146 295"
@@ -138,46 +115,36 @@ row_selected() {  # ROW
   shot "$PLAYER" "$WORK/px.png" "1x1+41+$y"
   [ "$(convert "$WORK/px.png" -format '%[hex:p{0,0}]' info: | cut -c1-6)" = "$HIGHLIGHT" ]
 }
-# How many pixels of two pictures differ; nothing when compare cannot tell
-# (a picture missing or broken), which neither check below takes for an answer.
+# How many pixels differ; nothing when a picture is missing or broken, which no check takes.
 pixels_differing() {  # FILE FILE
   { compare -metric AE "$1" "$2" null: 2>&1 || true; } | grep -xE '[0-9.e+]+' || true
 }
 same_pictures() { [ "$(pixels_differing "$1" "$2")" = 0 ]; }  # FILE FILE
-pictures_differ() {                                            # FILE FILE
-  local count
-  count=$(pixels_differing "$1" "$2") && [ -n "$count" ] && [ "$count" != 0 ]
-}
+pictures_differ() { pixels_differing "$1" "$2" | grep -qvx 0; }  # FILE FILE
 # Whether the list shows exactly the picture, or something else.
 list_is() { shot "$PLAYER" "$WORK/list.png" "$LIST" && same_pictures "$WORK/list.png" "$1"; }
 list_differs() { shot "$PLAYER" "$WORK/list.png" "$LIST" && pictures_differ "$WORK/list.png" "$1"; }
 
-# One wheel step, at a person's pace: the player drops all input that comes
-# during the 100 ms after a step, so the next action waits a moment, and a
-# movement whose step did not show is made again.
+# One wheel step at a person's pace: the player drops all input in the 100 ms after a
+# step, so the next action waits a moment, and a step that did not show is made again.
 PACE=0.3
-turn_to() {  # DEGREES ROW: circles on to the angle until the row is selected
+step_until_selected() {  # ROW COMMAND...
   local attempt
   for attempt in 1 2 3 4 5; do
-    ring_to $(($1 - 6))  # below the step threshold: no step of its own
-    ring_to "$1"
-    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
+    "${@:2}"
+    WAIT_TENTHS=100 wait_until row_selected "$1" && { sleep "$PACE"; return 0; }
     sleep "$PACE"
   done
   return 1
 }
-notch() {  # DIRECTION ROW: 5 towards the user, 4 away, until the row is selected
-  local attempt
-  for attempt in 1 2 3 4 5; do
-    xdotool click "$1"
-    WAIT_TENTHS=100 wait_until row_selected "$2" && { sleep "$PACE"; return 0; }
-    sleep "$PACE"
-  done
-  return 1
+ring_from_below() {  # DEGREES: only the last move crosses the step threshold
+  ring_to $(($1 - 6))
+  ring_to "$1"
 }
+turn_to() { step_until_selected "$2" ring_from_below "$1"; }  # DEGREES ROW
+notch() { step_until_selected "$2" xdotool click "$1"; }      # BUTTON ROW: 5 down, 4 up
 
-# Whether the window shows the same picture twice, a moment apart: a slide
-# or a repaint has ended.
+# The same picture twice, a moment apart: a slide or a repaint has ended.
 settled() {
   shot "$PLAYER" "$WORK/settle-a.png"
   sleep 0.2
@@ -185,18 +152,13 @@ settled() {
   [ "$(compare -metric AE "$WORK/settle-a.png" "$WORK/settle-b.png" null: 2>&1)" = 0 ]
 }
 
-# Sound heard through SDL's disk driver (SDL_DISKAUDIOFILE): the bytes that
-# are not silence from an offset of the file on.
-loud_bytes() {  # FROM_OFFSET
-  tail -c +"$(( $1 + 1 ))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c
-}
+# The bytes SDL's disk driver (SDL_DISKAUDIOFILE) wrote from an offset on that are not silence.
+loud_bytes() { tail -c +"$(($1 + 1))" "$SDL_DISKAUDIOFILE" 2>/dev/null | tr -d '\0' | wc -c; }
 size_of_heard() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 heard_since() { [ "$(loud_bytes "$1")" -gt 10000 ]; }
 
 # The colour of a pixel of a PNG as #RRGGBB.
-pixel() {  # FILE X Y
-  convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | sed 's/^/#/'
-}
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info: | cut -c1-6 | sed 's/^/#/'; }  # FILE X Y
 
 stop_all() {
   local pids
