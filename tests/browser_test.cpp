@@ -28,7 +28,7 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
 TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
   for (const char* file : {"caf\xE9.mp3", "a\\b.mp3", "song.mp3", "SONG.mp3", "Wait....mp3"})
     EmptyFile(std::string("Box/") + file);
-  EmptyFile("Box/" + std::string(120, 'w') + ".mp3");
+  EmptyFile("Box/" + std::string(251, 'w') + ".mp3");  // 255 bytes, the longest name
   Folder("Box/" + std::string(120, 'w'));
   Run([&] {
     Browse(kBox);
