@@ -118,11 +118,6 @@ int LeftmostInk(int row, int fromX) {
   return -1;
 }
 
-TEST_F(ListBox, ARowKeepsAtMost255Characters) {
-  Append({std::u16string(300, u'x').c_str()});
-  EXPECT_EQ(ListRow(list, 0), std::u16string(255, u'x'));
-}
-
 TEST_F(ListBox, SortedRowsStandInOrderWhateverOrderTheyCameIn) {
   auto number = [](int n) { return plat::FromUtf8(std::to_string(1000 + n).substr(1)); };
   for (int k = 0; k < 300; ++k) SendText(LB_ADDSTRING, 0, number(k * 7 % 300).c_str());
@@ -246,7 +241,7 @@ TEST_F(ListBox, SortedRowsIgnoreLetterCaseAndTheArrowTakesPart) {
 }
 
 // The text gives way to the arrow: in pixels, else at 255 characters (a two-unit one whole).
-TEST_F(ListBox, AnArrowRowTooWideOrTooLongIsCutToKeepItsArrow) {
+TEST_F(ListBox, ARowTooWideOrTooLongIsCutAndAnArrowRowKeepsItsArrow) {
   const std::u16string name = u"The Quite Remarkably Long Name Of A Folder";
   AddMenuRow(list, name.c_str(), RowKind::Arrow, false);
   const std::u16string row = ListRow(list, 0);
@@ -256,6 +251,8 @@ TEST_F(ListBox, AnArrowRowTooWideOrTooLongIsCutToKeepItsArrow) {
   EXPECT_LE(Width(kept + u"..."), room);
   EXPECT_EQ(name.substr(0, kept.size()), kept);
   EXPECT_GT(Width(name.substr(0, kept.size() + 1) + u"..."), room);  // the longest that fits
+  Append({std::u16string(300, u'x').c_str()});  // a plain row the list itself cuts
+  EXPECT_EQ(ListRow(list, 1), std::u16string(255, u'x'));
   HWND wide = CreateWindowExW(0, u"LISTBOX", nullptr, WS_CHILD, 0, 0, 4000, 108, app.mainWindow,
                               nullptr, nullptr, nullptr);
   auto wideRow = [&](const std::u16string& text) {
