@@ -96,7 +96,6 @@ constexpr int kListLeft = 40;
 constexpr int kListTop = 28;
 constexpr int kListWidth = 151;
 constexpr int kRowHeight = 18;
-constexpr COLORREF kHighlight = RGB(32, 32, 40);
 
 // The pixels of a row, between two x positions of the list, within tolerance of a colour.
 int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = kListWidth) {
@@ -214,7 +213,7 @@ TEST_F(ListBox, EachPaintFillsWithTheParentsBrushInvertsTheSelectedRowAndLinesUp
   EXPECT_GT(PixelsNear(RGB(0, 0, 0), 0, 40), 20);
   EXPECT_EQ(PixelsNear(kScreenColour, 0, 0, 80, 140), 60 * kRowHeight);
   EXPECT_EQ(PixelsNear(kScreenColour, 5), kListWidth * kRowHeight);
-  EXPECT_EQ(PixelsNear(kHighlight, 1, 0, 80), (kListWidth - 80) * kRowHeight);
+  EXPECT_EQ(PixelsNear(RGB(32, 32, 40), 1, 0, 80), (kListWidth - 80) * kRowHeight);
   EXPECT_GT(PixelsNear(kScreenColour, 1, 40, 0, 80), 20);
   // The arrows line up at the tab stop near the right edge, nothing between "A" and its arrow.
   EXPECT_GE(LeftmostInk(0, 100), 142);
