@@ -21,7 +21,6 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
                              u"cz", u"dir.mp3\t>", u"\u00C9", u"link\t>"}))
         << "the folder named like a song is a folder row only; the text file has none";
   });
-  EXPECT_EQ(app.menuKind, MenuKind::Browse);
 }
 
 // Names the platform maps (not UTF-8, a backslash) and names apart only in letter case.
