@@ -14,11 +14,10 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
   for (const char* file : {"ant.mp3", "Bee.MP3", "notes.txt", "\u00C7\u00E0.mp3", "cz.flac",
                            "\u00C9.mp3", "10.mp3", "9.mp3"})
     EmptyFile(std::string("Box/") + file);
-  fs::create_directory_symlink(Path("Box/Bats"), Path("Box/link"));
   Run([&] {
     Browse(kBox);
     EXPECT_EQ(Rows(), (Names{u"10", u"9", u"ant", u"Bats\t>", u"Bee", u"\u00C7\u00E0", u"cows\t>",
-                             u"cz", u"dir.mp3\t>", u"\u00C9", u"link\t>"}))
+                             u"cz", u"dir.mp3\t>", u"\u00C9"}))
         << "the folder named like a song is a folder row only; the text file has none";
   });
 }
