@@ -14,21 +14,19 @@ TEST_F(Browser, ListsFoldersAndMusicFilesInOneOrder) {
   for (const char* file : {"ant.mp3", "Bee.MP3", "notes.txt", "\u00C7\u00E0.mp3", "cz.flac",
                            "\u00C9.mp3", "10.mp3", "9.mp3"})
     EmptyFile(std::string("Box/") + file);
-  fs::create_directory_symlink(Path("Box/Bats"), Path("Box/link"));
   Run([&] {
     Browse(kBox);
     EXPECT_EQ(Rows(), (Names{u"10", u"9", u"ant", u"Bats\t>", u"Bee", u"\u00C7\u00E0", u"cows\t>",
-                             u"cz", u"dir.mp3\t>", u"\u00C9", u"link\t>"}))
+                             u"cz", u"dir.mp3\t>", u"\u00C9"}))
         << "the folder named like a song is a folder row only; the text file has none";
   });
-  EXPECT_EQ(app.menuKind, MenuKind::Browse);
 }
 
 // Names the platform maps (not UTF-8, a backslash) and names apart only in letter case.
 TEST_F(Browser, EveryOddNameListsAndItsRowNamesThatVeryFile) {
   for (const char* file : {"caf\xE9.mp3", "a\\b.mp3", "song.mp3", "SONG.mp3", "Wait....mp3"})
     EmptyFile(std::string("Box/") + file);
-  EmptyFile("Box/" + std::string(120, 'w') + ".mp3");
+  EmptyFile("Box/" + std::string(251, 'w') + ".mp3");  // 255 bytes, the longest name
   Folder("Box/" + std::string(120, 'w'));
   Run([&] {
     Browse(kBox);
@@ -52,6 +50,7 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
   const std::u16string longName(120, u'f');
   for (const char* f : {"Box/Ant", "Box/ant", "Box/Ant 2", "Box/Zoo"}) Folder(f);
   Folder("Box/" + plat::ToUtf8(longName) + "/inner");
+  Folder("Box/" + plat::ToUtf8(longName) + "/" + std::string(128, 'd'));  // too deep to enter
   EmptyFile("Box/aardvark.mp3");
   Run([&] {
     Browse(kBox);
@@ -63,8 +62,11 @@ TEST_F(Browser, EnteringACutFolderShowsItsFullNameAndGoingUpSelectsItsRowAgainUp
     }
     const int32_t cut = 4;  // after aardvark and the three Ant folders
     OpenBrowseRow(List(), cut);
-    EXPECT_EQ(Place(), (Names{longName, kBox + longName + u"\\", u"inner\t>"}));
-    EXPECT_EQ(RowCount(), 1);
+    const Names inside = Place();
+    EXPECT_EQ(inside, (Names{longName, kBox + longName + u"\\", Row(0)}));
+    EXPECT_EQ(Row(1), u"inner\t>");
+    OpenBrowseRow(List(), 0);  // its listing's pattern would not fit a path
+    EXPECT_EQ(Place(), inside);
     BrowseUp(List());
     EXPECT_EQ(Place(), (Names{u"Box", kBox, Row(cut)}));
     BrowseUp(List());
@@ -83,25 +85,20 @@ TEST_F(Browser, StartingAFileAndGoingBackKeepsTheListingUntilTheFolderIsDeleted)
     Browse(kBox);
     int32_t rows = RowCount();
     OpenBrowseRow(List(), RowOf(u"Ant"));
-    EXPECT_EQ(std::u16string(app.lastPlayedFolder), kBox);
-    EXPECT_EQ(std::u16string(app.browsePath), std::u16string(kBox) + u"Ant\\")
-        << "the started file's entry";
+    EXPECT_EQ(std::u16string(app.browsePath), std::u16string(kBox) + u"Ant\\");
     app.viewMode = ViewMode::NowPlaying;  // as the Now Playing panes set it
     EmptyFile("Box/Another.mp3");
     BrowseUp(List());
     EXPECT_EQ(RowCount(), rows) << "the listing was kept, not read again";
     EXPECT_EQ(Place(), (Names{u"Box", kBox, u"Ant"}));
     EXPECT_TRUE(IsWindowVisible(List()));
-    EXPECT_EQ(app.viewMode, ViewMode::Menu);
     fs::remove_all(Path("Box"));
     OpenBrowseRow(List(), RowOf(u"Ant"));
-    EXPECT_EQ(app.playlistCount, 0);
     EXPECT_EQ(app.playlist, nullptr) << "the last list is dropped";
     app.viewMode = ViewMode::NowPlaying;
     BrowseUp(List());
     OpenBrowseRow(List(), RowOf(u"Sub\t>"));
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_EQ(Selected(), -1);
     BrowseUp(List());
     EXPECT_EQ(std::u16string(app.browsePath), kBox);
     OpenBrowseRow(List(), 0);  // no rows: nothing happens
@@ -168,21 +165,6 @@ TEST_F(Browser, AnEmptyOrMissingMusicFolderSaysSoWhereTheRowsWouldBe) {
     EXPECT_EQ(inked > 0, !c.note.empty() || c.browse[1] == 0) << "drawn on the list";
   }
   setenv("HOME", home.c_str(), 1);
-}
-
-TEST_F(Browser, AFolderTooDeepForThePathBuffersIsNotEntered) {
-  const std::string level(100, 'd');
-  Folder(level + "/" + level + "/" + level + "/inner");
-  Run([&] {
-    Browse(u"\\");
-    OpenBrowseRow(List(), 0);
-    OpenBrowseRow(List(), 0);
-    const Names rows = Rows(), place = Place();
-    OpenBrowseRow(List(), 0);
-    EXPECT_EQ(place[1].size(), 1u + 2 * 101) << "two levels in";
-    EXPECT_EQ(Place(), place);
-    EXPECT_EQ(Rows(), rows);
-  });
 }
 
 }  // namespace

@@ -104,24 +104,6 @@ TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWithUntilClosed) {
   EXPECT_EQ(Found(u"\\*.mp3"), (std::vector<std::u16string>{u"1.mp3", u"4.mp3"}));
 }
 
-TEST_F(FolderEnumeration, OddNamesAreListedAndFoundAgainByTheListedName) {
-  for (const char* name :
-       {"\xff\xfe latin1 \xe9t\xe9.mp3", "back\\slash.mp3", "  spaces  around .mp3",
-        "emoji \xf0\x9f\x8e\xb5.mp3", "Bl\u00e5b\u00e6r.mp3", "ends in dots....mp3"})
-    EmptyFile(std::string("Odd \xff/") + name);
-  EmptyFile("Odd \xff/" + std::string(251, 'L') + ".mp3");  // 255 bytes, the longest name
-  EmptyFile("Odd \xff/sub\\folder/inner.mp3");
-  const std::u16string folder = u"\\Odd \xdcff\\";
-  std::vector<std::u16string> found = Found(folder + u"*.*");
-  ASSERT_EQ(found.size(), 8u);
-  for (const std::u16string& listed : found) {
-    const std::u16string name = listed.substr(0, listed.find(u'/'));  // a folder's has one
-    EXPECT_EQ(Found(folder + name), std::vector<std::u16string>{listed});
-    EXPECT_TRUE(fs::exists(plat::DevicePathToReal(plat::RealPathToDevice(music_) + folder + name)));
-  }
-  EXPECT_EQ(Found(folder + u"sub\uf05cfolder\\*.mp3"), std::vector<std::u16string>{u"inner.mp3"});
-}
-
 using MusicRoot = MusicTest;
 
 TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
