@@ -16,7 +16,7 @@ ended() { ! kill -0 "${1:-$pid}" 2>/dev/null; }
 finish() {  # WHAT [PID]
   local of=${2:-$pid}
   wait_until ended "$of" || fail "$1: the player did not end"
-  wait "$of" || fail "$1: the player did not end with 0"
+  wait "$of" || fail "$1: the player ended with $? ($(tail -c 300 "$WORK/stderr"))"
 }
 values() { grep -c '^"' "$SETTINGS" || true; }  # how many the settings file holds
 saved() {  # LINE...
