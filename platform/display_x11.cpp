@@ -59,6 +59,20 @@ Fn Find(const char* name) {
 
 }  // namespace
 
+// Every display that SDL opens ends the process on a lost server unless told
+// otherwise, and only the window's own is reachable: the one its wake-ups
+// are sent on (from any thread that posts) is not. So each display is given
+// the handler as it opens. Reached only where SDL links Xlib itself.
+extern "C" Display* XOpenDisplay(const char* name) {
+  using Open = Display* (*)(const char*);
+  using SetExit = void (*)(Display*, XIOErrorExitHandler, void*);
+  static auto open = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "XOpenDisplay"));
+  static auto setExit = reinterpret_cast<SetExit>(dlsym(RTLD_NEXT, "XSetIOErrorExitHandler"));
+  Display* display = open ? open(name) : nullptr;
+  if (display && setExit) setExit(display, OnLostConnectionExit, nullptr);
+  return display;
+}
+
 void WatchX11Window(SDL_Window* window) {
   connection = -1;
   SDL_SysWMinfo info;

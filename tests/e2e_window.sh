@@ -56,6 +56,14 @@ for round in $(seq 12); do
   [ "$(values)" = 9 ] || fail "round $round: the quit did not save"
   start_xvfb
 done
+# The same while other threads keep waking the loop (a wake-up goes over a connection of its own).
+for round in 1 2 3 4; do
+  start_player "$build/tool_post_storm"
+  kill "$XVFB_PID"
+  WAIT_TENTHS=100 finish "round $round of losing the display while the loop is woken"
+  wait "$XVFB_PID" 2>/dev/null || true
+  start_xvfb
+done
 
 # Screen 160 x 128: the picture is 96 x 128, 32 pixels in from the left.
 stop_screen

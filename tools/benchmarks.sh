@@ -188,20 +188,22 @@ HOME=$pulse XDG_RUNTIME_DIR=$pulse pulseaudio -n --daemonize=no --exit-idle-time
   --load="module-null-sink sink_name=null" --load=module-native-protocol-unix >/dev/null 2>&1 &
 export PULSE_SERVER=unix:$pulse/pulse/native
 wait_until pactl info >/dev/null 2>&1
-cpu_ms() {  # PROGRAM...: CPU milliseconds of the whole run
+cpu_ms() {  # PROGRAM...: CPU milliseconds of the whole run, and how often it waited
   VESK_MUSIC_DIR=$music SDL_AUDIODRIVER=pulseaudio \
-    /usr/bin/time -o "$WORK/cpu" -f "%U %S" "$@" >/dev/null 2>&1
-  awk '{printf "%d", ($1 + $2) * 1000}' "$WORK/cpu"
+    /usr/bin/time -o "$WORK/cpu" -f "%U %S %w" "$@" >/dev/null 2>&1
+  awk '{printf "%d ms (%d waits)", ($1 + $2) * 1000, $3}' "$WORK/cpu"
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-for rate in 48000 44100; do
+# Each program's CPU varies by half from run to run here: pairs taken in turn, and their median.
+ratios=()
+for rate in 48000 44100 48000 44100; do
   file=$music/minute-$rate.mp3
   player=$(cpu_ms "$build/tool_play_track" "minute-$rate.mp3")
   mpg123=$(cpu_ms mpg123 -q -o pulse "$file")
-  ffplay=$(cpu_ms ffplay -nodisp -autoexit -loglevel quiet "$file")
-  echo "playing a minute at $rate Hz: player ${player} ms of CPU, mpg123 ${mpg123} ms" \
-       "(ratio $(ratio "$player" "$mpg123")), ffplay ${ffplay} ms (ratio $(ratio "$player" "$ffplay"))"
+  ratios+=("$(awk -v a="${player%% *}" -v b="${mpg123%% *}" 'BEGIN {printf "%.2f", a / b}')")
+  echo "playing a minute at $rate Hz: player $player, mpg123 $mpg123: ratio ${ratios[-1]}"
 done
+printf '%s\n' "${ratios[@]}" | sort -n | awk '{r[NR] = $1} END {print "median ratio " (r[2] + r[3]) / 2}'
+echo "ffplay the same minute: $(cpu_ms ffplay -nodisp -autoexit -loglevel quiet "$file")"
 
 # Wake-ups of the player while it plays, each thread apart, through SDL's
 # disk driver (which keeps time as a device does) and through PulseAudio.
