@@ -64,10 +64,9 @@ Fn Find(const char* name) {
 // are sent on (from any thread that posts) is not. So each display is given
 // the handler as it opens. Reached only where SDL links Xlib itself.
 extern "C" Display* XOpenDisplay(const char* name) {
-  using Open = Display* (*)(const char*);
-  using SetExit = void (*)(Display*, XIOErrorExitHandler, void*);
-  static auto open = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "XOpenDisplay"));
-  static auto setExit = reinterpret_cast<SetExit>(dlsym(RTLD_NEXT, "XSetIOErrorExitHandler"));
+  static auto open = Find<Display* (*)(const char*)>("XOpenDisplay");
+  static auto setExit =
+      Find<void (*)(Display*, XIOErrorExitHandler, void*)>("XSetIOErrorExitHandler");
   Display* display = open ? open(name) : nullptr;
   if (display && setExit) setExit(display, OnLostConnectionExit, nullptr);
   return display;
