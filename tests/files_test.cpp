@@ -48,10 +48,7 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
   while (deep.size() < 5000) deep += u"\\" + std::u16string(200, u'd');
   using Names = std::vector<std::u16string>;
   const Names names = {u"B.MP3", u"a.mp3", u"c.Mp3", u"x.mp3/"};
-  const struct {
-    std::u16string pattern;
-    Names found;
-  } cases[] = {
+  const std::pair<std::u16string, Names> cases[] = {
       {u"\\Names\\" + std::u16string(kMusicPattern),
        {u"B.MP3", u"a.mp3", u"c.Mp3", u"d.FLAC", u"e.ogg", u"f.Oga", u"g.opus", u"h.WAV",
         u"x.mp3/"}},
@@ -69,7 +66,8 @@ TEST_F(FolderEnumeration, EachPatternFindsItsEntriesAndBadPathsFindNone) {
       {deep + u"\\*.*", {}},
       {u"\\Albums\\" + std::u16string(5000, u's'), {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Found(c.pattern), c.found) << plat::ToUtf8(c.pattern);
+  for (const auto& [pattern, found] : cases)
+    EXPECT_EQ(Found(pattern), found) << plat::ToUtf8(pattern);
   // Folders are found only as the listing spells them ("BLUE"); no path leaves the root.
   for (const char16_t* pattern :
        {u"\\Few\\Albums\\*.*", u"\\Albums\\BLUE", u"\\Albums\\Green", u"", u"\\", u"\\Albums\\",
@@ -87,8 +85,7 @@ TEST_F(FolderEnumeration, ASearchKeepsTheEntriesItStartedWithUntilClosed) {
   for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) EmptyFile(name);
   WIN32_FIND_DATAW data;
   for (HANDLE bad : {HANDLE{nullptr}, INVALID_HANDLE_VALUE, HANDLE{&data}})
-    EXPECT_FALSE(FindNextFileW(bad, &data));
-  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(FindNextFileW(bad, &data) || FindClose(bad));
   HANDLE find = FindFirstFileW(u"\\*.mp3", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);
   std::vector<std::u16string> names{data.cFileName};
@@ -109,12 +106,10 @@ using MusicRoot = MusicTest;
 TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   const std::string home = root_ + "/home", config = root_ + "/config", oldHome = getenv("HOME");
   const std::string demo = (fs::canonical(VESK_BINARY_DIR) / "demo").string();
-  const struct {
-    std::optional<std::string> configured;  // VESK_MUSIC_DIR; none: unset
-    std::optional<std::string> setting;     // XDG_MUSIC_DIR in user-dirs.dirs; none: no file
-    bool homeMusic;                         // whether ~/Music exists
-    std::string root;
-  } cases[] = {
+  // VESK_MUSIC_DIR (none: unset), XDG_MUSIC_DIR in user-dirs.dirs (none: no file), whether
+  // ~/Music exists, the root.
+  using Text = std::optional<std::string>;
+  const std::tuple<Text, Text, bool, std::string> cases[] = {
       {music_ + "/", {}, true, music_},
       {"", {}, true, home + "/Music"},  // an empty setting counts as none
       {{}, "\"$HOME/My Tunes\"", true, home + "/My Tunes"},
@@ -126,20 +121,20 @@ TEST_F(MusicRoot, IsTheConfiguredElseTheXdgMusicElseTheDemoFolder) {
   };
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.root + " from " + c.setting.value_or("no setting"));
+  for (const auto& [configured, setting, homeMusic, root] : cases) {
+    SCOPED_TRACE(root + " from " + setting.value_or("no setting"));
     fs::remove_all(home);
     fs::create_directories(home + "/My Tunes");
-    if (c.homeMusic) fs::create_directories(home + "/Music");
+    if (homeMusic) fs::create_directories(home + "/Music");
     fs::remove_all(config);
     fs::create_directories(config);
-    if (c.setting)
+    if (setting)
       std::ofstream(config + "/user-dirs.dirs")
           << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-          << "XDG_MUSIC_DIR=" << *c.setting << "\n";
-    c.configured ? setenv("VESK_MUSIC_DIR", c.configured->c_str(), 1) : unsetenv("VESK_MUSIC_DIR");
+          << "XDG_MUSIC_DIR=" << *setting << "\n";
+    configured ? setenv("VESK_MUSIC_DIR", configured->c_str(), 1) : unsetenv("VESK_MUSIC_DIR");
     plat::ResetMusicRootForTests();
-    EXPECT_EQ(std::string(MusicRootPath()), c.root);
+    EXPECT_EQ(std::string(MusicRootPath()), root);
   }
   setenv("VESK_MUSIC_DIR", music_.c_str(), 1);
   EXPECT_EQ(std::string(MusicRootPath()), demo) << "decided on first use";

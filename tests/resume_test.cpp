@@ -32,15 +32,9 @@ class Resume : public MusicTest {
 };
 
 TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
-  struct Case {
-    const char* folder;
-    const char* file;
-    int ms;
-    int shuffle;
-    int32_t rows;                   // of the Main menu
-    int32_t pausedAt;               // -1: nothing opens
-    const char16_t* lastPlayedRow;  // selected when Last Played opens
-  } cases[] = {
+  // Kept: folder, file, place, shuffle. Then: the Main menu's rows, the place paused at (-1:
+  // nothing opens), the row selected when Last Played opens.
+  const std::tuple<const char*, const char*, int, int, int, int, const char16_t*> cases[] = {
       {"\\\\Box\\\\", "Bee.mp3", 1060, 0, 7, 1060, u"Bee"},
       {"\\\\Box\\\\", "Bee.mp3", 1060, 1, 7, 1060, u"Bee"},
       {"\\\\Box\\\\", "Bee.mp3", 5000, 0, 7, 0, u"Bee"},  // past its end
@@ -48,59 +42,54 @@ TEST_F(Resume, StartingAgainOpensTheKeptTrackPausedWhereItWas) {
       {"\\\\Box\\\\", "Bad.mp3", 1060, 0, 6, -1, u"Bad"},
       {"\\\\Gone\\\\", "Bee.mp3", 1060, 0, 5, -1, nullptr},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.folder) + c.file + " shuffle " + std::to_string(c.shuffle));
-    Keep(c.folder, c.file, c.ms, c.shuffle);
+  for (auto [folder, file, ms, shuffle, mainRows, pausedAt, lastPlayedRow] : cases) {
+    SCOPED_TRACE(std::string(folder) + file + " shuffle " + std::to_string(shuffle));
+    Keep(folder, file, ms, shuffle);
     int32_t rows = 0;
     RunSteps(
         {[] {},  // the first frame; then the kept track opens
          [&] {
            rows = RowCount();
-           std::u16string lastPlayedRow;
+           std::u16string selected;
            if (int32_t row = RowOf(u"Last Played\t>"); row >= 0) {
              SelectMainMenuRow(List(), row);
-             lastPlayedRow = SelectedRow();
+             selected = SelectedRow();
            }
-           EXPECT_EQ(lastPlayedRow, c.lastPlayedRow ? c.lastPlayedRow : u"");
-           EXPECT_EQ(app.streamOpen ? app.pausedAtMs : -1, c.pausedAt);
+           EXPECT_EQ(selected, lastPlayedRow ? lastPlayedRow : u"");
+           EXPECT_EQ(app.streamOpen ? app.pausedAtMs : -1, pausedAt);
            if (!app.streamOpen) {
              EXPECT_EQ(app.playlistCount, 0) << "no playlist is left behind";
              return;
            }
            EXPECT_EQ(app.paused, 1);
-           EXPECT_EQ(GetStreamMs(), c.pausedAt) << "back and Seek read the place from the stream";
-           EXPECT_EQ(app.positionSec, c.pausedAt / 1000) << "Now Playing shows the place";
-           EXPECT_EQ(app.playlistPos, c.shuffle ? 0 : 2)
+           EXPECT_EQ(GetStreamMs(), pausedAt) << "back and Seek read the place from the stream";
+           EXPECT_EQ(app.positionSec, pausedAt / 1000) << "Now Playing shows the place";
+           EXPECT_EQ(app.playlistPos, shuffle ? 0 : 2)
                << "Ant, Bad, Bee, Cat in order; Bee first shuffled";
            EXPECT_EQ(app.playlist[app.playlistPos], OrdinalOf(kBox, kMusicPattern, u"Bee.mp3"));
            TogglePause();
-           ExpectTone(HearFrames(256), true, kRate, int64_t{c.pausedAt} * kRate / 1000, 0, 10,
-                      1e-3);
+           ExpectTone(HearFrames(256), true, kRate, int64_t{pausedAt} * kRate / 1000, 0, 10, 1e-3);
          }});
-    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(rows, mainRows);
   }
 }
 
 // Every quit (Sleep, holding play/pause, the close button, signals, media controls) is this one.
 TEST_F(Resume, TheQuitKeepsTheOpenTrackAndThePlaceHeardButNotAnEndedPlaylist) {
-  struct Case {
-    const char16_t* started;
-    int heardMs;  // then paused, or not, for 300 ms more
-    bool pause;
-    const char16_t* kept;
-    int ms;
-  } cases[] = {
+  // The track started, ms heard, whether then paused (300 ms more pass), the track and place kept.
+  const std::tuple<const char16_t*, int, bool, const char16_t*, int> cases[] = {
       {u"Bee", 700, false, u"\\Box\\Bee.mp3", 1000},
       {u"Bee", 700, true, u"\\Box\\Bee.mp3", 700},
       {u"Cat", 2000, false, u"", 0},  // the playlist's end
   };
-  for (const Case& c : cases) {
+  for (auto [started, heardMs, pause, kept, ms] : cases) {
+    SCOPED_TRACE(testing::Message() << heardMs << " ms heard, paused " << pause);
     StartWith("");
     RunSteps({[&] {
                 Browse(kBox);
-                OpenBrowseRow(List(), RowOf(c.started));
-                HearFrames(kRate * c.heardMs / 1000);
-                if (c.pause) TogglePause();
+                OpenBrowseRow(List(), RowOf(started));
+                HearFrames(kRate * heardMs / 1000);
+                if (pause) TogglePause();
               },
               [] {
                 HearFrames(kRate * 3 / 10);
@@ -108,8 +97,8 @@ TEST_F(Resume, TheQuitKeepsTheOpenTrackAndThePlaceHeardButNotAnEndedPlaylist) {
               }});
     Restart();
     LoadSettings();
-    EXPECT_EQ(std::u16string(app.lastPlayedFile), c.kept) << c.heardMs << c.pause;
-    EXPECT_NEAR(app.lastPlayedMs, c.ms, 50) << c.heardMs << c.pause;
+    EXPECT_EQ(std::u16string(app.lastPlayedFile), kept);
+    EXPECT_NEAR(app.lastPlayedMs, ms, 50);
   }
 }
 

@@ -69,10 +69,7 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
   EXPECT_EQ(LoadOverRubbish(), Loaded{}) << "the first start";
   EXPECT_EQ(StoreText(), std::string(kSignatureLine) + kVeskSection + "\n") << "the empty key";
   const std::string kBox = "\"LastPld\"=\"\\\\A\\\\\"\n";
-  const struct {
-    std::string values;
-    Loaded loaded;
-  } cases[] = {
+  const std::pair<std::string, Loaded> cases[] = {
       {"\"Volume\"=dword:000000fa\n\"Repeat\"=dword:00000002\n\"Shell\"=dword:ffffffff\n"
        "\"BackLight\"=hex:01,00,00,00",
        {.volume = 250, .repeat = RepeatMode::All, .shell = Shell(-1), .backlight = 1}},
@@ -93,9 +90,9 @@ TEST_F(Settings, StoredValuesLoadAsTheyStandOrGiveTheDefaults) {
       {kBox + "\"LastTrk\"=\"\"\n\"LastPos\"=dword:00000010", {.folder = u"\\A\\"}},
       {"\"LastTrk\"=\"b.mp3\"\n\"LastPos\"=dword:00000010", {}},
   };
-  for (const auto& c : cases) {
-    WriteValues(c.values);
-    EXPECT_EQ(LoadOverRubbish(), c.loaded) << c.values;
+  for (const auto& [values, loaded] : cases) {
+    WriteValues(values);
+    EXPECT_EQ(LoadOverRubbish(), loaded) << values;
   }
 }
 
