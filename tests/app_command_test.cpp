@@ -32,7 +32,6 @@ class AppCommand : public MainWindowTest {
     UseFolder(kTones);
   }
 
-  // The tone opened at its start, paused or playing, and the screen shown.
   static void Open(bool paused, const Screen& screen) {
     ASSERT_TRUE(OpenTrack(OrdinalOf(u"\\data\\", kMusicPattern, u"stereo_44k_cbr.mp3"), paused));
     screen.show();
@@ -80,28 +79,23 @@ TEST_F(AppCommand, PlayAndPauseInEveryViewModeWithAndWithoutATrack) {
 // Each command sets only what it names; a seek the wheel left pending gives way to the desktop's.
 TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
   constexpr int32_t kPending = 300;
-  struct Case {
-    short command;
-    WPARAM value;
-    int32_t ms;  // where the track stands afterwards; -1 its end
-    int32_t volume, shuffle;
-    RepeatMode repeat;
-    const char16_t* settingsRow = nullptr;  // row 2 or 3 of the Settings menu, if it shows
-  } cases[] = {
-      {APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off},
-      {APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off},
-      {APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off},
-      {APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off},
-      {APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off},
-      {APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off},
+  // The command and its value; where the track then stands (-1: its end), the volume, shuffle and
+  // repeat; the text of Settings row 2 or 3 where that menu shows.
+  const std::tuple<short, WPARAM, int, int, int, RepeatMode, const char16_t*> cases[] = {
+      {APPCOMMAND_VESK_SET_POSITION, 500, 500, 50, 0, RepeatMode::Off, nullptr},
+      {APPCOMMAND_VESK_SET_POSITION, 99000, -1, 50, 0, RepeatMode::Off, nullptr},
+      {APPCOMMAND_MEDIA_STOP, 0, 0, 50, 0, RepeatMode::Off, nullptr},
+      {APPCOMMAND_VESK_SET_VOLUME, 30, kPending, 30, 0, RepeatMode::Off, nullptr},
+      {APPCOMMAND_VESK_SET_VOLUME, 250, kPending, 100, 0, RepeatMode::Off, nullptr},
+      {APPCOMMAND_VESK_SET_VOLUME, 0, kPending, 0, 0, RepeatMode::Off, nullptr},
       {APPCOMMAND_VESK_SET_SHUFFLE, 1, kPending, 50, 1, RepeatMode::Off, u"Shuffle  On"},
       {APPCOMMAND_VESK_SET_REPEAT, 2, kPending, 50, 0, RepeatMode::All, u"Repeat  All"},
       {APPCOMMAND_VESK_SET_REPEAT, 1, kPending, 50, 0, RepeatMode::One, u"Repeat  One"},
       {APPCOMMAND_VESK_SET_REPEAT, 7, kPending, 50, 0, RepeatMode::Off, u"Repeat  Off"},
   };
   for (const Screen& screen : kScreens) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << screen.name << ": " << c.command << " " << c.value);
+    for (auto [command, value, at, volume, shuffle, repeat, settingsRow] : cases) {
+      SCOPED_TRACE(testing::Message() << screen.name << ": " << command << " " << value);
       Open(true, screen);
       SeekStreamMs(kPending);
       app.seekPending = 1;
@@ -109,17 +103,17 @@ TEST_F(AppCommand, PositionVolumeShuffleAndRepeatAreSetInEveryViewMode) {
       app.shuffle = 0;
       app.repeatMode = RepeatMode::Off;
       ViewMode mode = app.viewMode;
-      Send(c.command, c.value);
-      int32_t ms = c.ms < 0 ? GetStreamLengthMs() : c.ms;
+      Send(command, value);
+      int32_t ms = at < 0 ? GetStreamLengthMs() : at;
       EXPECT_EQ(GetStreamMs(), ms);
       if (ms != kPending) {
         EXPECT_EQ(std::tuple(app.pausedAtMs, app.positionSec, app.seekPending),
                   std::tuple(ms, ms / 1000, 0));
       }
       EXPECT_EQ(std::tuple(app.volume, app.shuffle, app.repeatMode, app.viewMode),
-                std::tuple(c.volume, c.shuffle, c.repeat, mode));
-      if (c.settingsRow && app.menuKind == MenuKind::Settings) {
-        EXPECT_EQ(Row(c.command == APPCOMMAND_VESK_SET_SHUFFLE ? 2 : 3), c.settingsRow);
+                std::tuple(volume, shuffle, repeat, mode));
+      if (settingsRow && app.menuKind == MenuKind::Settings) {
+        EXPECT_EQ(Row(command == APPCOMMAND_VESK_SET_SHUFFLE ? 2 : 3), settingsRow);
         EXPECT_EQ(Selected(), 2) << "the selection stays";
       }
       BackToMainMenu();

@@ -52,10 +52,11 @@ class MainWindowTest : public PlayerTest {
     Down(Middle(button));
     Up(Middle(button));
   }
-  // 12 degrees (a menu step) a move; the pen goes down on the ring unless put elsewhere.
-  static void Circle(double from, double degrees, std::optional<POINT> down = std::nullopt) {
+  // perMove degrees (12: a menu step) a move; the pen goes down on the ring unless put elsewhere.
+  static void Circle(double from, double degrees, double perMove = 12,
+                     std::optional<POINT> down = std::nullopt) {
     Down(down.value_or(Ring(from)));
-    double step = degrees < 0 ? -12 : 12;
+    double step = degrees < 0 ? -perMove : perMove;
     for (double a = step; std::abs(a) <= std::abs(degrees); a += step) Move(Ring(from + a));
     Up(Ring(from + degrees));
   }

@@ -18,17 +18,14 @@ struct Told {
 } told;
 HBRUSH listBrush = nullptr;
 
-LRESULT MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// The main window's and its scroll-bar pane's, the one child of this class.
+LRESULT ToldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COMMAND) told.commands.emplace_back(wParam, lParam);
+  told.scrollBarPaints += msg == WM_PAINT && GetParent(hwnd);
   if (msg != WM_CTLCOLORLISTBOX) return DefWindowProcW(hwnd, msg, wParam, lParam);
   ++told.listPaints;
   SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
   return reinterpret_cast<LRESULT>(listBrush);
-}
-
-LRESULT PaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  told.scrollBarPaints += msg == WM_PAINT;
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 class ListBox : public Headless {
@@ -41,11 +38,8 @@ class ListBox : public Headless {
     listBrush = CreateSolidBrush(kScreenColour);
 
     WNDCLASSW wc{};
-    wc.lpfnWndProc = MainProc;
+    wc.lpfnWndProc = ToldProc;
     wc.lpszClassName = kMainWindowClass;
-    ASSERT_NE(RegisterClassW(&wc), 0);
-    wc.lpfnWndProc = PaneProc;
-    wc.lpszClassName = u"Scroll Window";
     ASSERT_NE(RegisterClassW(&wc), 0);
     app.mainWindow = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE, 0, 0, 240,
                                      320, nullptr, nullptr, nullptr, nullptr);
@@ -53,7 +47,7 @@ class ListBox : public Headless {
     CreateMenuList(app.mainWindow);
     list = GetDlgItem(app.mainWindow, kMenuListId);
     ASSERT_NE(list, nullptr);
-    CreateWindowExW(0, u"Scroll Window", kMainWindowTitle, WS_CHILD | WS_VISIBLE | WS_BORDER, 191,
+    CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CHILD | WS_VISIBLE | WS_BORDER, 191,
                     27, 9, 109, app.mainWindow, reinterpret_cast<void*>(intptr_t{kScrollBarId}),
                     nullptr, nullptr);
     PumpMessages();
@@ -111,9 +105,8 @@ int PixelsNear(COLORREF c, int row, int tolerance = 0, int fromX = 0, int toX = 
   return n;
 }
 int LeftmostInk(int row, int fromX) {
-  for (int x = fromX; x < kListWidth; ++x) {
+  for (int x = fromX; x < kListWidth; ++x)
     if (PixelsNear(kScreenColour, row, 0, x, x + 1) < kRowHeight) return x;
-  }
   return -1;
 }
 
