@@ -204,6 +204,15 @@ TEST_F(SettingsStore, LinksAndReadOnlyFilesAreRespected) {
     EXPECT_TRUE(!targetExists || perms == std::filesystem::perms(mode));
     EXPECT_EQ(Get(u"Linked").has_value(), writable);
   }
+  // Made read-only while the player runs: the next write leaves it as it is.
+  std::filesystem::remove(SettingsFilePath());
+  WriteText(SettingsFilePath(), old);
+  ASSERT_EQ(Set(u"Late", REG_DWORD, {6, 0, 0, 0}), ERROR_SUCCESS);
+  chmod(SettingsFilePath(), 0444);
+  EXPECT_NE(RegFlushKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+  EXPECT_EQ(ReadBytes(SettingsFilePath()), old);
+  EXPECT_EQ(std::filesystem::status(SettingsFilePath()).permissions(),
+            std::filesystem::perms(0444));
 }
 
 // A regedit export: UTF-16LE with a byte-order mark and CR LF line ends.
