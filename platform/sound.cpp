@@ -382,6 +382,7 @@ int PlaySoundStream(SoundStream* stream) {
   }
   p.current = stream;
   p.gainChannel = p.nextChannel;
+  p.gain = p.startGain;
   p.nextChannel = (p.nextChannel + 1) % kChannelCount;
   HoldOutput(p);
   WakeDecoder(p);
@@ -446,8 +447,10 @@ void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms) {
 void SetSoundChannelVolume(int channel, int volume) {
   DecoderRing& p = Ctx().decoder;
   std::lock_guard lock(p.mutex);
-  if (channel == p.gainChannel)
-    p.gain = static_cast<float>(std::clamp(volume, 0, kFullGain)) / kFullGain;
+  // The player sets the volume before it plays again, and then on the new
+  // channel: meanwhile the output may mix, and must not sound louder.
+  p.startGain = static_cast<float>(std::clamp(volume, 0, kFullGain)) / kFullGain;
+  if (channel == p.gainChannel) p.gain = p.startGain;
 }
 
 bool SoundFileFailed() {

@@ -51,7 +51,8 @@ int32_t SoundStreamTimeMs(SoundStream* stream);
 // Moves to the time (clamped to the stream); a playing stream is heard there
 // at once.
 void SetSoundStreamTimeMs(SoundStream* stream, int32_t ms);
-// Volume 0..255 of the channel that PlaySoundStream returned.
+// Volume 0..255 of the channel that PlaySoundStream returned; the next channel
+// started begins at the volume last set.
 void SetSoundChannelVolume(int channel, int volume);
 // True once the file of a stream can no longer be read (deleted, cut short,
 // unreadable); cleared by the next successful open.
