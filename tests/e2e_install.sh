@@ -40,7 +40,7 @@ $moved/share/vesk/demo" ] || fail "the moved program looks in: $found"
 start_xvfb
 shoot() {  # PROGRAM PNG
   start_player "$1"
-  import -window "$PLAYER" "$2"
+  shot "$PLAYER" "$2"
   kill -TERM "$pid"
   finish "$1"
 }

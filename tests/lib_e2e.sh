@@ -6,6 +6,15 @@ if [ "${2:-}" = bus ] && [ -z "${VESK_ON_TEST_BUS:-}" ]; then
 fi
 build=$(cd "$1" && pwd)
 source "$here/../tools/xvfb.sh"
+# A command that fails outside a check ends the script as `set -e` makes it, saying where
+# and from where it was called.
+failed_at() {
+  local i where=
+  for ((i = 1; i < ${#BASH_SOURCE[@]}; i++)); do where+=" ${BASH_SOURCE[i]##*/}:${BASH_LINENO[i - 1]}"; done
+  echo "FAIL: $BASH_COMMAND, at$where" >&2
+}
+set -E
+trap failed_at ERR
 
 start_player() {  # [COMMAND...]: the player in the background; sets $pid and $PLAYER
   "${@:-$build/vesk}" 2>>"$WORK/stderr" &
@@ -46,7 +55,7 @@ window_is() {  # ID WxH
   [ "$(xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p')" = "$2" ]
 }
 seen() {  # ID X Y: the colour of a pixel of the window, #RRGGBB
-  import -window "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
+  grab "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
 }
 shows() { [ "$(seen "$1" "$2" "$3")" = "$4" ]; }  # ID X Y COLOUR
 shows_not() {                                      # ID X Y COLOUR: another colour, not none

@@ -28,25 +28,31 @@ start_xvfb() {  # [WxH]: a private X server, 1280x1024 unless told; sets DISPLAY
 }
 
 # Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS (a minute by
-# default: enough on a loaded 2-core machine).
+# default: enough on a loaded 2-core machine) of the clock, however long each try takes.
 WAIT_TENTHS=600
+tenths() { echo $((${EPOCHREALTIME/./} / 100000)); }
 wait_until() {  # COMMAND...
-  local i
-  for i in $(seq "$WAIT_TENTHS"); do
-    "$@" && return 0
+  local deadline=$(($(tenths) + WAIT_TENTHS))
+  until "$@"; do
+    (($(tenths) < deadline)) || return 1
     sleep 0.1
   done
-  return 1
 }
 
 visible_window() { xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1; }
+
+# import of a window that is gone (a player that crashed) waits for a click on another:
+# look first, and bound the race.
+grab() {  # ID IMPORT-ARGUMENTS...
+  xdotool getwindowname "$1" >/dev/null 2>&1 && timeout 20 import -window "$@"
+}
 
 # The window's middle (the frame between screen and wheel, whatever the letter box) is painted.
 frame_drawn() {  # ID
   local colour WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
   [ -n "${WIDTH:-}" ] || return 1
-  colour=$(import -window "$1" -crop "1x1+$((WIDTH / 2))+$((HEIGHT / 2))" \
+  colour=$(grab "$1" -crop "1x1+$((WIDTH / 2))+$((HEIGHT / 2))" \
     -format '%[hex:p{0,0}]' info: 2>/dev/null) || return 1
   [ -n "$colour" ] && [ "${colour:0:6}" != 000000 ]
 }
@@ -80,10 +86,10 @@ place() {  # ID X Y: prints the root point of the screen pixel
 
 shot() {  # ID FILE [WxH+X+Y in screen pixels]
   geometry "$1"
-  [ $# -ge 3 ] || { import -window "$1" "$2"; return; }
+  [ $# -ge 3 ] || { grab "$1" "$2"; return; }
   local w h x y
   IFS='x+' read -r w h x y <<<"$3"
-  import -window "$1" -crop "$((w * SCALE))x$((h * SCALE))+$((OFF_X + x * SCALE))+$((OFF_Y + y * SCALE))" +repage "$2"
+  grab "$1" -crop "$((w * SCALE))x$((h * SCALE))+$((OFF_X + x * SCALE))+$((OFF_Y + y * SCALE))" +repage "$2"
 }
 
 # Driving the player as a person would, in its screen pixels; PLAYER is its window's X id.
