@@ -10,7 +10,9 @@ source "$here/../tools/xvfb.sh"
 # and from where it was called.
 failed_at() {
   local i where=
-  for ((i = 1; i < ${#BASH_SOURCE[@]}; i++)); do where+=" ${BASH_SOURCE[i]##*/}:${BASH_LINENO[i - 1]}"; done
+  for ((i = 1; i < ${#BASH_SOURCE[@]}; i++)); do
+    where+=" ${BASH_SOURCE[i]##*/}:${BASH_LINENO[i - 1]}"
+  done
   echo "FAIL: $BASH_COMMAND, at$where" >&2
 }
 set -E
