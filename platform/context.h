@@ -112,7 +112,7 @@ struct DecoderRing {
   SoundStream* stepping = nullptr;  // in the decoder's hands outside the lock
   int rate = 0;
   std::atomic<float> gain{1.0f};
-  float startGain = 1.0f;  // the volume last set, on whichever channel: a new channel's
+  float startGain = 1.0f;  // the volume last set on any channel: where a new one starts
   int gainChannel = -1;
   int nextChannel = 0;
   int nextId = 1;

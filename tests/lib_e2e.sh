@@ -57,7 +57,7 @@ window_is() {  # ID WxH
   [ "$(xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p')" = "$2" ]
 }
 seen() {  # ID X Y: the colour of a pixel of the window, #RRGGBB
-  grab "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
+  shot "$1" "$WORK/seen.png" 2>/dev/null && pixel "$WORK/seen.png" "$2" "$3"
 }
 shows() { [ "$(seen "$1" "$2" "$3")" = "$4" ]; }  # ID X Y COLOUR
 shows_not() {                                      # ID X Y COLOUR: another colour, not none

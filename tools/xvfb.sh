@@ -30,11 +30,10 @@ start_xvfb() {  # [WxH]: a private X server, 1280x1024 unless told; sets DISPLAY
 # Runs the command every 0.1 s until it succeeds; false after WAIT_TENTHS (a minute by
 # default: enough on a loaded 2-core machine) of the clock, however long each try takes.
 WAIT_TENTHS=600
-tenths() { echo $((${EPOCHREALTIME/./} / 100000)); }
 wait_until() {  # COMMAND...
-  local deadline=$(($(tenths) + WAIT_TENTHS))
+  local deadline=$((${EPOCHREALTIME/./} + WAIT_TENTHS * 100000))  # in microseconds
   until "$@"; do
-    (($(tenths) < deadline)) || return 1
+    ((${EPOCHREALTIME/./} < deadline)) || return 1
     sleep 0.1
   done
 }
@@ -42,10 +41,8 @@ wait_until() {  # COMMAND...
 visible_window() { xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n 1; }
 
 # import of a window that is gone (a player that crashed) waits for a click on another:
-# look first, and bound the race.
-grab() {  # ID IMPORT-ARGUMENTS...
-  xdotool getwindowname "$1" >/dev/null 2>&1 && timeout 20 import -window "$@"
-}
+# callers look for the window first, and this bounds the race.
+grab() { timeout 20 import -window "$@"; }  # ID IMPORT-ARGUMENTS...
 
 # The window's middle (the frame between screen and wheel, whatever the letter box) is painted.
 frame_drawn() {  # ID
@@ -71,8 +68,10 @@ wait_for_window() {  # PID of the program that opens it
 }
 
 # Where the player's screen lies in its window: the whole-number scale and the letter box.
-geometry() {  # ID: sets WIN_X WIN_Y SCALE OFF_X OFF_Y
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+geometry() {  # ID: sets WIN_X WIN_Y SCALE OFF_X OFF_Y; false when the window is gone
+  local found
+  found=$(xdotool getwindowgeometry --shell "$1") || return 1
+  eval "$found"
   WIN_X=$X WIN_Y=$Y
   SCALE=$(( WIDTH / 240 < HEIGHT / 320 ? WIDTH / 240 : HEIGHT / 320 ))
   [ "$SCALE" -ge 1 ] || SCALE=1
@@ -85,7 +84,7 @@ place() {  # ID X Y: prints the root point of the screen pixel
 }
 
 shot() {  # ID FILE [WxH+X+Y in screen pixels]
-  geometry "$1"
+  geometry "$1" || return 1
   [ $# -ge 3 ] || { grab "$1" "$2"; return; }
   local w h x y
   IFS='x+' read -r w h x y <<<"$3"
